@@ -1,0 +1,46 @@
+#pragma once
+// The command line of `tavo`: parsed by a plain function so that tests can drive it.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+enum class LineKind { Capi, Sim };
+enum class TavoCommand { Monitor, Dump, Say };
+
+struct CapiRemote {
+    std::string driver;
+    std::string host;
+    unsigned port = 0;
+};
+
+struct CommandLine {
+    TavoCommand command = TavoCommand::Monitor;
+    std::optional<std::string> dataDir;
+    LineKind line = LineKind::Capi;
+    std::optional<CapiRemote> capiRemote;
+    bool demo = false;
+    bool headless = false;
+    bool help = false;
+    bool version = false;
+    std::optional<std::string> autostart; // "on" or "off"
+    // tavo dump FILE
+    std::string dumpFile;
+    // tavo say [--wav FILE] TEXT...
+    std::optional<std::string> wavFile;
+    std::vector<std::string> sayWords;
+};
+
+struct CommandLineResult {
+    CommandLine options;
+    std::string error; // empty when the line was understood
+};
+
+// Parses argv[1..argc-1]. Never exits and never prints; the caller reports `error` and exits 2.
+CommandLineResult ParseCommandLine(const std::vector<std::string>& args);
+
+// "DRIVER:HOST:PORT" -> CapiRemote; nullopt when malformed.
+std::optional<CapiRemote> ParseCapiRemote(const std::string& text);
+
+// The text printed by --help.
+std::string UsageText();
