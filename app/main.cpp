@@ -1,5 +1,8 @@
 // tavo: the incoming-call monitor.
 #include "CommandLine.h"
+#include "DumpCommand.h"
+#include "RunMonitor.h"
+#include "SayCommand.h"
 
 #include <cstdio>
 #include <string>
@@ -21,6 +24,13 @@ int main(int argc, char** argv) {
         std::puts("TAVO 1.3.3");
         return 0;
     }
-    std::fprintf(stderr, "tavo: the monitor is not built yet\n");
-    return 1;
+    switch (options.command) {
+    case TavoCommand::Dump:
+        return RunDumpCommand(options);
+    case TavoCommand::Say:
+        return RunSayCommand(options);
+    case TavoCommand::Monitor:
+        break;
+    }
+    return RunMonitor(argc, argv, options);
 }
