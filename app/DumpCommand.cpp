@@ -1,8 +1,9 @@
 #include "DumpCommand.h"
 
+#include "ListDump.h"
+
 #include <cstdio>
 
-int RunDumpCommand(const CommandLine&) {
-    std::fprintf(stderr, "tavo: dump is not available yet\n");
-    return 1;
+int RunDumpCommand(const CommandLine& options) {
+    return DumpListFile(options.dumpFile, stdout, stderr);
 }

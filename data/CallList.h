@@ -14,11 +14,11 @@
 using OptText = std::optional<std::string>;
 
 struct CallRecord {
-    OptText timeText;          // local time of the call, "%Y-%m-%d %H:%M:%S"; absent in directories
-    int32_t callTime = 0;      // seconds since 1970-01-01 00:00:00 UTC
-    OptText key;               // call list: the called number (MSN); directories: the number
-    OptText value;             // call list: the calling number ("0" withheld); directories: name
-    OptText speakText;         // directories: spoken instead of the name when non-empty
+    OptText timeText;     // local time of the call, "%Y-%m-%d %H:%M:%S"; absent in directories
+    int32_t callTime = 0; // seconds since 1970-01-01 00:00:00 UTC
+    OptText key;          // call list: the called number (MSN); directories: the number
+    OptText value;        // call list: the calling number ("0" withheld); directories: name
+    OptText speakText;    // directories: spoken instead of the name when non-empty
     int32_t reserved = 0;
     int32_t repeatCount = 0;   // call list: 1 when made, +1 per repeated notice
     uint32_t connectionId = 0; // call list: the PLCI of the notice that made the record
@@ -44,9 +44,10 @@ public:
     CallList(const CallList&) = delete;
     CallList& operator=(const CallList&) = delete;
 
-    CallRecord* append(const CallRecord& record);  // O(1); returns the stored copy
-    CallRecord* at(size_t position);               // nullptr past the end (walks: avoid in loops)
-    void assign(const CallList& other);            // clear, then append each record of other
+    CallRecord* append(const CallRecord& record); // O(1); returns the stored copy
+    CallRecord* append(CallRecord&& record);      // O(1); takes the texts over
+    CallRecord* at(size_t position);              // nullptr past the end (walks: avoid in loops)
+    void assign(const CallList& other); // clear, then append each record of other (self: no-op)
     CallRecord* findByKey(const std::string& key); // case-insensitive ASCII; last match wins
     CallRecord* findRepeat(const IncomingCallNotice& notice, std::time_t now);
     CallRecord* findRepeat(const IncomingCallNotice& notice) {
@@ -56,6 +57,9 @@ public:
     void clear();
     bool save(const std::string& fileName) const; // atomic replace; false when it failed
     void load(const std::string& fileName);       // appends; creates a missing file empty
+    // Loads like load() but never creates a file: false, with `error` set, when the file cannot
+    // be opened for reading (missing, a directory, no permission).
+    bool loadExisting(const std::string& fileName, std::string& error);
 
     size_t size() const { return records.size(); }
     bool empty() const { return records.empty(); }

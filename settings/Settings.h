@@ -61,5 +61,13 @@ bool SaveSettings(const Settings& settings);
 // Path of the stored record; the directory is created by SaveSettings when missing.
 std::string SettingsFilePath();
 
+// The same over an explicit file (tests, tools).
+void LoadSettingsFrom(Settings& settings, const std::string& path);
+bool SaveSettingsTo(const Settings& settings, const std::string& path);
+
+// Stored bytes -> record: defaults first, then at most 396 stored bytes over them. A longer value
+// is not a record of ours and gives the defaults; text fields are always terminated afterwards.
+void ApplyStoredSettings(Settings& settings, const std::string& stored);
+
 // Other threads (telnet, popups) read fields under this lock; the GUI thread takes it to write.
 std::mutex& SettingsMutex();

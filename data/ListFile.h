@@ -1,0 +1,29 @@
+#pragma once
+// The list file format of "caller.his", "names.dat" and "msn.dat" as bytes in memory: version 4
+// when written, versions 1 to 4 when read, with the CR LF translation of every byte 0x0A.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "CallList.h"
+
+inline constexpr int32_t ListFileVersion = 4;
+
+// Logical stream -> disk bytes: every 0x0A becomes 0x0D 0x0A.
+void AppendWithLineEnds(std::string& disk, std::string_view logical);
+// Disk bytes -> logical stream: each 0x0D 0x0A becomes 0x0A; any other 0x0D stays.
+std::string StripLineEnds(std::string_view disk);
+
+// One record as it follows the version in a version-4 file (translated, ready to be written).
+void AppendRecordBytes(std::string& disk, const CallRecord& record);
+// The whole file for a list: the version, then every record in order.
+std::string EncodeListFile(const CallList& list);
+
+// Appends the records of a file's disk bytes to `list`. A version above 4 or an empty file adds
+// nothing; a file cut short, or a length that is negative or reaches past the end, keeps what
+// was read so far. Returns the number of records added.
+size_t DecodeListFile(std::string_view disk, CallList& list);
+
+// callTime as local time "%Y-%m-%d %H:%M:%S".
+std::string FormatCallTime(int32_t callTime);

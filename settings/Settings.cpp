@@ -1,0 +1,123 @@
+#include "Settings.h"
+
+#include "FileBytes.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+template <size_t N> void SetText(char (&field)[N], const char* text) {
+    std::strncpy(field, text, N - 1);
+    field[N - 1] = '\0';
+}
+
+// A damaged value may lack the zero in a text buffer; every reader expects one.
+template <size_t N> void Terminate(char (&field)[N]) {
+    if (std::memchr(field, '\0', N) == nullptr)
+        field[N - 1] = '\0';
+}
+
+std::string HomeDirectory() {
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] == '/')
+        return home;
+    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir != nullptr)
+        return entry->pw_dir;
+    return ".";
+}
+
+std::string ConfigDirectory() {
+    // A relative XDG_CONFIG_HOME is not valid and is ignored, as the base-directory rules say.
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config != nullptr && config[0] == '/')
+        return std::string(config) + "/TAVO";
+    return HomeDirectory() + "/.config/TAVO";
+}
+
+bool MakeDirectories(const std::string& path) {
+    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string prefix = path.substr(0, slash);
+        if (::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+        if (slash == std::string::npos)
+            return true;
+    }
+}
+
+} // namespace
+
+void SetDefaultSettings(Settings& s) {
+    std::memset(&s, 0, sizeof s);
+    s.colWidthDateTime = 100;
+    s.colWidthTo = 80;
+    s.colWidthWho = 190;
+    s.colWidthCount = 50;
+    s.windowRect[0] = 100;
+    s.windowRect[1] = 100;
+    s.windowRect[2] = 550;
+    s.windowRect[3] = 350;
+    s.hideWhenMinimized = 1;
+    s.startMinimized = 0;
+    s.systemBeep = 1;
+    s.displaySeconds = 5;
+    s.popupScaledByCount = 1;
+    s.fontSize = 240;
+    SetText(s.fontName, "Arial");
+    s.playSound = 1;
+    s.speak = 1;
+    SetText(s.speakTemplate, "Incoming call on %to% from %from%");
+    SetText(s.unknownSpeakText, "unknown");
+    s.onlyNamedMsns = 0;
+    s.ttsSpeed = 0;
+    s.ttsPitch = 0;
+    s.ttsVolume = 50;
+    s.telnetEnabled = 0;
+    s.telnetPort = 6100;
+}
+
+void ApplyStoredSettings(Settings& settings, const std::string& stored) {
+    SetDefaultSettings(settings);
+    if (stored.size() > sizeof(Settings))
+        return;
+    // A shorter value replaces only the leading part; the rest keeps its defaults.
+    std::memcpy(&settings, stored.data(), stored.size());
+    Terminate(settings.fontName);
+    Terminate(settings.speakTemplate);
+    Terminate(settings.unknownSpeakText);
+    Terminate(settings.telnetUserId);
+    Terminate(settings.telnetPassword);
+}
+
+void LoadSettingsFrom(Settings& settings, const std::string& path) {
+    FileReadResult file = ReadFileBytes(path, MissingFile::Fail);
+    ApplyStoredSettings(settings, file.opened ? file.bytes : std::string());
+}
+
+bool SaveSettingsTo(const Settings& settings, const std::string& path) {
+    return ReplaceFileAtomically(
+        path, std::string_view(reinterpret_cast<const char*>(&settings), sizeof settings));
+}
+
+std::string SettingsFilePath() {
+    return ConfigDirectory() + "/options";
+}
+
+void LoadSettings(Settings& settings) {
+    LoadSettingsFrom(settings, SettingsFilePath());
+}
+
+bool SaveSettings(const Settings& settings) {
+    if (!MakeDirectories(ConfigDirectory()))
+        return false;
+    return SaveSettingsTo(settings, SettingsFilePath());
+}
+
+std::mutex& SettingsMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
