@@ -1,10 +1,13 @@
 // tavo: the incoming-call monitor.
+#include "Autostart.h"
 #include "CommandLine.h"
 #include "DumpCommand.h"
 #include "RunMonitor.h"
 #include "SayCommand.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <string>
 #include <vector>
 
@@ -22,6 +25,20 @@ int main(int argc, char** argv) {
     }
     if (options.version) {
         std::puts("TAVO 1.3.3");
+        return 0;
+    }
+    if (options.autostart) {
+        std::error_code ec;
+        std::string self = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+        if (ec)
+            self = "tavo";
+        std::string error = SetAutostart(*options.autostart == "on", self);
+        if (!error.empty()) {
+            std::fprintf(stderr, "tavo: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("autostart %s: %s\n", options.autostart->c_str(),
+                    AutostartEntryPath().c_str());
         return 0;
     }
     switch (options.command) {
