@@ -1,0 +1,40 @@
+#pragma once
+// One line typed on the peer's standard input.
+
+#include "Hex.h"
+#include "PeerMessages.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+struct RingCommand {
+    IncomingCall call;
+    bool plciGiven = false; // else the peer picks a new PLCI on controller `controller`
+    uint32_t controller = 1;
+};
+struct HangupCommand {
+    uint32_t plci = 0;
+    uint16_t reason = 0x3490; // normal call clearing
+};
+struct RawCommand {
+    Bytes message;
+};
+struct DropCommand {};
+struct QuitCommand {};
+struct EmptyCommand {}; // a blank line or a comment starting with '#'
+
+using PeerCommand =
+    std::variant<RingCommand, HangupCommand, RawCommand, DropCommand, QuitCommand, EmptyCommand>;
+
+struct PeerCommandResult {
+    PeerCommand command;
+    std::string error; // empty when the line was understood
+};
+
+// The longest number either side of a call may carry, so a ring always fits one CAPI message.
+inline constexpr size_t MaxNumberDigits = 1000;
+
+PeerCommandResult ParsePeerCommand(std::string_view line);
