@@ -14,10 +14,13 @@ constexpr size_t PieceLength = 1023;
 
 void AreaCodeTable::LoadAreaCodes(const std::string& fileName) {
     FileReadResult file = ReadFileBytes(fileName, MissingFile::Create);
-    if (!file.opened)
-        return;
+    if (file.opened)
+        AddAreaCodes(file.bytes);
+}
+
+void AreaCodeTable::AddAreaCodes(std::string_view fileBytes) {
     // The file is text: a carriage return before a line feed is not part of the line.
-    const std::string text = StripLineEnds(file.bytes);
+    const std::string text = StripLineEnds(fileBytes);
     const std::string_view rest(text);
     size_t pos = 0;
     while (pos < rest.size()) {

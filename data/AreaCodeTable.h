@@ -3,6 +3,7 @@
 
 #include <list>
 #include <string>
+#include <string_view>
 
 struct AreaCodeEntry {
     std::string areaCode;
@@ -14,6 +15,8 @@ public:
     // Appends the entries of the file (default: "areacode.lst" in the current directory);
     // a missing file is created empty.
     void LoadAreaCodes(const std::string& fileName = "areacode.lst");
+    // Appends the entries of a file's bytes, as LoadAreaCodes does after opening it.
+    void AddAreaCodes(std::string_view fileBytes);
     const AreaCodeEntry* FindAreaCode(const std::string& number) const;
     void ClearAreaCodes();
 

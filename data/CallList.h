@@ -43,6 +43,8 @@ public:
     CallList() = default;
     CallList(const CallList&) = delete;
     CallList& operator=(const CallList&) = delete;
+    CallList(CallList&&) = default; // records keep their addresses
+    CallList& operator=(CallList&&) = default;
 
     CallRecord* append(const CallRecord& record); // O(1); returns the stored copy
     CallRecord* append(CallRecord&& record);      // O(1); takes the texts over

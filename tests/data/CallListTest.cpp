@@ -1,0 +1,149 @@
+#include "CallList.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+CallRecord Entry(OptText key, std::string value) {
+    CallRecord r;
+    r.key = std::move(key);
+    r.value = std::move(value);
+    return r;
+}
+
+CallRecord Call(uint32_t connectionId, int32_t callTime) {
+    CallRecord r;
+    r.connectionId = connectionId;
+    r.callTime = callTime;
+    r.repeatCount = 1;
+    return r;
+}
+
+IncomingCallNotice Notice(uint32_t connectionId) {
+    IncomingCallNotice n;
+    n.connectionId = connectionId;
+    return n;
+}
+
+std::vector<std::string> Values(const CallList& list) {
+    std::vector<std::string> out;
+    for (const CallRecord& r : list)
+        out.push_back(TextOf(r.value));
+    return out;
+}
+
+} // namespace
+
+TEST(CallList, AppendCopiesTheRecordAndKeepsOrder) {
+    CallList list;
+    CallRecord temp = Entry("1", "first");
+    CallRecord* stored = list.append(temp);
+    temp.value = "changed by the caller";
+    list.append(Entry("2", "second"));
+    EXPECT_EQ(TextOf(stored->value), "first");
+    EXPECT_EQ(Values(list), (std::vector<std::string>{"first", "second"}));
+}
+
+TEST(CallList, AtCountsFromZeroAndEndsWithNone) {
+    CallList list;
+    EXPECT_EQ(list.at(0), nullptr);
+    list.append(Entry("1", "a"));
+    list.append(Entry("2", "b"));
+    ASSERT_NE(list.at(1), nullptr);
+    EXPECT_EQ(TextOf(list.at(1)->value), "b");
+    EXPECT_EQ(list.at(2), nullptr);
+}
+
+TEST(CallList, AssignReplacesWithACopy) {
+    CallList source;
+    source.append(Entry("1", "a"));
+    source.append(Entry("2", "b"));
+    CallList target;
+    target.append(Entry("9", "old"));
+    target.assign(source);
+    EXPECT_EQ(Values(target), (std::vector<std::string>{"a", "b"}));
+    target.at(0)->value = "edited";
+    EXPECT_EQ(TextOf(source.at(0)->value), "a");
+}
+
+TEST(CallList, AssignToItselfKeepsTheRecords) {
+    CallList list;
+    list.append(Entry("1", "a"));
+    list.assign(list);
+    EXPECT_EQ(Values(list), (std::vector<std::string>{"a"}));
+}
+
+TEST(CallList, RemoveByIdentityOnly) {
+    CallList list;
+    list.append(Entry("1", "a"));
+    CallRecord* middle = list.append(Entry("1", "b"));
+    list.append(Entry("1", "c"));
+    CallRecord lookalike = *middle;
+    list.remove(&lookalike);
+    EXPECT_EQ(list.size(), 3u);
+    list.remove(middle);
+    EXPECT_EQ(Values(list), (std::vector<std::string>{"a", "c"}));
+    list.clear();
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(list.at(0), nullptr);
+}
+
+TEST(CallList, FindByKeyIgnoresAsciiCaseAndTakesTheLastMatch) {
+    CallList book;
+    book.append(Entry("ABC", "first"));
+    book.append(Entry("0123", "zero one two three"));
+    book.append(Entry("abc", "second"));
+    book.append(Entry("xyz", "other"));
+    CallRecord* found = book.findByKey("aBc");
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(TextOf(found->value), "second");
+    // Whole texts only: no prefix, no stripped digits.
+    EXPECT_EQ(book.findByKey("123"), nullptr);
+    EXPECT_EQ(book.findByKey("01234"), nullptr);
+    EXPECT_EQ(book.findByKey("012"), nullptr);
+}
+
+TEST(CallList, FindByKeyFoldsOnlyAsciiLetters) {
+    CallList book;
+    book.append(Entry(std::string("\xC4"), "upper A umlaut in Latin-1"));
+    EXPECT_EQ(book.findByKey("\xE4"), nullptr);
+    EXPECT_NE(book.findByKey("\xC4"), nullptr);
+    // '@' and '`' sit next to the letters; they are not case pairs of anything.
+    book.append(Entry("@", "at"));
+    EXPECT_EQ(book.findByKey("`"), nullptr);
+}
+
+TEST(CallList, AbsentKeyNeverMatchesButEmptyKeyMatchesEmptyText) {
+    CallList book;
+    book.append(Entry(std::nullopt, "absent"));
+    EXPECT_EQ(book.findByKey(""), nullptr);
+    book.append(Entry("", "empty"));
+    ASSERT_NE(book.findByKey(""), nullptr);
+    EXPECT_EQ(TextOf(book.findByKey("")->value), "empty");
+}
+
+TEST(CallList, FindRepeatWithinFiveSeconds) {
+    CallList calls;
+    const std::time_t now = 1'000'000'000;
+    calls.append(Call(0x101, static_cast<int32_t>(now - 5)));
+    EXPECT_EQ(calls.findRepeat(Notice(0x101), now), nullptr);
+    CallRecord* recent = calls.append(Call(0x101, static_cast<int32_t>(now - 4)));
+    EXPECT_EQ(calls.findRepeat(Notice(0x101), now), recent);
+    EXPECT_EQ(calls.findRepeat(Notice(0x102), now), nullptr);
+}
+
+TEST(CallList, FindRepeatTakesTheLastMatchAndFutureTimes) {
+    CallList calls;
+    const std::time_t now = 1'000'000'000;
+    calls.append(Call(7, static_cast<int32_t>(now - 1)));
+    CallRecord* future = calls.append(Call(7, static_cast<int32_t>(now + 3600)));
+    EXPECT_EQ(calls.findRepeat(Notice(7), now), future);
+}
+
+TEST(CallList, DestroyingALongListDoesNotRecurse) {
+    auto list = std::make_unique<CallList>();
+    for (int i = 0; i < 300'000; ++i)
+        list->append(Call(static_cast<uint32_t>(i), i));
+    EXPECT_EQ(list->size(), 300'000u);
+    list.reset();
+}
