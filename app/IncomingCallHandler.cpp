@@ -1,0 +1,107 @@
+#include "IncomingCallHandler.h"
+
+#include "IncomingCallHistory.h"
+#include "IncomingCallRepeats.h"
+#include "IncomingCallTexts.h"
+
+#include <cstdio>
+#include <mutex>
+#include <utility>
+
+namespace {
+
+// "caller.txt" is a text log with Windows line ends, so that files from either system read the
+// same. A line that cannot be written is lost without a word: the call itself goes on.
+void AppendLogLine(const std::string& line) {
+    std::FILE* file = std::fopen(IncomingCallHandler::LogFileName, "ab");
+    if (!file)
+        return;
+    std::fwrite(line.data(), 1, line.size(), file);
+    std::fwrite("\r\n", 1, 2, file);
+    std::fclose(file);
+}
+
+} // namespace
+
+IncomingCallHandler::IncomingCallHandler(IncomingCallParts givenParts)
+    : parts(std::move(givenParts)), repeats(std::make_unique<RepeatFinder>(parts.callList)),
+      history(std::make_unique<HistoryWriter>()) {
+    if (!parts.clock)
+        parts.clock = [] { return std::time(nullptr); };
+    history->Prepare(parts.callList);
+}
+
+IncomingCallHandler::~IncomingCallHandler() = default;
+
+void IncomingCallHandler::FlushHistory() {
+    history->Flush();
+}
+
+IncomingCallHandler::Outcome IncomingCallHandler::OnIncomingCall(const IncomingCallNotice& notice) {
+    const std::time_t now = parts.clock();
+    Settings settings;
+    {
+        std::lock_guard lock(SettingsMutex());
+        settings = parts.settings;
+    }
+    CallAnnouncer& announcer = parts.announcer;
+
+    Outcome outcome = Outcome::Announced;
+    if (CallRecord* earlier = repeats->Find(notice, now)) {
+        // The same call set-up offered again (another controller, a retry of the network):
+        // count it, announce nothing new.
+        {
+            std::lock_guard lock(ListsMutex());
+            ++earlier->repeatCount;
+        }
+        announcer.RepeatCountChanged(*earlier);
+        outcome = Outcome::Repeat;
+    } else {
+        const std::string timeText = TimeText(now);
+        const std::optional<std::string> msnText =
+            MsnText(parts.msnList, notice.calledNumber, notice.cipValue, settings.onlyNamedMsns);
+        const std::string callerText =
+            CallerText(parts.phoneBook, parts.areaCodes, notice.callingNumber);
+        if (!msnText) {
+            outcome = Outcome::Dropped;
+        } else {
+            CallRecord record;
+            record.timeText = timeText;
+            record.callTime = static_cast<int32_t>(now);
+            record.key = notice.calledNumber;
+            record.value = notice.callingNumber;
+            record.repeatCount = 1;
+            record.connectionId = notice.connectionId;
+            record.cipValue = notice.cipValue;
+            CallRecord* stored;
+            {
+                std::lock_guard lock(ListsMutex());
+                stored = parts.callList.append(std::move(record));
+            }
+            announcer.ShowToday();
+
+            const std::string line = LogLine(timeText, callerText, *msnText, notice.calledNumber);
+            if (parts.changeToProgramDirectory)
+                parts.changeToProgramDirectory();
+            AppendLogLine(line);
+            announcer.LogLineWritten(line);
+
+            if (settings.displaySeconds != 0)
+                announcer.ShowPopup(PopupText(callerText, *msnText), *stored);
+            if (settings.systemBeep)
+                announcer.BeepMelody();
+        }
+    }
+
+    if (settings.speak && outcome != Outcome::Dropped) {
+        const std::string unknown = FieldText(settings.unknownSpeakText);
+        const std::string to = ToSpeech(parts.msnList, notice.calledNumber, unknown);
+        const std::string from =
+            FromSpeech(parts.phoneBook, parts.areaCodes, notice.callingNumber, unknown);
+        announcer.Speak(SpeechText(FieldText(settings.speakTemplate), to, from));
+    }
+
+    // Every notice saves the history, even one that changed nothing in it.
+    history->RequestSave(parts.callList, HistoryFileName);
+    return outcome;
+}
