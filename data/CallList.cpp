@@ -47,6 +47,7 @@ void CallList::assign(const CallList& other) {
         return;
     Records copy(other.records);
     records.swap(copy);
+    inFile.reset();
 }
 
 CallRecord* CallList::findByKey(const std::string& key) {
@@ -71,6 +72,7 @@ void CallList::remove(const CallRecord* record) {
     for (auto it = records.begin(); it != records.end(); ++it) {
         if (&*it == record) {
             records.erase(it);
+            inFile.reset();
             return;
         }
     }
@@ -81,13 +83,47 @@ void CallList::clear() {
 }
 
 bool CallList::save(const std::string& fileName) const {
-    return ReplaceFileAtomically(fileName, EncodeListFile(*this));
+    inFile.reset();
+    if (!ReplaceFileAtomically(fileName, EncodeListFile(*this)))
+        return false;
+    if (auto identity = IdentifyFile(fileName))
+        inFile =
+            FileState{fileName, records.size(), identity->device, identity->inode, identity->size};
+    return true;
+}
+
+bool CallList::appendSave(const std::string& fileName) {
+    if (!inFile || inFile->fileName != fileName || records.size() != inFile->records + 1)
+        return save(fileName);
+    std::string bytes;
+    AppendRecordBytes(bytes, records.back());
+    const FileIdentity expected{inFile->device, inFile->inode, inFile->size};
+    const auto written = AppendToFile(fileName, expected, bytes);
+    if (!written) {
+        // Changed behind our back, or the write failed and was undone: write it whole.
+        return save(fileName);
+    }
+    inFile->records = records.size();
+    inFile->size = written->size;
+    return true;
+}
+
+void CallList::loadBytes(const std::string& fileName, const std::string& bytes,
+                         const std::optional<FileIdentity>& identity) {
+    const bool wasEmpty = records.empty();
+    const ListFileDecode decoded = DecodeListFile(bytes, *this);
+    inFile.reset();
+    // Only a whole version-4 file that is all of this list can take appended records.
+    if (wasEmpty && decoded.complete && decoded.version == ListFileVersion && identity &&
+        identity->size == bytes.size())
+        inFile =
+            FileState{fileName, records.size(), identity->device, identity->inode, identity->size};
 }
 
 void CallList::load(const std::string& fileName) {
     FileReadResult file = ReadFileBytes(fileName, MissingFile::Create);
     if (file.opened)
-        DecodeListFile(file.bytes, *this);
+        loadBytes(fileName, file.bytes, IdentifyFile(fileName));
 }
 
 bool CallList::loadExisting(const std::string& fileName, std::string& error) {
@@ -96,7 +132,7 @@ bool CallList::loadExisting(const std::string& fileName, std::string& error) {
         error = file.error;
         return false;
     }
-    DecodeListFile(file.bytes, *this);
+    loadBytes(fileName, file.bytes, IdentifyFile(fileName));
     return true;
 }
 

@@ -13,6 +13,8 @@
 
 using OptText = std::optional<std::string>;
 
+struct FileIdentity;
+
 struct CallRecord {
     OptText timeText;     // local time of the call, "%Y-%m-%d %H:%M:%S"; absent in directories
     int32_t callTime = 0; // seconds since 1970-01-01 00:00:00 UTC
@@ -58,7 +60,12 @@ public:
     void remove(const CallRecord* record); // by identity; unknown records leave the list as is
     void clear();
     bool save(const std::string& fileName) const; // atomic replace; false when it failed
-    void load(const std::string& fileName);       // appends; creates a missing file empty
+    // After one append, writes just the new last record to the end of the file, when the file is
+    // still exactly what this list last saved or loaded there; otherwise it is a full save.
+    // Meant for the call list, whose stored fields never change after append: an edit in place
+    // is not seen. False when the file could not be written; it is then as it was.
+    bool appendSave(const std::string& fileName);
+    void load(const std::string& fileName); // appends; creates a missing file empty
     // Loads like load() but never creates a file: false, with `error` set, when the file cannot
     // be opened for reading (missing, a directory, no permission).
     bool loadExisting(const std::string& fileName, std::string& error);
@@ -71,6 +78,17 @@ public:
     iterator end() { return records.end(); }
 
 private:
+    // What the file last written or read by this list holds: its first `records` records.
+    struct FileState {
+        std::string fileName;
+        size_t records = 0;
+        uint64_t device = 0, inode = 0, size = 0;
+    };
+    mutable std::optional<FileState> inFile;
+
+    void loadBytes(const std::string& fileName, const std::string& bytes,
+                   const std::optional<FileIdentity>& identity);
+
     Records records;
 };
 

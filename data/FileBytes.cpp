@@ -47,6 +47,11 @@ std::string ResolvedTarget(const std::string& path) {
     return path;
 }
 
+FileIdentity IdentityOf(const struct stat& st) {
+    return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                        static_cast<uint64_t>(st.st_size)};
+}
+
 } // namespace
 
 FileReadResult ReadFileBytes(const std::string& path, MissingFile missing) {
@@ -119,4 +124,36 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
         ::close(dirFd);
     }
     return true;
+}
+
+std::optional<FileIdentity> IdentifyFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return IdentityOf(st);
+}
+
+std::optional<FileIdentity> AppendToFile(const std::string& path, const FileIdentity& expected,
+                                         std::string_view bytes) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !(IdentityOf(st) == expected) ||
+        ::lseek(fd, static_cast<off_t>(expected.size), SEEK_SET) < 0) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    if (!WriteAll(fd, bytes) || ::fsync(fd) != 0) {
+        // Leave no half record behind.
+        if (::ftruncate(fd, static_cast<off_t>(expected.size)) == 0)
+            ::fsync(fd);
+        ::close(fd);
+        return std::nullopt;
+    }
+    FileIdentity now = expected;
+    now.size += bytes.size();
+    if (::close(fd) != 0)
+        return std::nullopt;
+    return now;
 }

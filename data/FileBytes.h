@@ -1,6 +1,8 @@
 #pragma once
 // Whole-file reads and atomic whole-file replacement, shared by the list files and the settings.
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,3 +23,18 @@ FileReadResult ReadFileBytes(const std::string& path, MissingFile missing);
 // A symbolic link is followed and its target replaced. The old file's permissions are kept.
 // On failure the old file is untouched and the temporary file removed.
 bool ReplaceFileAtomically(const std::string& path, std::string_view bytes);
+
+// Which file a path names and how long it is, to tell whether it changed since we wrote it.
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    uint64_t size = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+std::optional<FileIdentity> IdentifyFile(const std::string& path);
+
+// Appends `bytes` to the file when it is still exactly `expected`, and flushes it to the disk.
+// A write that fails part-way is cut back off, so the file is as it was. Returns the new
+// identity, or nothing when the file was not (or no longer) the expected one or the write failed.
+std::optional<FileIdentity> AppendToFile(const std::string& path, const FileIdentity& expected,
+                                         std::string_view bytes);

@@ -42,8 +42,12 @@ public:
 
     bool atEnd = false;
 
+    // True when the end came at a field boundary with no stray bytes left over.
+    bool consumedAll() const { return !cutInside; }
+
     int32_t Int() {
         if (atEnd || data.size() - pos < 4) {
+            cutInside = cutInside || pos != data.size();
             atEnd = true;
             pos = data.size();
             return 0;
@@ -62,6 +66,7 @@ public:
         // A length that is negative or longer than the rest of the file cannot be real data:
         // treat it as a file cut short rather than trusting it.
         if (length < 0 || static_cast<size_t>(length) > data.size() - pos) {
+            cutInside = true;
             atEnd = true;
             pos = data.size();
             return std::nullopt;
@@ -76,6 +81,7 @@ public:
 private:
     std::string_view data;
     size_t pos = 0;
+    bool cutInside = false;
 };
 
 } // namespace
@@ -117,30 +123,37 @@ void AppendRecordBytes(std::string& disk, const CallRecord& record) {
 }
 
 std::string EncodeListFile(const CallList& list) {
-    std::string disk;
-    disk.reserve(4 + list.size() * 48);
-    AppendWithLineEnds(disk, std::string_view("\x04\0\0\0", 4));
+    // One logical stream, translated once: most histories hold no 0x0A at all, and then the
+    // translation is a single scan.
     std::string logical;
-    for (const CallRecord& record : list) {
-        logical.clear();
+    logical.reserve(4 + list.size() * 48);
+    AppendInt(logical, ListFileVersion);
+    for (const CallRecord& record : list)
         AppendRecordLogical(logical, record);
-        AppendWithLineEnds(disk, logical);
-    }
+    if (logical.find('\n') == std::string::npos)
+        return logical;
+    std::string disk;
+    disk.reserve(logical.size() + logical.size() / 64);
+    AppendWithLineEnds(disk, logical);
     return disk;
 }
 
-size_t DecodeListFile(std::string_view disk, CallList& list) {
+ListFileDecode DecodeListFile(std::string_view disk, CallList& list) {
     const std::string logical = StripLineEnds(disk);
     Reader in(logical);
+    ListFileDecode result;
     const int32_t version = in.Int();
     if (in.atEnd || version > ListFileVersion)
-        return 0;
-    size_t added = 0;
+        return result;
+    result.version = version;
     while (!in.atEnd) {
         CallRecord record;
         record.key = in.Text();
-        if (in.atEnd)
+        if (in.atEnd) {
+            // Nothing at all after the last whole record is the normal end of a file.
+            result.complete = in.consumedAll();
             break;
+        }
         record.value = in.Text();
         record.reserved = in.Int();
         if (version >= 2)
@@ -153,18 +166,44 @@ size_t DecodeListFile(std::string_view disk, CallList& list) {
         }
         if (version >= 4)
             record.cipValue = in.Int();
+        const bool whole = !in.atEnd;
         list.append(std::move(record));
-        ++added;
+        ++result.added;
+        if (!whole)
+            break;
     }
-    return added;
+    return result;
 }
 
 std::string FormatCallTime(int32_t callTime) {
     const std::time_t t = callTime;
     std::tm local{};
-    char text[64];
-    if (localtime_r(&t, &local) == nullptr ||
-        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local) == 0)
+    if (localtime_r(&t, &local) == nullptr)
         return std::string();
-    return text;
+    // "%Y-%m-%d %H:%M:%S" by hand: the fields are plain numbers, and strftime costs more than
+    // the whole rest of reading a record. Years of a 32-bit time have four digits.
+    const int year = local.tm_year + 1900;
+    if (year < 1000 || year > 9999) {
+        char text[64];
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+        return text;
+    }
+    char text[20];
+    auto put2 = [](char* at, int value) {
+        at[0] = static_cast<char>('0' + value / 10);
+        at[1] = static_cast<char>('0' + value % 10);
+    };
+    put2(text, year / 100);
+    put2(text + 2, year % 100);
+    text[4] = '-';
+    put2(text + 5, local.tm_mon + 1);
+    text[7] = '-';
+    put2(text + 8, local.tm_mday);
+    text[10] = ' ';
+    put2(text + 11, local.tm_hour);
+    text[13] = ':';
+    put2(text + 14, local.tm_min);
+    text[16] = ':';
+    put2(text + 17, local.tm_sec);
+    return std::string(text, 19);
 }

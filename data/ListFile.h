@@ -20,10 +20,16 @@ void AppendRecordBytes(std::string& disk, const CallRecord& record);
 // The whole file for a list: the version, then every record in order.
 std::string EncodeListFile(const CallList& list);
 
+struct ListFileDecode {
+    size_t added = 0;      // records appended to the list
+    int32_t version = 0;   // the file's version; 0 when nothing could be read
+    bool complete = false; // the file ended right after a whole record (or the version)
+};
+
 // Appends the records of a file's disk bytes to `list`. A version above 4 or an empty file adds
 // nothing; a file cut short, or a length that is negative or reaches past the end, keeps what
-// was read so far. Returns the number of records added.
-size_t DecodeListFile(std::string_view disk, CallList& list);
+// was read so far.
+ListFileDecode DecodeListFile(std::string_view disk, CallList& list);
 
 // callTime as local time "%Y-%m-%d %H:%M:%S".
 std::string FormatCallTime(int32_t callTime);

@@ -352,3 +352,18 @@ TEST(ListFile, FailedSaveKeepsTheOldFile) {
     // A directory that does not exist cannot be written either.
     EXPECT_FALSE(big.save(dir.file("no-such-dir/caller.his")));
 }
+
+TEST_F(ListFileInUtc, CallTimeTextCoversTheWholeRange) {
+    EXPECT_EQ(FormatCallTime(0), "1970-01-01 00:00:00");
+    EXPECT_EQ(FormatCallTime(951782400), "2000-02-29 00:00:00");
+    EXPECT_EQ(FormatCallTime(INT32_MAX), "2038-01-19 03:14:07");
+    EXPECT_EQ(FormatCallTime(INT32_MIN), "1901-12-13 20:45:52");
+    EXPECT_EQ(FormatCallTime(-1), "1969-12-31 23:59:59");
+}
+
+TEST_F(ListFileInUtc, CallTimeTextIsLocalTime) {
+    ::setenv("TZ", "Europe/Berlin", 1);
+    ::tzset();
+    EXPECT_EQ(FormatCallTime(947941407), "2000-01-15 14:03:27");
+    EXPECT_EQ(FormatCallTime(962974800), "2000-07-07 15:00:00"); // 13:00 UTC in summer time
+}
