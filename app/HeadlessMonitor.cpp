@@ -1,8 +1,114 @@
 #include "HeadlessMonitor.h"
 
-#include <cstdio>
+#include "CCAPIAccess.h"
+#include "CCAPIThread.h"
+#include "DemoCalls.h"
+#include "LibCapi20Provider.h"
+#include "SimulatedLine.h"
 
-int RunHeadlessMonitor(int, char**, const CommandLine&) {
-    std::fprintf(stderr, "tavo: the monitor is not available yet\n");
-    return 1;
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <memory>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// Prints each call on standard output, on the Qt thread, while the listener waits for it.
+class PrintingReceiver : public IncomingCallReceiver {
+public:
+    explicit PrintingReceiver(QObject* context) : context(context) {}
+
+    void DeliverIncomingCall(const IncomingCallNotice& notice) override {
+        QMetaObject::invokeMethod(
+            context, [&notice] { PrintCall(notice); }, Qt::BlockingQueuedConnection);
+    }
+
+    static void PrintCall(const IncomingCallNotice& notice) {
+        std::printf("call from %s to %s plci 0x%08X cip %d\n", notice.callingNumber.c_str(),
+                    notice.calledNumber.c_str(), notice.connectionId, notice.cipValue);
+        std::fflush(stdout);
+    }
+
+private:
+    QObject* context;
+};
+
+// SIGTERM and SIGINT reach the event loop through a pipe: the handler only writes one octet.
+int signalPipe[2] = {-1, -1};
+
+void OnQuitSignal(int) {
+    int saved = errno;
+    char octet = 1;
+    [[maybe_unused]] ssize_t written = write(signalPipe[1], &octet, 1);
+    errno = saved;
+}
+
+bool InstallQuitSignals() {
+    if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return false;
+    struct sigaction action {};
+    action.sa_handler = OnQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    return true;
+}
+
+std::unique_ptr<CapiProvider> ChooseLine(const CommandLine& options) {
+    if (options.demo || options.line == LineKind::Sim) {
+        auto line = std::make_unique<SimulatedLine>(2);
+        if (options.demo)
+            line->SetEventSource(DemoCallSource());
+        return line;
+    }
+    std::optional<CapiRemoteServer> remote;
+    if (options.capiRemote)
+        remote = CapiRemoteServer{options.capiRemote->driver, options.capiRemote->host,
+                                  options.capiRemote->port};
+    return LoadLibCapi20(remote);
+}
+
+} // namespace
+
+int RunHeadlessMonitor(int argc, char** argv, const CommandLine& options) {
+    std::signal(SIGPIPE, SIG_IGN);
+    QCoreApplication app(argc, argv);
+    if (!InstallQuitSignals()) {
+        std::fprintf(stderr, "tavo: cannot set up signal handling\n");
+        return 1;
+    }
+    QSocketNotifier quitNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&quitNotifier, &QSocketNotifier::activated, &app, [] {
+        char octet;
+        while (read(signalPipe[0], &octet, 1) > 0) {
+        }
+        QCoreApplication::quit();
+    });
+
+    std::unique_ptr<CapiProvider> line = ChooseLine(options);
+    PrintingReceiver receiver(&app);
+    {
+        CCAPIAccess capi(line.get(), receiver);
+        CCAPIThread listener(capi);
+        listener.Start();
+        app.exec();
+
+        // A call may be waiting for this thread while the listener is asked to stop, so keep
+        // handling events until it has ended.
+        listener.RequestStop();
+        while (!listener.IsFinished()) {
+            QCoreApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        listener.Stop();
+    } // CAPI is released here, after the listener has ended
+    return 0;
 }

@@ -1,0 +1,129 @@
+#include "CCAPIAccess.h"
+
+#include "CallNumbers.h"
+#include "CapiErrors.h"
+#include "ShowMessage.h"
+#include "msgBuilders.h"
+
+#include <array>
+#include <cstdio>
+
+namespace {
+constexpr unsigned kMaxLogicalConnection = 2;
+constexpr unsigned kMaxBDataBlocks = 7;
+constexpr unsigned kMaxBDataLen = 2048;
+
+std::optional<std::string> Report(std::string text, bool show) {
+    if (show)
+        ShowMessage(text);
+    return text;
+}
+} // namespace
+
+CCAPIAccess::CCAPIAccess(CapiProvider* capi, IncomingCallReceiver& receiver)
+    : capi(capi), receiver(receiver), receiveMsg(std::make_unique<cmsg>()) {}
+
+CCAPIAccess::~CCAPIAccess() {
+    ReleaseCAPI(true);
+}
+
+std::optional<std::string> CCAPIAccess::RegisterCAPI(bool showErrors) {
+    registered = false;
+    applId = 0;
+    if (capi == nullptr || !IsCapiInstalled(*capi))
+        return Report("Error: ISDN-driver not installed", showErrors);
+    if (GetControllerCount() == 0)
+        return Report("Error: No ISDN-controller installed", showErrors);
+    unsigned error = 0;
+    applId =
+        RegisterApplication(*capi, kMaxLogicalConnection, kMaxBDataBlocks, kMaxBDataLen, error);
+    if (applId == 0) {
+        char text[96];
+        std::snprintf(text, sizeof text,
+                      "Error: registering the application in function RegisterCAPI.\n%d",
+                      static_cast<int>(error));
+        return Report(text, showErrors);
+    }
+    registered = true;
+    return std::nullopt;
+}
+
+std::optional<std::string> CCAPIAccess::ReleaseCAPI(bool showErrors) {
+    if (capi == nullptr || !registered)
+        return std::nullopt;
+    registered = false;
+    unsigned result = capi->Release(applId);
+    applId = 0;
+    if (result == CapiNoError)
+        return std::nullopt;
+    char text[96];
+    std::snprintf(text, sizeof text,
+                  "Error: deregistering the application in function ReleaseCAPI,\ncode: 0x%04X",
+                  result);
+    return Report(text, showErrors);
+}
+
+unsigned CCAPIAccess::GetControllerCount() {
+    if (capi == nullptr)
+        return 0;
+    std::array<uint8_t, 64> profile{};
+    if (capi->GetProfile(0, profile.data()) != CapiNoError)
+        return 0;
+    return profile[0] | (profile[1] << 8);
+}
+
+unsigned CCAPIAccess::ListenOnAllControllers(uint32_t cipMask) {
+    unsigned count = GetControllerCount();
+    for (unsigned k = 1; k <= count; ++k) {
+        cmsg listen;
+        FillCmsgHeader(listen, static_cast<uint16_t>(applId), CAPI_LISTEN, CAPI_REQ, 0, k);
+        listen.cipMask = cipMask;
+        unsigned result = PutCmsg(*capi, listen);
+        if (result != CapiNoError)
+            return result;
+    }
+    return CapiNoError;
+}
+
+unsigned CCAPIAccess::WaitForCapiSignal(std::chrono::milliseconds slice) {
+    return capi->WaitForMessage(applId, slice);
+}
+
+bool CCAPIAccess::IsConnectionLost() {
+    return capi != nullptr && capi->IsConnectionLost(applId);
+}
+
+CCAPIAccess::FetchResult CCAPIAccess::FetchMessages() {
+    for (int taken = 0; taken < 2; ++taken) {
+        unsigned result = GetCmsg(*capi, *receiveMsg, applId);
+        if (result != CapiNoError) {
+            // Woken with nothing to fetch: either a spurious wake-up or the server went away.
+            if (taken == 0 && result == CapiReceiveQueueEmpty && IsConnectionLost())
+                return FetchResult::ConnectionLost;
+            break;
+        }
+        if (receiveMsg->subcommand == CAPI_IND)
+            HandleIndication();
+    }
+    return FetchResult::Handled;
+}
+
+void CCAPIAccess::HandleIndication() {
+    cmsg& m = *receiveMsg;
+    const uint16_t id = static_cast<uint16_t>(applId);
+    switch (m.command) {
+    case CAPI_CONNECT: {
+        IncomingCallNotice notice = BuildIncomingCallNotice(m);
+        // Ignore the call on the line first, so the network never waits for the user interface.
+        CONNECT_RESP(*capi, m, id, m.messageNumber, m.adr, 1, 0, 0, 0, nullptr, nullptr, nullptr,
+                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+        receiver.DeliverIncomingCall(notice);
+        break;
+    }
+    case CAPI_DISCONNECT:
+        DISCONNECT_RESP(*capi, m, id, m.messageNumber, m.adr);
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,58 @@
+#pragma once
+// The monitor's one registration with CAPI: registration and release, listening on every
+// controller, and handling what arrives (each call is ignored on the line, then delivered).
+// Only the listener thread calls CAPI through this object; its owner may destroy it only after
+// that thread has ended.
+
+#include "CapiProvider.h"
+#include "IncomingCallReceiver.h"
+#include "msg.h"
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+
+inline constexpr uint32_t kListenAllServices = 0x1FFF03FF;
+
+class CCAPIAccess {
+public:
+    // `capi` may be nullptr: no CAPI library on this machine. Nothing is called on CAPI here.
+    CCAPIAccess(CapiProvider* capi, IncomingCallReceiver& receiver);
+    // Releases the registration if one is left (reporting a failure with ShowMessage).
+    ~CCAPIAccess();
+    CCAPIAccess(const CCAPIAccess&) = delete;
+    CCAPIAccess& operator=(const CCAPIAccess&) = delete;
+
+    // Checks the driver, counts the controllers and registers. On failure returns the error
+    // text; with `showErrors` it is also shown with ShowMessage (at start-up).
+    std::optional<std::string> RegisterCAPI(bool showErrors);
+    // Deregisters (if registered). A failure is shown with `showErrors`, else returned.
+    std::optional<std::string> ReleaseCAPI(bool showErrors);
+
+    // The number of installed controllers; 0 when the profile cannot be read.
+    unsigned GetControllerCount();
+    // LISTEN_REQ to controllers 1..N; 0, or the first error from putting one.
+    unsigned ListenOnAllControllers(uint32_t cipMask);
+    // Waits at most `slice` for a message; 0 when one is waiting.
+    unsigned WaitForCapiSignal(std::chrono::milliseconds slice);
+
+    enum class FetchResult { Handled, ConnectionLost };
+    // Takes up to two messages and handles the indications among them.
+    FetchResult FetchMessages();
+    // Acts on the indication that stands in the receive record.
+    void HandleIndication();
+
+    bool IsRegistered() const { return registered.load(); }
+    unsigned ApplId() const { return applId; }
+    bool HasLibrary() const { return capi != nullptr; }
+    bool IsConnectionLost();
+
+private:
+    CapiProvider* capi;
+    IncomingCallReceiver& receiver;
+    unsigned applId = 0;
+    std::unique_ptr<cmsg> receiveMsg;
+    std::atomic<bool> registered{false};
+};

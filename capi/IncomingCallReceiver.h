@@ -1,0 +1,14 @@
+#pragma once
+// Where the listener hands each call. DeliverIncomingCall returns only when the receiver has
+// handled the notice: the listener waits, so calls are handled one at a time in arrival order.
+// A Qt front end implements it with QMetaObject::invokeMethod(..., Qt::BlockingQueuedConnection)
+// and, when it quits, keeps processing events until the listener has stopped.
+
+#include "IncomingCallNotice.h"
+
+class IncomingCallReceiver {
+public:
+    virtual ~IncomingCallReceiver() = default;
+    // The notice is valid only during the call; the receiver copies what it keeps.
+    virtual void DeliverIncomingCall(const IncomingCallNotice& notice) = 0;
+};
