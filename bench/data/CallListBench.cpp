@@ -1,0 +1,214 @@
+// Call history at its largest expected size: load, save and lookups, with plain stdio reads
+// and writes of the same number of bytes as the yardstick.
+#include "CallList.h"
+#include "ListFile.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <malloc.h>
+#include <map>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+constexpr int HistoryCalls = 1'000'000;
+constexpr int BookEntries = 10'000;
+
+std::string WorkFile(const char* name) {
+    const char* dir = std::getenv("TAVO_BENCH_DIR");
+    return std::string(dir ? dir : "/tmp") + "/tavo-bench-" + name;
+}
+
+void FillHistory(CallList& calls, int count) {
+    const int32_t start = 946'684'800; // 2000-01-01: one call every ten minutes from then on
+    for (int i = 0; i < count; ++i) {
+        CallRecord r;
+        r.key = "4711" + std::to_string(i % 5);
+        r.value = i % 7 == 0 ? "0" : "030" + std::to_string(1'000'000 + i % 90'000);
+        r.callTime = start + i * 600;
+        r.timeText = FormatCallTime(r.callTime);
+        r.cipValue = i % 3 == 0 ? 1 : 16;
+        r.repeatCount = 1;
+        r.connectionId = static_cast<uint32_t>(0x101 + (i % 4) * 0x100);
+        calls.append(std::move(r));
+    }
+}
+
+const std::string& HistoryFile() {
+    static const std::string path = [] {
+        CallList calls;
+        FillHistory(calls, HistoryCalls);
+        const std::string file = WorkFile("caller.his");
+        if (!calls.save(file))
+            std::abort();
+        return file;
+    }();
+    return path;
+}
+
+size_t FileSize(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::fseek(f, 0, SEEK_END);
+    const long size = std::ftell(f);
+    std::fclose(f);
+    return static_cast<size_t>(size);
+}
+
+void BM_LoadHistory(benchmark::State& state) {
+    const std::string& file = HistoryFile();
+    for (auto _ : state) {
+        CallList calls;
+        const size_t before = mallinfo2().uordblks;
+        calls.load(file);
+        const size_t after = mallinfo2().uordblks;
+        state.counters["bytes_per_record"] =
+            static_cast<double>(after - before) / static_cast<double>(calls.size());
+        state.PauseTiming();
+        calls.clear();
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * FileSize(file)));
+}
+
+void BM_SaveHistory(benchmark::State& state) {
+    CallList calls;
+    FillHistory(calls, HistoryCalls);
+    const std::string file = WorkFile("caller-save.his");
+    for (auto _ : state) {
+        if (!calls.save(file))
+            state.SkipWithError("save failed");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * FileSize(file)));
+}
+
+// One new call on top of a 1,000,000-call history, written the cheap way.
+void BM_AppendSaveHistory(benchmark::State& state) {
+    const std::string file = WorkFile("caller-append.his");
+    {
+        CallList calls;
+        FillHistory(calls, HistoryCalls);
+        if (!calls.save(file))
+            std::abort();
+    }
+    CallList calls;
+    calls.load(file);
+    CallRecord call = *calls.at(0);
+    for (auto _ : state) {
+        calls.append(call);
+        if (!calls.appendSave(file))
+            state.SkipWithError("append failed");
+    }
+}
+
+void BM_EncodeHistoryOnly(benchmark::State& state) {
+    CallList calls;
+    FillHistory(calls, HistoryCalls);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(EncodeListFile(calls));
+}
+
+void BM_RawRead(benchmark::State& state) {
+    const std::string& file = HistoryFile();
+    const size_t size = FileSize(file);
+    std::string buffer(size, '\0');
+    for (auto _ : state) {
+        std::FILE* f = std::fopen(file.c_str(), "rb");
+        benchmark::DoNotOptimize(std::fread(buffer.data(), 1, size, f));
+        std::fclose(f);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
+}
+
+// fsync included so the comparison with save, which flushes to the disk, is fair.
+void BM_RawWrite(benchmark::State& state) {
+    const size_t size = FileSize(HistoryFile());
+    const std::string bytes(size, 'x');
+    const std::string file = WorkFile("raw.bin");
+    for (auto _ : state) {
+        std::FILE* f = std::fopen(file.c_str(), "wb");
+        std::fwrite(bytes.data(), 1, size, f);
+        std::fflush(f);
+        if (state.range(0) != 0)
+            ::fsync(fileno(f));
+        std::fclose(f);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
+}
+
+void BM_FindByKeyPhoneBook(benchmark::State& state) {
+    Directory book;
+    for (int i = 0; i < BookEntries; ++i) {
+        DirectoryEntry e;
+        e.key = "030" + std::to_string(1'000'000 + i);
+        e.value = "Name " + std::to_string(i);
+        e.speakText = "";
+        book.append(std::move(e));
+    }
+    const std::string hit = "0301000000"; // the first entry: the walk from the end is longest
+    const std::string miss = "0409999999";
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(book.findByKey(hit));
+        benchmark::DoNotOptimize(book.findByKey(miss));
+    }
+    state.SetItemsProcessed(state.iterations() * 2);
+}
+
+void BM_FindRepeatHistory(benchmark::State& state) {
+    CallList calls;
+    FillHistory(calls, HistoryCalls);
+    IncomingCallNotice notice;
+    notice.connectionId = 0x101; // matches many records, all too old: the whole list is walked
+    const std::time_t now = calls.at(0)->callTime + static_cast<std::time_t>(HistoryCalls) * 600;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(calls.findRepeat(notice, now));
+    state.SetItemsProcessed(state.iterations() * HistoryCalls);
+}
+
+BENCHMARK(BM_LoadHistory)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_RawRead)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveHistory)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_AppendSaveHistory)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_EncodeHistoryOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_RawWrite)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindByKeyPhoneBook)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FindRepeatHistory)->Unit(benchmark::kMillisecond);
+
+// Prints the usual table, then how load and save compare with the plain reads and writes.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs)
+            times[run.benchmark_name()] = run.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+    void PrintRatios() const {
+        auto ratio = [&](const char* a, const char* b) {
+            auto x = times.find(a), y = times.find(b);
+            if (x != times.end() && y != times.end() && y->second > 0)
+                std::printf("%-32s / %-24s = %.2f\n", a, b, x->second / y->second);
+        };
+        ratio("BM_LoadHistory/iterations:3", "BM_RawRead");
+        ratio("BM_SaveHistory/iterations:3", "BM_RawWrite/1");
+        ratio("BM_SaveHistory/iterations:3", "BM_RawWrite/0");
+    }
+
+private:
+    std::map<std::string, double> times;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintRatios();
+    for (const char* name : {"caller.his", "caller-save.his", "caller-append.his", "raw.bin"})
+        std::remove(WorkFile(name).c_str());
+    benchmark::Shutdown();
+    return 0;
+}
