@@ -1,0 +1,62 @@
+#pragma once
+// A report list that highlights a selected row across all its columns, out to the right edge
+// of the control, keeps the highlight when the focus is elsewhere, and ends texts too long for
+// their column with "...".
+
+#include <QColor>
+#include <QFontMetrics>
+#include <QString>
+#include <QTreeWidget>
+
+class CListViewEx : public QTreeWidget {
+public:
+    explicit CListViewEx(QWidget* parent = nullptr);
+
+    // Turns full-row drawing on or off; non-zero when that changed the control.
+    int SetFullRowSelect(bool on);
+    int IsFullRowSelect() const { return fullRowSelect; }
+
+    // A column with its heading, declared alignment and width in pixels. The first column is
+    // always drawn left-aligned; the others follow their declared alignment while their text
+    // fits.
+    void InsertColumn(int column, const QString& heading, Qt::Alignment alignment, int width);
+    Qt::Alignment ColumnAlignment(int column) const;
+
+    void SetTextBkColor(const QColor& color); // background of unselected rows
+    void SetBkColor(const QColor& color);     // background of the control
+    QColor TextBkColor() const { return textBackColor; }
+    QColor BkColor() const { return backColor; }
+    // Width of the state images; the first column's text gives up that much room.
+    void SetStateImageWidth(int width);
+
+    // The highlight of a selected row reaches the right edge of the control.
+    bool highlightToClientWidth = true;
+    // A selected row stays highlighted while the focus is elsewhere.
+    bool showSelectionAlways = true;
+
+    // `text` as it fits in `width` pixels when `offset` pixels are kept free: unchanged when it
+    // fits, else as many leading characters as fit (at least one) followed by "...".
+    static QString FitTextWithEllipsis(const QFontMetrics& metrics, const QString& text, int width,
+                                       int offset);
+
+    // Item texts are read with at most this many characters.
+    static constexpr int maxItemText = 259;
+
+protected:
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) const override;
+    void resizeEvent(QResizeEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    bool RowSelected(const QModelIndex& index) const;
+    void InvalidateSelectedRows();
+
+    bool fullRowSelect = false;
+    int clientWidth = 0;
+    int stateImageWidth = 0;
+    QColor textBackColor;
+    QColor backColor;
+    QList<Qt::Alignment> columnAlignments;
+};
