@@ -27,6 +27,12 @@ struct HistoryWriter::Shared {
 
 namespace {
 
+bool SameStoredFields(const CallRecord& a, const CallRecord& b) {
+    return a.key == b.key && a.value == b.value && a.reserved == b.reserved &&
+           a.speakText == b.speakText && a.callTime == b.callTime && a.cipValue == b.cipValue &&
+           a.connectionId == b.connectionId;
+}
+
 void RunWriter(HistoryWriter::Shared& shared) {
     std::string image;
     std::unique_lock lock(shared.mutex);
@@ -77,7 +83,8 @@ void HistoryWriter::Encode(const CallList& list, std::string& bytes, bool& repla
         for (size_t i = encodedCount; i < list.size(); ++i)
             --it;
         const CallRecord* boundary = encodedCount ? &*std::prev(it) : nullptr;
-        growOnly = boundary == lastEncoded;
+        growOnly =
+            boundary == lastEncoded && (!boundary || SameStoredFields(*boundary, lastEncodedCopy));
     }
     if (growOnly) {
         for (; it != list.end(); ++it)
@@ -89,6 +96,8 @@ void HistoryWriter::Encode(const CallList& list, std::string& bytes, bool& repla
     encodedList = &list;
     encodedCount = list.size();
     lastEncoded = list.empty() ? nullptr : &*std::prev(list.end());
+    if (lastEncoded)
+        lastEncodedCopy = *lastEncoded;
 }
 
 void HistoryWriter::RequestSave(const CallList& list, const std::string& path) {

@@ -8,6 +8,9 @@
 // fields of a record never change once it is appended) and queues a save; the writer keeps the
 // file's bytes and writes them. Requests that arrive while a save is being written are coalesced
 // into one further save. The bytes on disk are exactly those of CallList::save.
+//
+// The call list only grows while the monitor runs. A list that shrank, or whose last known
+// record is no longer where it was, is encoded whole again.
 
 #include "CallList.h"
 
@@ -52,6 +55,8 @@ private:
     const CallList* encodedList = nullptr;
     size_t encodedCount = 0;
     const CallRecord* lastEncoded = nullptr;
+    // A copy of that record: a record removed and another appended may get the same address.
+    CallRecord lastEncodedCopy;
 
     std::shared_ptr<Shared> shared;
 };

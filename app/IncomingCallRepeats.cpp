@@ -14,12 +14,18 @@ RepeatFinder::RepeatFinder(CallList& list) : callList(list) {
     Rebuild();
 }
 
+void RepeatFinder::Remember(const CallRecord* last) {
+    lastOld = last;
+    lastOldTime = last ? last->callTime : 0;
+    lastOldConnection = last ? last->connectionId : 0;
+}
+
 void RepeatFinder::Rebuild() {
     latestOldTime.reset();
     for (const CallRecord& record : callList)
         latestOldTime = std::max(latestOldTime.value_or(record.callTime), record.callTime);
     oldCount = callList.size();
-    lastOld = oldCount ? &*std::prev(callList.end()) : nullptr;
+    Remember(oldCount ? &*std::prev(callList.end()) : nullptr);
 }
 
 void RepeatFinder::Sync() {
@@ -34,7 +40,8 @@ void RepeatFinder::Sync() {
     for (size_t i = oldCount; i < size; ++i)
         --it;
     const CallRecord* boundary = oldCount ? &*std::prev(it) : nullptr;
-    if (boundary != lastOld) {
+    if (boundary != lastOld || (boundary && (boundary->callTime != lastOldTime ||
+                                             boundary->connectionId != lastOldConnection))) {
         Rebuild();
         return;
     }
@@ -42,7 +49,7 @@ void RepeatFinder::Sync() {
         for (; it != callList.end(); ++it)
             latestOldTime = std::max(latestOldTime.value_or(it->callTime), it->callTime);
         oldCount = size;
-        lastOld = &*std::prev(callList.end());
+        Remember(&*std::prev(callList.end()));
     }
 }
 

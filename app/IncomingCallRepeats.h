@@ -25,9 +25,13 @@ public:
 private:
     void Sync();
     void Rebuild();
+    void Remember(const CallRecord* last);
 
     CallList& callList;
-    size_t oldCount = 0;                  // records in the old part
-    const CallRecord* lastOld = nullptr;  // the last record of the old part
+    size_t oldCount = 0;                 // records in the old part
+    const CallRecord* lastOld = nullptr; // the last record of the old part
+    // Its callTime and connectionId: a removed record's address may be reused by a new one.
+    int32_t lastOldTime = 0;
+    uint32_t lastOldConnection = 0;
     std::optional<int32_t> latestOldTime; // the latest callTime of the old part
 };
