@@ -1,5 +1,6 @@
 #include "FileBytes.h"
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -47,6 +48,11 @@ std::string ResolvedTarget(const std::string& path) {
     return path;
 }
 
+std::atomic<unsigned>& TemporaryCounter() {
+    static std::atomic<unsigned> counter{0};
+    return counter;
+}
+
 FileIdentity IdentityOf(const struct stat& st) {
     return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
                         static_cast<uint64_t>(st.st_size)};
@@ -91,25 +97,30 @@ FileReadResult ReadFileBytes(const std::string& path, MissingFile missing) {
     return result;
 }
 
-bool ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
+bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, unsigned newFileMode) {
     const std::string target = ResolvedTarget(path);
     const std::string directory = DirectoryOf(target);
-    std::string temporary = target + ".XXXXXX";
-    int fd = ::mkstemp(temporary.data());
+    // Created with O_EXCL under a fresh name; the kernel applies the umask, which is not
+    // touched here because changing it would race with other threads creating files.
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = target + ".tmp" + std::to_string(::getpid()) + "-" +
+                    std::to_string(TemporaryCounter()++);
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                    static_cast<mode_t>(newFileMode));
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
     if (fd < 0)
         return false;
 
-    mode_t mode = 0666;
+    // A replaced file keeps its permissions.
     struct stat old {};
-    if (::stat(target.c_str(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode &= ~mask;
-    }
+    const bool keepMode = ::stat(target.c_str(), &old) == 0;
 
-    bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, bytes) && ::fsync(fd) == 0;
+    bool ok = (!keepMode || ::fchmod(fd, old.st_mode & 07777) == 0) && WriteAll(fd, bytes) &&
+              ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (ok)
         ok = ::rename(temporary.c_str(), target.c_str()) == 0;

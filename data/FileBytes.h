@@ -20,9 +20,11 @@ FileReadResult ReadFileBytes(const std::string& path, MissingFile missing);
 
 // Writes `bytes` to a temporary file in the same directory, flushes it to the disk and renames it
 // over `path`, so readers and a crash see either the old file or the new one, never a part.
-// A symbolic link is followed and its target replaced. The old file's permissions are kept.
-// On failure the old file is untouched and the temporary file removed.
-bool ReplaceFileAtomically(const std::string& path, std::string_view bytes);
+// A symbolic link is followed and its target replaced. The old file's permissions are kept; a
+// new file gets `newFileMode` less the umask. On failure the old file is untouched and the
+// temporary file removed.
+bool ReplaceFileAtomically(const std::string& path, std::string_view bytes,
+                           unsigned newFileMode = 0666);
 
 // Which file a path names and how long it is, to tell whether it changed since we wrote it.
 struct FileIdentity {

@@ -99,8 +99,9 @@ void LoadSettingsFrom(Settings& settings, const std::string& path) {
 }
 
 bool SaveSettingsTo(const Settings& settings, const std::string& path) {
+    // The record holds the telnet password: a new file is readable by its owner only.
     return ReplaceFileAtomically(
-        path, std::string_view(reinterpret_cast<const char*>(&settings), sizeof settings));
+        path, std::string_view(reinterpret_cast<const char*>(&settings), sizeof settings), 0600);
 }
 
 std::string SettingsFilePath() {

@@ -312,6 +312,14 @@ TEST(ListFile, SaveReplacesTheWholeFileAndLeavesNoTemporary) {
     ASSERT_EQ(::stat(dir.file("msn.dat").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+
+    // A new file follows the umask.
+    const mode_t mask = ::umask(027);
+    const bool saved = list.save(dir.file("names.dat"));
+    ::umask(mask);
+    ASSERT_TRUE(saved);
+    ASSERT_EQ(::stat(dir.file("names.dat").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
 TEST(ListFile, SaveFollowsASymbolicLink) {

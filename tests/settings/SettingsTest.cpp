@@ -120,6 +120,10 @@ TEST_F(SettingsStore, NoStoredRecordGivesDefaultsAndSaveCreatesIt) {
     const std::string stored = ReadAll(home + "/config/TAVO/options");
     EXPECT_EQ(stored.size(), 396u);
     EXPECT_EQ(stored, Raw(s));
+    // It holds the telnet password: nobody else may read it.
+    EXPECT_EQ(std::filesystem::status(home + "/config/TAVO/options").permissions() &
+                  (std::filesystem::perms::group_all | std::filesystem::perms::others_all),
+              std::filesystem::perms::none);
 }
 
 TEST_F(SettingsStore, ShortStoredValueReplacesOnlyItsLeadingBytes) {
