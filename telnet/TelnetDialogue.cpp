@@ -1,0 +1,118 @@
+#include "TelnetDialogue.h"
+
+#include "TelnetListing.h"
+#include "TelnetTexts.h"
+
+#include <mutex>
+#include <vector>
+
+namespace {
+bool EqualIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+        if (lower(static_cast<unsigned char>(a[i])) != lower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+std::optional<std::string> ReadLine(TelnetConnection& client, bool echo) {
+    std::string line;
+    for (;;) {
+        int byte = client.ReceiveByte();
+        if (byte < 0)
+            return std::nullopt;
+        if (echo)
+            client.Send(static_cast<char>(byte));
+        if (byte == '\n')
+            break;
+        // One byte beyond the kept width leaves room for the CR of the line end.
+        if (line.size() <= kTelnetLineWidth)
+            line += static_cast<char>(byte);
+    }
+    // Only a CR is the client's line end; a client that ends lines with LF alone keeps its
+    // last character.
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    if (line.size() > kTelnetLineWidth)
+        line.resize(kTelnetLineWidth);
+    return line;
+}
+
+bool TelnetLogin(TelnetConnection& client, const TelnetLogon& logon) {
+    client.Send(kTelnetUserIdPrompt);
+    std::optional<std::string> userId = ReadLine(client, true);
+    if (!userId || !EqualIgnoringCase(*userId, logon.userId))
+        return false;
+    client.Send(kTelnetPasswordPrompt);
+    std::optional<std::string> password = ReadLine(client, false);
+    if (!password)
+        return false;
+    bool loggedOn = EqualIgnoringCase(*password, logon.password);
+    client.Send(kTelnetAfterLogon);
+    return loggedOn;
+}
+
+void SendMenu(TelnetConnection& client) {
+    client.Send(kTelnetMenu);
+}
+
+void SendCallList(TelnetConnection& client, int day, TelnetSources sources,
+                  const TelnetClock& clock) {
+    const ListingDay range = ListingDayRange(day, clock());
+    std::vector<std::string> pieces;
+    {
+        // Only the building of the lines holds the lock: sending to a slow client must never
+        // keep the main window from recording a call.
+        std::lock_guard lock(ListsMutex());
+        pieces = BuildCallListing(range, sources.callList, sources.msnList, sources.phoneBook);
+    }
+    for (const std::string& piece : pieces)
+        client.Send(piece);
+}
+
+void SendGoodbye(TelnetConnection& client) {
+    client.Send(kTelnetGoodbye);
+}
+
+void RunMenuLoop(TelnetConnection& client, TelnetSources sources, const TelnetClock& clock) {
+    for (;;) {
+        int byte = client.ReceiveByte();
+        if (byte < 0)
+            return;
+        switch (byte) {
+        case '1':
+        case '2':
+        case '3':
+            client.Send(static_cast<char>(byte));
+            SendCallList(client, byte - '0', sources, clock);
+            SendMenu(client);
+            break;
+        case '0':
+        case 'x':
+        case 'X':
+            client.Send(static_cast<char>(byte));
+            SendGoodbye(client);
+            return;
+        default:
+            client.Send(kTelnetBell);
+            break;
+        }
+    }
+}
+
+void RunTelnetDialogue(TelnetConnection& client, const TelnetLogon& logon, TelnetSources sources,
+                       const TelnetClock& clock) {
+    client.Send(kTelnetBanner);
+    bool loggedOn = logon.userId.empty() || TelnetLogin(client, logon);
+    if (loggedOn) {
+        SendMenu(client);
+        RunMenuLoop(client, sources, clock);
+    } else {
+        SendGoodbye(client);
+    }
+    client.Flush();
+}

@@ -1,0 +1,41 @@
+#pragma once
+// The dialogue with one telnet client: banner, optional logon, the one-key menu and listings.
+
+#include "CallList.h"
+#include "TelnetConnection.h"
+
+#include <ctime>
+#include <functional>
+#include <optional>
+#include <string>
+
+// What the dialogue reads. The lists belong to the main thread: the listing takes ListsMutex()
+// while it reads them.
+struct TelnetSources {
+    CallList& callList;
+    Directory& phoneBook;
+    Directory& msnList;
+};
+
+using TelnetClock = std::function<std::time_t()>;
+
+// The logon of one connection, copied from the settings when the connection begins.
+struct TelnetLogon {
+    std::string userId; // empty: no logon is asked for
+    std::string password;
+};
+
+// One typed line without its line end (LF, and the CR before it); at most 127 bytes are kept,
+// the rest of a longer line is read and dropped. Absent when the connection ended first.
+std::optional<std::string> ReadLine(TelnetConnection& client, bool echo);
+bool TelnetLogin(TelnetConnection& client, const TelnetLogon& logon);
+void SendMenu(TelnetConnection& client);
+// Day 1 today, 2 yesterday, 3 the day before yesterday.
+void SendCallList(TelnetConnection& client, int day, TelnetSources sources,
+                  const TelnetClock& clock);
+void SendGoodbye(TelnetConnection& client);
+void RunMenuLoop(TelnetConnection& client, TelnetSources sources, const TelnetClock& clock);
+
+// The whole dialogue, from the banner to the goodbye; the caller closes the connection.
+void RunTelnetDialogue(TelnetConnection& client, const TelnetLogon& logon, TelnetSources sources,
+                       const TelnetClock& clock);

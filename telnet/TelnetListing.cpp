@@ -1,0 +1,105 @@
+#include "TelnetListing.h"
+
+#include "CipServiceNames.h"
+#include "TelnetTexts.h"
+
+#include <cstdio>
+
+namespace {
+const std::string rule = std::string(73, '-') + "\n\r";
+
+// Texts are shown as the zero-terminated strings they are on disk: a NUL ends them.
+std::string ShownText(const OptText& text) {
+    const std::string& whole = TextOf(text);
+    return whole.substr(0, whole.find('\0'));
+}
+
+std::string CutTo(std::string text, size_t width) {
+    if (text.size() > width)
+        text.resize(width);
+    return text;
+}
+
+std::string ToText(const CallRecord& call, Directory& msnList) {
+    const std::string msn = ShownText(call.key);
+    const DirectoryEntry* entry = msnList.findByKey(msn);
+    std::string text = entry ? ShownText(entry->value) : msn;
+    if (const char* service = CipServiceName(call.cipValue)) {
+        text += '/';
+        text += service;
+    }
+    return CutTo(std::move(text), kTelnetFieldWidth);
+}
+
+std::string WhoText(const CallRecord& call, Directory& phoneBook) {
+    const std::string number = ShownText(call.value);
+    if (number == "0")
+        return "<< unknown >>";
+    if (number == "*")
+        return "<< ISDN unknown >>";
+    const DirectoryEntry* entry = phoneBook.findByKey(number);
+    if (!entry)
+        return CutTo(number, kTelnetFieldWidth);
+    return CutTo(ShownText(entry->value) + "  " + number, kTelnetFieldWidth);
+}
+
+std::time_t LocalMidnight(std::time_t now, int daysBack) {
+    std::tm local{};
+    localtime_r(&now, &local);
+    local.tm_hour = 0;
+    local.tm_min = 0;
+    local.tm_sec = 0;
+    local.tm_mday -= daysBack;
+    local.tm_isdst = -1; // let the C library decide for that day
+    return std::mktime(&local);
+}
+} // namespace
+
+std::time_t StartOfLocalDay(std::time_t now) {
+    return LocalMidnight(now, 0);
+}
+
+ListingDay ListingDayRange(int day, std::time_t now) {
+    ListingDay range{StartOfLocalDay(now), now};
+    for (int step = 1; step < day; ++step) {
+        range.end = range.start;
+        range.start = LocalMidnight(now, step);
+    }
+    return range;
+}
+
+std::string CtimeText(std::time_t instant) {
+    static const char* const weekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    std::tm local{};
+    if (!localtime_r(&instant, &local))
+        return "??? ??? ?? ??:??:?? ????\n";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.3s %.3s%3d %.2d:%.2d:%.2d %d\n",
+                  weekdays[(local.tm_wday % 7 + 7) % 7], months[(local.tm_mon % 12 + 12) % 12],
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, local.tm_year + 1900);
+    return text;
+}
+
+std::string ListingLine(const CallRecord& call, Directory& msnList, Directory& phoneBook) {
+    std::string line =
+        ShownText(call.timeText) + "  " + ToText(call, msnList) + "\t" + WhoText(call, phoneBook);
+    // Keep the line end even when the texts fill the line.
+    return CutTo(std::move(line), kTelnetListingLineWidth - 2) + "\n\r";
+}
+
+std::vector<std::string> BuildCallListing(const ListingDay& day, const CallList& callList,
+                                          Directory& msnList, Directory& phoneBook) {
+    std::vector<std::string> pieces;
+    pieces.push_back("\n\r\n\r" + CtimeText(day.start) + "\n\r" +
+                     std::string(kTelnetColumnHeading) + rule);
+    for (const CallRecord& call : callList) {
+        const std::time_t when = call.callTime;
+        if (when < day.start || when > day.end)
+            continue;
+        pieces.push_back(ListingLine(call, msnList, phoneBook));
+    }
+    pieces.push_back(rule);
+    return pieces;
+}

@@ -1,0 +1,177 @@
+// The dialogue byte for byte over a connected socket pair: the client's keys go in, and the
+// whole transcript of the server's answers comes out.
+
+#include "TelnetDialogue.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+const std::string banner = "TAVO --- Version 1.3.3 --- Copyright (C) the TAVO developers\n\r\n\r";
+const std::string menu = "Menu\n\r----\n\r\n\r"
+                         "   1 ) incoming calls from today \n\r"
+                         "   2 ) incoming calls from yesterday \n\r"
+                         "   3 ) incoming calls from day before yesterday \n\r"
+                         "\n\r x,0 ) EXIT \n\r\n\rTAVO> ";
+const std::string goodbye = "\n\r\n\r---\n\rCU @ home !";
+const std::string rule = std::string(73, '-') + "\n\r";
+const std::string bell = "\a";
+
+class SocketPair {
+public:
+    SocketPair() {
+        EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
+        timeval limit{5, 0};
+        setsockopt(ends[0], SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    }
+    ~SocketPair() {
+        close(ends[0]);
+        close(ends[1]);
+    }
+    // The client's keys, then the client stops sending.
+    void Type(const std::string& keys) {
+        EXPECT_EQ(write(ends[0], keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+        shutdown(ends[0], SHUT_WR);
+    }
+    std::string Received() {
+        shutdown(ends[1], SHUT_WR);
+        std::string got;
+        char buffer[4096];
+        ssize_t n;
+        while ((n = read(ends[0], buffer, sizeof buffer)) > 0)
+            got.append(buffer, static_cast<size_t>(n));
+        return got;
+    }
+    int Server() const { return ends[1]; }
+
+private:
+    int ends[2] = {-1, -1};
+};
+
+class DialogueTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("TZ", "UTC0", 1);
+        tzset();
+    }
+    std::string Session(const std::string& keys, const TelnetLogon& logon = {}) {
+        SocketPair pair;
+        pair.Type(keys);
+        {
+            TelnetConnection client(pair.Server());
+            RunTelnetDialogue(client, logon, {calls, phoneBook, msnList}, [] {
+                return std::time_t{1767268800}; // Thursday 1 January 2026, 12:00 UTC
+            });
+        }
+        return pair.Received();
+    }
+    // The listing of a day without calls, as the listing for "1" shows it on the fixed day.
+    std::string EmptyListing(const std::string& dayStart) {
+        return "\n\r\n\r" + dayStart + "\n\r  date\t\t\tto\t\twho\n\r" + rule + rule;
+    }
+
+    CallList calls;
+    Directory phoneBook;
+    Directory msnList;
+};
+} // namespace
+
+TEST_F(DialogueTest, WithoutUserIdTheMenuComesAtOnceAndXSaysGoodbye) {
+    EXPECT_EQ(Session("x"), banner + menu + "x" + goodbye);
+    EXPECT_EQ(Session("X"), banner + menu + "X" + goodbye);
+    EXPECT_EQ(Session("0"), banner + menu + "0" + goodbye);
+    // Keys after the goodbye are not read.
+    EXPECT_EQ(Session("0123"), banner + menu + "0" + goodbye);
+}
+
+TEST_F(DialogueTest, ListingKeyShowsTheDayThenTheMenuAndBellsForTheLineEnd) {
+    EXPECT_EQ(Session("1\r\n"), banner + menu + "1" + EmptyListing("Thu Jan  1 00:00:00 2026\n") +
+                                    menu + bell + bell);
+    EXPECT_EQ(Session("23x"), banner + menu + "2" + EmptyListing("Wed Dec 31 00:00:00 2025\n") +
+                                  menu + "3" + EmptyListing("Tue Dec 30 00:00:00 2025\n") + menu +
+                                  "x" + goodbye);
+}
+
+TEST_F(DialogueTest, ListingShowsTheCallsOfTheDay) {
+    CallRecord call;
+    call.timeText = "2026-01-01 11:59:00";
+    call.callTime = 1767268740;
+    call.key = "555";
+    call.value = "0301234";
+    call.cipValue = 1;
+    calls.append(call);
+    call.callTime = 1767268801; // after now: not listed
+    calls.append(call);
+    CallRecord entry;
+    entry.key = "555";
+    entry.value = "Office";
+    msnList.append(entry);
+    EXPECT_EQ(Session("1"), banner + menu + "1" + "\n\r\n\rThu Jan  1 00:00:00 2026\n\n\r" +
+                                "  date\t\t\tto\t\twho\n\r" + rule +
+                                "2026-01-01 11:59:00  Office/speech\t0301234\n\r" + rule + menu);
+}
+
+TEST_F(DialogueTest, EveryOtherKeyRingsTheBell) {
+    // Telnet negotiation at connection time (IAC DO ECHO, IAC WILL SGA), NUL, high bytes.
+    std::string keys = "\xff\xfd\x01\xff\xfb\x03";
+    keys += std::string(1, '\0') + "a9 \x80\xfe\r\n";
+    EXPECT_EQ(Session(keys + "x"), banner + menu + std::string(keys.size(), '\a') + "x" + goodbye);
+}
+
+TEST_F(DialogueTest, LogonEchoesTheUserIdButNotThePassword) {
+    TelnetLogon logon{"Admin", "Secret"};
+    EXPECT_EQ(Session("aDMIN\r\nsECRET\r\nx", logon),
+              banner + "userid   : aDMIN\r\npassword : \n\r\n\r" + menu + "x" + goodbye);
+}
+
+TEST_F(DialogueTest, WrongUserIdEndsWithoutAskingForThePassword) {
+    TelnetLogon logon{"admin", "secret"};
+    EXPECT_EQ(Session("guest\r\nsecret\r\n1", logon), banner + "userid   : guest\r\n" + goodbye);
+    // A user id that only begins like the right one is wrong as well.
+    EXPECT_EQ(Session("admin2\r\n", logon), banner + "userid   : admin2\r\n" + goodbye);
+}
+
+TEST_F(DialogueTest, WrongPasswordGetsTheBlankLinesThenGoodbye) {
+    TelnetLogon logon{"admin", "secret"};
+    EXPECT_EQ(Session("admin\r\nsecrets\r\n1", logon),
+              banner + "userid   : admin\r\npassword : \n\r\n\r" + goodbye);
+}
+
+TEST_F(DialogueTest, ClientLeavingDuringLogonGetsNothingMore) {
+    TelnetLogon logon{"admin", "secret"};
+    EXPECT_EQ(Session("adm", logon), banner + "userid   : adm");
+    EXPECT_EQ(Session("admin\r\nsec", logon), banner + "userid   : admin\r\npassword : ");
+    EXPECT_EQ(Session("", {}), banner + menu);
+}
+
+TEST(ReadLine, TakesTheTextBeforeTheLineEnd) {
+    SocketPair pair;
+    pair.Type("abc\r\n\ndef\nab\bc\r\n\r\nrest");
+    TelnetConnection client(pair.Server());
+    EXPECT_EQ(ReadLine(client, false), "abc");
+    EXPECT_EQ(ReadLine(client, false), "");
+    // A client that ends its lines with LF alone keeps its last character.
+    EXPECT_EQ(ReadLine(client, false), "def");
+    EXPECT_EQ(ReadLine(client, false), "ab\bc");
+    EXPECT_EQ(ReadLine(client, false), "");
+    EXPECT_EQ(ReadLine(client, false), std::nullopt); // ended before its LF
+    EXPECT_TRUE(client.Ended());
+}
+
+TEST(ReadLine, LongLinesAreCutAndTheRestDropped) {
+    SocketPair pair;
+    const std::string longLine = std::string(127, 'a') + std::string(5000, 'b');
+    pair.Type(longLine + "\r\n" + std::string(126, 'c') + "\r\n" + std::string(128, 'd') + "\n" +
+              "next\r\n");
+    TelnetConnection client(pair.Server());
+    EXPECT_EQ(ReadLine(client, true), std::string(127, 'a'));
+    EXPECT_EQ(ReadLine(client, true), std::string(126, 'c'));
+    EXPECT_EQ(ReadLine(client, true), std::string(127, 'd'));
+    EXPECT_EQ(ReadLine(client, true), "next");
+    client.Flush();
+    // Everything typed was echoed, including what was dropped.
+    EXPECT_EQ(pair.Received(), longLine + "\r\n" + std::string(126, 'c') + "\r\n" +
+                                   std::string(128, 'd') + "\n" + "next\r\n");
+}
