@@ -29,17 +29,21 @@ struct OptionsDialogs {
 // sets `editEntry` itself.
 OptionsDialogs StandardOptionsDialogs();
 
+// Makes the real engine over the system's synthesizer.
+std::function<std::unique_ptr<CSpeechEngine>()> SystemSpeechEngineMaker();
+
 struct OptionsContext {
     OptionsContext(Settings& settings, Directory& phoneBook, Directory& msnList)
-        : settings(settings), phoneBook(phoneBook), msnList(msnList) {}
+        : settings(settings), phoneBook(phoneBook), msnList(msnList),
+          makeSpeechEngine(SystemSpeechEngineMaker()) {}
 
     Settings& settings;
     Directory& phoneBook;
     Directory& msnList;
     std::string phoneBookFile = "names.dat";
     std::string msnListFile = "msn.dat";
-    // The speech page's own engine, made when the page is first shown. Empty: the page has no
-    // engine and lists nothing.
+    // The speech page's own engine, made when the page is first shown (the real one unless
+    // replaced). Empty: the page has no engine and lists nothing.
     std::function<std::unique_ptr<CSpeechEngine>()> makeSpeechEngine;
     OptionsDialogs dialogs = StandardOptionsDialogs();
 };

@@ -10,6 +10,9 @@ class CSpeechEngine;
 class QListWidget;
 class QSlider;
 
+// The real engine over the system's synthesizer: what the page uses unless told otherwise.
+std::unique_ptr<CSpeechEngine> MakeSystemSpeechEngine();
+
 class COptionTTS : public COptionPage {
 public:
     explicit COptionTTS(OptionsContext& context);
@@ -17,6 +20,9 @@ public:
 
     void OnOK() override;
     void OnCancel() override;
+
+    // The page's own engine while the page is open; none before it is shown and after closing.
+    const CSpeechEngine* Engine() const { return engine.get(); }
 
 private:
     void OnInitDialog() override;
@@ -35,5 +41,4 @@ private:
     QLabel* pitchValue = nullptr;
     QLabel* volumeValue = nullptr;
     QLineEdit* testText = nullptr;
-    bool filling = false;
 };
