@@ -109,6 +109,7 @@ TEST_F(HandlerTest, RepeatAfterThreeSecondsOnlyCountsAndSpeaks) {
     ASSERT_EQ(announcer.repeatsSeen.size(), 1u);
     EXPECT_EQ(announcer.repeatsSeen[0], &*callList.begin());
     EXPECT_EQ(announcer.popups.size(), 1u);
+    EXPECT_EQ(announcer.logLines.size(), 1u);
     EXPECT_EQ(announcer.beeps, 1);
     EXPECT_EQ(announcer.todayShown, 1);
     EXPECT_EQ(announcer.spoken.size(), 2u);
