@@ -4,6 +4,7 @@
 #include "ListFile.h"
 
 #include <iterator>
+#include <utility>
 
 namespace {
 
@@ -50,13 +51,17 @@ void CallList::assign(const CallList& other) {
     inFile.reset();
 }
 
-CallRecord* CallList::findByKey(const std::string& key) {
+const CallRecord* CallList::findByKey(const std::string& key) const {
     // The last match in list order wins, so the walk starts at the end.
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
         if (it->key && EqualIgnoringAsciiCase(*it->key, key))
             return &*it;
     }
     return nullptr;
+}
+
+CallRecord* CallList::findByKey(const std::string& key) {
+    return const_cast<CallRecord*>(std::as_const(*this).findByKey(key));
 }
 
 CallRecord* CallList::findRepeat(const IncomingCallNotice& notice, std::time_t now) {

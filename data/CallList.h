@@ -53,6 +53,7 @@ public:
     CallRecord* at(size_t position);              // nullptr past the end (walks: avoid in loops)
     void assign(const CallList& other); // clear, then append each record of other (self: no-op)
     CallRecord* findByKey(const std::string& key); // case-insensitive ASCII; last match wins
+    const CallRecord* findByKey(const std::string& key) const;
     CallRecord* findRepeat(const IncomingCallNotice& notice, std::time_t now);
     CallRecord* findRepeat(const IncomingCallNotice& notice) {
         return findRepeat(notice, std::time(nullptr));

@@ -97,6 +97,7 @@ TEST(CallList, FindByKeyIgnoresAsciiCaseAndTakesTheLastMatch) {
     CallRecord* found = book.findByKey("aBc");
     ASSERT_NE(found, nullptr);
     EXPECT_EQ(TextOf(found->value), "second");
+    EXPECT_EQ(std::as_const(book).findByKey("ABC"), found);
     // Whole texts only: no prefix, no stripped digits.
     EXPECT_EQ(book.findByKey("123"), nullptr);
     EXPECT_EQ(book.findByKey("01234"), nullptr);
