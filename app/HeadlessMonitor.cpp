@@ -2,9 +2,7 @@
 
 #include "CCAPIAccess.h"
 #include "CCAPIThread.h"
-#include "DemoCalls.h"
-#include "LibCapi20Provider.h"
-#include "SimulatedLine.h"
+#include "CapiLine.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -63,17 +61,13 @@ bool InstallQuitSignals() {
 }
 
 std::unique_ptr<CapiProvider> ChooseLine(const CommandLine& options) {
-    if (options.demo || options.line == LineKind::Sim) {
-        auto line = std::make_unique<SimulatedLine>(2);
-        if (options.demo)
-            line->SetEventSource(DemoCallSource());
-        return line;
-    }
-    std::optional<CapiRemoteServer> remote;
+    CapiLineChoice choice;
+    choice.simulated = options.line == LineKind::Sim;
+    choice.demo = options.demo;
     if (options.capiRemote)
-        remote = CapiRemoteServer{options.capiRemote->driver, options.capiRemote->host,
-                                  options.capiRemote->port};
-    return LoadLibCapi20(remote);
+        choice.remote = CapiRemoteServer{options.capiRemote->driver, options.capiRemote->host,
+                                         options.capiRemote->port};
+    return OpenCapiLine(choice);
 }
 
 } // namespace
