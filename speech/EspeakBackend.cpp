@@ -29,6 +29,8 @@ using Clock = std::chrono::steady_clock;
 constexpr auto AudioRetryInterval = std::chrono::seconds(30);
 // How long a caller waits for the worker to load the synthesizer and list its voices.
 constexpr auto StartTimeout = std::chrono::seconds(15);
+// At exit, how long the utterance being played may hold the process up.
+constexpr auto StopPatience = std::chrono::milliseconds(3000);
 
 // The sink of the utterance being synthesized (worker thread only) and the stop request that
 // aborts it at exit.
@@ -62,43 +64,53 @@ std::vector<std::pair<std::string, int>> ParseLanguages(const char* list) {
     return languages;
 }
 
-class EspeakBackend final : public SpeechBackend {
+// Everything the worker thread touches. The thread holds its own reference, so that at exit the
+// process can stop waiting for an utterance stuck in the audio device without pulling this state
+// away from under the thread.
+class EspeakWorker : public std::enable_shared_from_this<EspeakWorker> {
 public:
-    EspeakBackend() = default;
-    ~EspeakBackend() override { Stop(); }
-
-    bool Start() override {
+    bool Start() {
         std::unique_lock lock(mutex);
-        if (!worker.joinable() && !stopping) {
+        if (!started && !stopping) {
+            started = true;
             try {
-                worker = std::thread([this] { Run(); });
+                std::thread([self = shared_from_this()] { self->Run(); }).detach();
             } catch (const std::system_error&) {
                 state = State::Failed;
+                finished = true;
             }
         }
         changed.wait_for(lock, StartTimeout, [this] { return state != State::Starting; });
         return state == State::Ready;
     }
 
-    std::vector<SpeechVoice> Voices() override {
+    // Drops what is still queued and waits a little for the utterance in progress.
+    void Stop(std::chrono::milliseconds patience) {
+        std::deque<Job> dropped;
+        {
+            std::unique_lock lock(mutex);
+            stopping = true;
+            stopRequested = true;
+            dropped.swap(jobs);
+            changed.notify_all();
+            if (started)
+                changed.wait_for(lock, patience, [this] { return finished; });
+        }
+        for (Job& job : dropped)
+            job.done.set_value(false);
+    }
+
+    std::vector<SpeechVoice> Voices() {
         std::lock_guard lock(mutex);
         return state == State::Ready ? voices : std::vector<SpeechVoice>{};
     }
 
-    bool OutputReady() override {
+    bool OutputReady() {
         std::lock_guard lock(mutex);
         return state == State::Ready && !stopping;
     }
 
-    SpeechRange SpeedRange() const override {
-        return {espeakRATE_MINIMUM, espeakRATE_MAXIMUM, espeakRATE_NORMAL};
-    }
-    // espeak-ng's base pitch runs from 0 to 100 with 50 as normal.
-    SpeechRange PitchRange() const override { return {0, 100, 50}; }
-    // Above 100 espeak-ng amplifies and distorts, so 100 is the top of our scale.
-    SpeechRange VolumeRange() const override { return {0, 100, 100}; }
-
-    std::shared_future<bool> Queue(Utterance utterance, std::shared_ptr<SpeechSink> sink) override {
+    std::shared_future<bool> Queue(Utterance utterance, std::shared_ptr<SpeechSink> sink) {
         Job job{std::move(utterance), std::move(sink), {}};
         std::shared_future<bool> result = job.done.get_future().share();
         {
@@ -123,20 +135,6 @@ private:
         std::promise<bool> done;
     };
 
-    void Stop() {
-        {
-            std::lock_guard lock(mutex);
-            stopping = true;
-            stopRequested = true;
-            changed.notify_all();
-        }
-        if (worker.joinable())
-            worker.join();
-        for (Job& job : jobs)
-            job.done.set_value(false);
-        jobs.clear();
-    }
-
     void Run() {
         const bool ready = Initialise();
         {
@@ -144,8 +142,14 @@ private:
             state = ready ? State::Ready : State::Failed;
             changed.notify_all();
         }
-        if (!ready)
-            return;
+        if (ready)
+            Serve();
+        std::lock_guard lock(mutex);
+        finished = true;
+        changed.notify_all();
+    }
+
+    void Serve() {
         for (;;) {
             Job job;
             {
@@ -252,9 +256,10 @@ private:
 
     std::mutex mutex;
     std::condition_variable changed;
-    std::thread worker;
     State state = State::Starting;
+    bool started = false;
     bool stopping = false;
+    bool finished = false;
     std::deque<Job> jobs;
     std::vector<SpeechVoice> voices;
 
@@ -262,6 +267,29 @@ private:
     Output output = Output::None;
     std::string currentVoice;
     std::optional<Clock::time_point> audioFailedAt;
+};
+
+class EspeakBackend final : public SpeechBackend {
+public:
+    ~EspeakBackend() override { worker->Stop(StopPatience); }
+
+    bool Start() override { return worker->Start(); }
+    std::vector<SpeechVoice> Voices() override { return worker->Voices(); }
+    bool OutputReady() override { return worker->OutputReady(); }
+    SpeechRange SpeedRange() const override {
+        return {espeakRATE_MINIMUM, espeakRATE_MAXIMUM, espeakRATE_NORMAL};
+    }
+    // espeak-ng's base pitch runs from 0 to 100 with 50 as normal.
+    SpeechRange PitchRange() const override { return {0, 100, 50}; }
+    // Above 100 espeak-ng amplifies and distorts, so 100 is the top of our scale.
+    SpeechRange VolumeRange() const override { return {0, 100, 100}; }
+
+    std::shared_future<bool> Queue(Utterance utterance, std::shared_ptr<SpeechSink> sink) override {
+        return worker->Queue(std::move(utterance), std::move(sink));
+    }
+
+private:
+    std::shared_ptr<EspeakWorker> worker = std::make_shared<EspeakWorker>();
 };
 
 } // namespace
