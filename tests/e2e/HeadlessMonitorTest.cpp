@@ -1,0 +1,226 @@
+// `tavo --headless` over the real libcapi20 against tavo-capi-peer, end to end.
+#include "MonitorScene.h"
+
+#include <csignal>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr uint8_t CmdConnect = 0x02, CmdDisconnect = 0x04, CmdListen = 0x05;
+constexpr uint8_t Req = 0x80, Ind = 0x82, Resp = 0x83;
+
+// Every CIP value CAPI 2.0 defines: bits 0-9 and 16-28.
+Bytes ListenRequestBytes(uint16_t applId, uint8_t controller) {
+    return {0x1A,
+            0x00,
+            static_cast<uint8_t>(applId),
+            static_cast<uint8_t>(applId >> 8),
+            0x05,
+            0x80,
+            0x00,
+            0x00,
+            controller,
+            0x00,
+            0x00,
+            0x00,
+            0x00,
+            0x00,
+            0x00,
+            0x00,
+            0xFF,
+            0x03,
+            0xFF,
+            0x1F,
+            0x00,
+            0x00,
+            0x00,
+            0x00,
+            0x00,
+            0x00};
+}
+
+class HeadlessMonitor : public ::testing::Test {
+protected:
+    // Peer and monitor up, the monitor registered and listening on every controller.
+    void Bringup(std::vector<std::string> peerOptions = {}, unsigned controllers = 1) {
+        ASSERT_NE(scene.StartPeer(peerOptions), 0u) << scene.Transcript();
+        ASSERT_TRUE(scene.StartMonitor(scene.port));
+        auto id = scene.WaitRegistered();
+        ASSERT_TRUE(id) << scene.Transcript();
+        applId = *id;
+        for (unsigned k = 1; k <= controllers; ++k)
+            ASSERT_TRUE(scene.WaitMessage('<', CmdListen, Req)) << scene.Transcript();
+    }
+    // Rings and checks the monitor's announcement and its one CONNECT_RESP.
+    void RingAndExpect(const std::string& ringArguments, const std::string& calling,
+                       const std::string& called, int cip) {
+        SCOPED_TRACE("ring " + ringArguments);
+        auto ind = scene.Ring(ringArguments);
+        ASSERT_TRUE(ind) << scene.Transcript();
+        auto resp = scene.WaitMessage('<', CmdConnect, Resp);
+        ASSERT_TRUE(resp) << scene.Transcript();
+        EXPECT_EQ(FormatHex(resp->bytes), FormatHex(IgnoreCallResponse(applId, *ind)));
+        EXPECT_EQ(scene.WaitCallLine(),
+                  MonitorScene::CallLine(calling, called, ind->Address(), cip))
+            << scene.Transcript();
+    }
+    void TearDown() override {
+        // The monitor ends cleanly on SIGTERM and lets go of its registration.
+        if (!scene.monitor.Running())
+            return;
+        scene.monitor.Kill(SIGTERM);
+        EXPECT_EQ(scene.monitor.Wait(MonitorScene::Patience), 0) << scene.Transcript();
+    }
+
+    MonitorScene scene;
+    uint16_t applId = 0;
+};
+
+TEST_F(HeadlessMonitor, ListensAnnouncesAndIgnoresACall) {
+    Bringup();
+    auto listens = scene.AllMessages('<', CmdListen, Req);
+    ASSERT_EQ(listens.size(), 1u);
+    EXPECT_EQ(FormatHex(listens[0].bytes), FormatHex(ListenRequestBytes(applId, 1)));
+
+    auto ind = scene.Ring("5551 301234567 cip=16 plci=0x00000101");
+    ASSERT_TRUE(ind) << scene.Transcript();
+    EXPECT_EQ(scene.WaitCallLine(), MonitorScene::CallLine("0301234567", "5551", 0x101, 16))
+        << scene.Transcript();
+    ASSERT_TRUE(scene.peer.WriteLine("hangup 0x00000101"));
+    auto disc = scene.WaitMessage('>', CmdDisconnect, Ind);
+    ASSERT_TRUE(disc);
+    auto discResp = scene.WaitMessage('<', CmdDisconnect, Resp);
+    ASSERT_TRUE(discResp) << scene.Transcript();
+    EXPECT_EQ(FormatHex(discResp->bytes), FormatHex(DisconnectResponse(applId, *disc)));
+
+    // Exactly one response to each indication, and nothing announced for the hang-up.
+    scene.peer.Collect(700ms);
+    scene.monitor.Collect(10ms);
+    auto connectResps = scene.AllMessages('<', CmdConnect, Resp);
+    ASSERT_EQ(connectResps.size(), 1u);
+    EXPECT_EQ(FormatHex(connectResps[0].bytes), FormatHex(IgnoreCallResponse(applId, *ind)));
+    EXPECT_EQ(scene.AllMessages('<', CmdDisconnect, Resp).size(), 1u);
+    EXPECT_TRUE(scene.monitor.Unread(ChildProcess::Out).empty()) << scene.Transcript();
+
+    // A message the monitor does not act on gets no answer (a CONNECT_ACTIVE_IND here).
+    ASSERT_TRUE(scene.peer.WriteLine("raw 0C 00 00 00 03 82 07 00 01 01 00 00"));
+    scene.peer.Collect(700ms);
+    EXPECT_EQ(scene.AllMessages('<', 0x03, Resp).size(), 0u);
+}
+
+TEST_F(HeadlessMonitor, CallingNumberByTypeAndPresentation) {
+    Bringup();
+    // National and unknown numbers get one leading 0, every other type two.
+    RingAndExpect("5551 301234 type=0x21 pres=0x80", "0301234", "5551", 16);
+    RingAndExpect("5551 301234 type=0x00 pres=0x80", "0301234", "5551", 16);
+    RingAndExpect("5551 4930123 type=0x11 pres=0x80", "004930123", "5551", 16);
+    RingAndExpect("5551 4930123 type=0x01 pres=0x81", "004930123", "5551", 16);
+    RingAndExpect("5551 123 type=0x41 pres=0x83", "00123", "5551", 16);
+    // Restricted presentation withholds the digits whatever they are.
+    RingAndExpect("5551 301234 type=0x21 pres=0xA0", "0", "5551", 16);
+    RingAndExpect("5551 4930123 type=0x11 pres=0xE3", "0", "5551", 16);
+    // Not available, without digits: only the prefix is left.
+    RingAndExpect("5551 ~ type=0x21 pres=0xC0", "0", "5551", 16);
+    RingAndExpect("5551 ~ type=0x11 pres=0xC0", "00", "5551", 16);
+    // The service comes through as sent.
+    RingAndExpect("5552 301234 cip=1", "0301234", "5552", 1);
+}
+
+TEST_F(HeadlessMonitor, WithheldAndMissingNumbers) {
+    Bringup();
+    // No calling party number at all: the caller is unknown, shown as "0".
+    RingAndExpect("5551 -", "0", "5551", 16);
+    // No called party number: an empty MSN.
+    RingAndExpect("- 301234", "0301234", "", 16);
+}
+
+TEST_F(HeadlessMonitor, OverlongNumbersAreCut) {
+    Bringup();
+    std::string digits(200, '7');
+    RingAndExpect(digits + " " + digits + " type=0x11", "00" + std::string(125, '7'),
+                  std::string(127, '7'), 16);
+}
+
+TEST_F(HeadlessMonitor, ListensOnBothControllers) {
+    Bringup({"--controllers", "2"}, 2);
+    auto listens = scene.AllMessages('<', CmdListen, Req);
+    ASSERT_EQ(listens.size(), 2u);
+    EXPECT_EQ(FormatHex(listens[0].bytes), FormatHex(ListenRequestBytes(applId, 1)));
+    EXPECT_EQ(FormatHex(listens[1].bytes), FormatHex(ListenRequestBytes(applId, 2)));
+    RingAndExpect("5551 301234 ctrl=2", "0301234", "5551", 16);
+    RingAndExpect("5552 301235 ctrl=1", "0301235", "5552", 16);
+}
+
+TEST_F(HeadlessMonitor, RefusedRegistrationIsReportedAndRetriedCalmly) {
+    ASSERT_NE(scene.StartPeer({"--refuse-register"}), 0u);
+    ASSERT_TRUE(scene.StartMonitor(scene.port));
+    EXPECT_TRUE(scene.WaitMonitorError("regist")) << scene.Transcript();
+    // Whatever it does next, the monitor never listens and does not hammer the server.
+    scene.peer.Collect(3500ms);
+    EXPECT_TRUE(scene.AllMessages('<', CmdListen, Req).empty());
+    size_t attempts = 0;
+    for (const auto& line : scene.peer.Lines(ChildProcess::Err))
+        attempts += line.find("refused a registration") != std::string::npos;
+    EXPECT_GE(attempts, 1u);
+    EXPECT_LE(attempts, 4u) << scene.Transcript();
+}
+
+TEST_F(HeadlessMonitor, NoServerAtFirstThenOneAppears) {
+    // Find a free port, then leave it without a listener.
+    unsigned port = scene.StartPeer({});
+    ASSERT_NE(port, 0u);
+    ASSERT_TRUE(scene.StopPeer());
+    ASSERT_TRUE(scene.StartMonitor(port));
+    ASSERT_TRUE(scene.WaitMonitorError("retry")) << scene.Transcript();
+    std::this_thread::sleep_for(1500ms);
+    ASSERT_EQ(scene.StartPeer({}, port), port) << scene.Transcript();
+    // Back-off is at most a few seconds at this point.
+    auto id = scene.WaitRegistered(20s);
+    ASSERT_TRUE(id) << scene.Transcript();
+    applId = *id;
+    ASSERT_TRUE(scene.WaitMessage('<', CmdListen, Req)) << scene.Transcript();
+    RingAndExpect("5551 301234", "0301234", "5551", 16);
+}
+
+TEST_F(HeadlessMonitor, ComesBackAfterThePeerDropsTheLine) {
+    Bringup();
+    RingAndExpect("5551 301234", "0301234", "5551", 16);
+    ASSERT_TRUE(scene.peer.WriteLine("drop"));
+    ASSERT_TRUE(scene.peer.WaitForPrefix(ChildProcess::Out, "dropped ", MonitorScene::Patience));
+    EXPECT_TRUE(scene.WaitMonitorError("lost")) << scene.Transcript();
+    auto id = scene.WaitRegistered(20s);
+    ASSERT_TRUE(id) << scene.Transcript();
+    applId = *id;
+    ASSERT_TRUE(scene.WaitMessage('<', CmdListen, Req)) << scene.Transcript();
+    RingAndExpect("5552 301235", "0301235", "5552", 16);
+    // The loss costs one line per state change, not a stream of them.
+    EXPECT_LE(scene.monitor.Lines(ChildProcess::Err).size(), 10u) << scene.Transcript();
+}
+
+TEST_F(HeadlessMonitor, ComesBackAfterThePeerRestarts) {
+    Bringup();
+    RingAndExpect("5551 301234", "0301234", "5551", 16);
+    unsigned port = scene.port;
+    ASSERT_TRUE(scene.StopPeer());
+    EXPECT_TRUE(scene.WaitMonitorError("lost")) << scene.Transcript();
+    ASSERT_EQ(scene.StartPeer({}, port), port) << scene.Transcript();
+    auto id = scene.WaitRegistered(20s);
+    ASSERT_TRUE(id) << scene.Transcript();
+    applId = *id;
+    ASSERT_TRUE(scene.WaitMessage('<', CmdListen, Req)) << scene.Transcript();
+    RingAndExpect("5551 301234", "0301234", "5551", 16);
+}
+
+TEST_F(HeadlessMonitor, SilentServerDoesNotStopTheMonitorFromEnding) {
+    ASSERT_NE(scene.StartPeer({"--silent"}), 0u);
+    ASSERT_TRUE(scene.StartMonitor(scene.port));
+    scene.monitor.Collect(1500ms);
+    EXPECT_TRUE(scene.monitor.Running()) << scene.Transcript();
+    EXPECT_TRUE(scene.AllMessages('<', CmdListen, Req).empty());
+    // TearDown sends SIGTERM and expects a clean end in time.
+}
+
+} // namespace
