@@ -81,9 +81,13 @@ void TelnetServer::ApplyTelnetOptions(int rememberedPort) {
 
 void TelnetServer::StopServerThread(int port) {
     bool failed;
+    int wakeUpPort;
     {
         std::lock_guard lock(socketsMutex);
         stopRequested = true;
+        // The port the server really listens on reaches it even when the caller's idea of the
+        // port is stale (telnetPort 0 listens on a port of the system's choosing).
+        wakeUpPort = listeningPort != 0 ? listeningPort : port;
         // A dialogue in progress ends at once: its pending receive or send returns.
         if (currentTelnetClient >= 0)
             shutdown(currentTelnetClient, SHUT_RDWR);
@@ -93,7 +97,7 @@ void TelnetServer::StopServerThread(int port) {
         if (failed) {
             failedThreads.push_back(std::move(serverThread));
         } else {
-            SendWakeUpConnection(port);
+            SendWakeUpConnection(wakeUpPort);
             // The wake-up call may miss (another port was given, the connection was refused):
             // ending the accept directly makes sure the server thread ends all the same.
             {

@@ -1,0 +1,69 @@
+// A telnet server with a few sample calls, for trying the dialogue with a real client:
+//   telnet_demo_server PORT [USERID PASSWORD]   (runs until standard input closes)
+
+#include "TelnetServer.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+namespace {
+void Add(Directory& list, const char* number, const char* name) {
+    CallRecord entry;
+    entry.key = number;
+    entry.value = name;
+    list.append(entry);
+}
+
+void AddCall(CallList& calls, std::time_t when, const char* msn, const char* caller, int cip) {
+    char text[32];
+    std::tm local{};
+    localtime_r(&when, &local);
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    CallRecord call;
+    call.timeText = text;
+    call.callTime = static_cast<int32_t>(when);
+    call.key = msn;
+    call.value = caller;
+    call.cipValue = cip;
+    call.repeatCount = 1;
+    calls.append(call);
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2 && argc != 4) {
+        std::fprintf(stderr, "usage: %s PORT [USERID PASSWORD]\n", argv[0]);
+        return 2;
+    }
+    CallList calls;
+    Directory phoneBook;
+    Directory msnList;
+    Add(msnList, "5551", "Office");
+    Add(phoneBook, "0301234567", "Alice Example");
+    const std::time_t now = std::time(nullptr);
+    AddCall(calls, now - 86400 - 3600, "5551", "0891112222", 16);
+    AddCall(calls, now - 120, "5551", "0301234567", 1);
+    AddCall(calls, now - 60, "5552", "0", 0);
+    AddCall(calls, now - 30, "5551", "*", 4);
+
+    Settings settings{};
+    SetDefaultSettings(settings);
+    settings.telnetEnabled = 1;
+    settings.telnetPort = std::atoi(argv[1]);
+    if (argc == 4) {
+        std::snprintf(settings.telnetUserId, sizeof settings.telnetUserId, "%s", argv[2]);
+        std::snprintf(settings.telnetPassword, sizeof settings.telnetPassword, "%s", argv[3]);
+    }
+    TelnetServer server({calls, phoneBook, msnList}, settings);
+    server.RestartTelnetServer(settings.telnetPort);
+    if (!server.IsRunning())
+        return 1;
+    std::fprintf(stderr, "listening on port %d\n", server.ListeningPort());
+    std::string line;
+    while (std::getline(std::cin, line)) {
+    }
+    return 0;
+}
