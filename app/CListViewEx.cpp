@@ -95,6 +95,43 @@ QString CListViewEx::FitTextWithEllipsis(const QFontMetrics& metrics, const QStr
     return text.left(keep) + dots;
 }
 
+CListViewEx::Cell CListViewEx::LayoutCell(const QModelIndex& index, int column,
+                                          const QRect& rowRect, const QFontMetrics& metrics) const {
+    const QHeaderView* head = header();
+    QRect rect(head->sectionViewportPosition(column), rowRect.top(), head->sectionSize(column),
+               rowRect.height());
+    const QString text = ItemText(index.siblingAtColumn(column));
+    if (column == 0) {
+        // The first column always reads from the left, whatever its declared alignment, and
+        // gives up the room of the state images.
+        rect.setRight(rect.right() - stateImageWidth);
+        return {rect.adjusted(firstColumnInset, 0, -firstColumnInset, 0),
+                FitTextWithEllipsis(metrics, text, rect.width(), firstColumnOffset), Qt::AlignLeft};
+    }
+    const QRect inner = rect.adjusted(otherColumnInset, 0, -otherColumnInset, 0);
+    // An empty cell draws nothing; the next column keeps its place all the same.
+    if (text.isEmpty())
+        return {inner, QString(), Qt::AlignLeft};
+    const QString shown = FitTextWithEllipsis(metrics, text, rect.width(), otherColumnOffset);
+    // A shortened text reads from its start; only a whole text keeps its column's alignment.
+    Qt::Alignment alignment = Qt::AlignLeft;
+    if (shown.size() == text.size()) {
+        const Qt::Alignment declared = ColumnAlignment(column);
+        if (declared & Qt::AlignRight)
+            alignment = Qt::AlignRight;
+        else if (declared & Qt::AlignHCenter)
+            alignment = Qt::AlignHCenter;
+    }
+    return {inner, shown, alignment};
+}
+
+CListViewEx::Cell CListViewEx::CellAt(int row, int column) const {
+    const QModelIndex index = model()->index(row, column);
+    if (!index.isValid())
+        return {};
+    return LayoutCell(index, column, visualRect(index), QFontMetrics(font()));
+}
+
 bool CListViewEx::RowSelected(const QModelIndex& index) const {
     // Without "show selection always" a selection is only drawn while the list has the focus.
     if (!hasFocus() && !showSelectionAlways)
@@ -131,34 +168,10 @@ void CListViewEx::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                              : palette().color(QPalette::Text));
     const QFontMetrics metrics(painter->font());
     const int flags = Qt::TextSingleLine | Qt::AlignVCenter | Qt::TextDontClip;
-
-    // The first column always reads from the left, whatever its declared alignment.
-    const QModelIndex first = index.siblingAtColumn(0);
-    QRect label(head->sectionViewportPosition(0), top, head->sectionSize(0), height);
-    label.setRight(label.right() - stateImageWidth);
-    const QString firstText =
-        FitTextWithEllipsis(metrics, ItemText(first), label.width(), firstColumnOffset);
-    painter->drawText(label.adjusted(firstColumnInset, 0, -firstColumnInset, 0),
-                      flags | Qt::AlignLeft, firstText);
-
-    for (int column = 1; column < columns; ++column) {
-        const QRect cell(head->sectionViewportPosition(column), top, head->sectionSize(column),
-                         height);
-        const QString text = ItemText(index.siblingAtColumn(column));
-        if (text.isEmpty())
-            continue;
-        const QString shown = FitTextWithEllipsis(metrics, text, cell.width(), otherColumnOffset);
-        // A shortened text reads from its start; only a whole text keeps its column's alignment.
-        Qt::Alignment alignment = Qt::AlignLeft;
-        if (shown.size() == text.size()) {
-            const Qt::Alignment declared = ColumnAlignment(column);
-            if (declared & Qt::AlignRight)
-                alignment = Qt::AlignRight;
-            else if (declared & Qt::AlignHCenter)
-                alignment = Qt::AlignHCenter;
-        }
-        painter->drawText(cell.adjusted(otherColumnInset, 0, -otherColumnInset, 0),
-                          flags | alignment, shown);
+    for (int column = 0; column < columns; ++column) {
+        const Cell cell = LayoutCell(index, column, option.rect, metrics);
+        if (!cell.text.isEmpty())
+            painter->drawText(cell.rect, flags | cell.alignment, cell.text);
     }
 
     if (hasFocus() && currentIndex().isValid() && currentIndex().row() == index.row() &&
@@ -172,9 +185,11 @@ void CListViewEx::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
     painter->restore();
 }
 
-void CListViewEx::resizeEvent(QResizeEvent* event) {
-    QTreeWidget::resizeEvent(event);
-    clientWidth = viewport()->width();
+bool CListViewEx::viewportEvent(QEvent* event) {
+    // The client area is the viewport: its width changes with the control and the scroll bars.
+    if (event->type() == QEvent::Resize)
+        clientWidth = static_cast<QResizeEvent*>(event)->size().width();
+    return QTreeWidget::viewportEvent(event);
 }
 
 void CListViewEx::focusInEvent(QFocusEvent* event) {

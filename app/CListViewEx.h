@@ -42,14 +42,25 @@ public:
     // Item texts are read with at most this many characters.
     static constexpr int maxItemText = 259;
 
+    // How one cell of a full-row list is drawn: where, which text and aligned how. Rows and
+    // columns out of range give an empty text.
+    struct Cell {
+        QRect rect; // in viewport coordinates, already narrowed by the cell's inner margins
+        QString text;
+        Qt::Alignment alignment;
+    };
+    Cell CellAt(int row, int column) const;
+
 protected:
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                  const QModelIndex& index) const override;
-    void resizeEvent(QResizeEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    Cell LayoutCell(const QModelIndex& index, int column, const QRect& rowRect,
+                    const QFontMetrics& metrics) const;
     bool RowSelected(const QModelIndex& index) const;
     void InvalidateSelectedRows();
 
