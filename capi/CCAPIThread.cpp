@@ -34,6 +34,22 @@ void CCAPIThread::Stop() {
         thread.join();
 }
 
+bool CCAPIThread::StopWithin(std::chrono::milliseconds grace) {
+    RequestStop();
+    if (!thread.joinable())
+        return true;
+    bool ended;
+    {
+        std::unique_lock lock(mutex);
+        ended = finishedSignal.wait_for(lock, grace, [this] { return finished; });
+    }
+    if (ended)
+        thread.join();
+    else
+        thread.detach();
+    return ended;
+}
+
 bool CCAPIThread::IsFinished() const {
     std::lock_guard lock(mutex);
     return finished || !thread.joinable();
@@ -83,6 +99,8 @@ int CCAPIThread::Run() {
         const bool shown = startup;
         std::optional<std::string> error = capi.RegisterCAPI(startup);
         startup = false;
+        if (StopRequested())
+            break; // registration may have blocked for long; the owner has moved on
         if (!capi.HasLibrary())
             break; // nothing will ever change without the library
         if (!error) {
@@ -119,5 +137,6 @@ int CCAPIThread::Run() {
     }
     std::lock_guard lock(mutex);
     finished = true;
+    finishedSignal.notify_all();
     return 0;
 }

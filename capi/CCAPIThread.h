@@ -38,6 +38,11 @@ public:
     void RequestStop();
     // RequestStop, then join. Safe to call more than once.
     void Stop();
+    // RequestStop, then join if the thread ends within `grace`. A thread stuck inside CAPI (a
+    // server that accepted the connection and never answers blocks registration for ever) is
+    // left behind instead: false, and then this object and its CCAPIAccess must never be
+    // destroyed, since the thread may still use them. For ending the process only.
+    bool StopWithin(std::chrono::milliseconds grace);
     bool IsFinished() const;
 
     // The thread body; returns the exit code 0. Public so tests can run it on their own thread.
@@ -55,6 +60,7 @@ private:
     std::thread thread;
     mutable std::mutex mutex;
     std::condition_variable stopSignal;
+    std::condition_variable finishedSignal;
     bool stopRequested = false;
     bool finished = false;
 };

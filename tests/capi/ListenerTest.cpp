@@ -331,3 +331,53 @@ TEST_F(Reconnect, StopCutsAPauseShort) {
 }
 
 } // namespace
+
+namespace {
+
+// A server that accepted the connection and never answers: registration blocks until let go.
+class SilentLine : public SimulatedLine {
+public:
+    unsigned Register(unsigned a, unsigned b, unsigned c, unsigned& applId) override {
+        std::unique_lock lock(gate);
+        entered = true;
+        changed.notify_all();
+        changed.wait(lock, [this] { return open; });
+        return SimulatedLine::Register(a, b, c, applId);
+    }
+    void WaitUntilBlocked() {
+        std::unique_lock lock(gate);
+        changed.wait(lock, [this] { return entered; });
+    }
+    void LetGo() {
+        std::lock_guard lock(gate);
+        open = true;
+        changed.notify_all();
+    }
+
+private:
+    std::mutex gate;
+    std::condition_variable changed;
+    bool entered = false;
+    bool open = false;
+};
+
+struct Stuck {
+    SilentLine line;
+    RecordingReceiver receiver{line};
+    CCAPIAccess capi{&line, receiver};
+    CCAPIThread listener{capi};
+};
+// Left behind on purpose, as the monitor leaves them when it ends without the listener.
+Stuck* stuck = nullptr;
+
+TEST(ListenerStuckInCapi, IsLeftBehindAndDoesNothingOnceItReturns) {
+    stuck = new Stuck;
+    stuck->listener.Start();
+    stuck->line.WaitUntilBlocked();
+    EXPECT_FALSE(stuck->listener.StopWithin(50ms));
+    stuck->line.LetGo();
+    ASSERT_TRUE(Eventually([] { return stuck->listener.IsFinished(); }));
+    EXPECT_TRUE(stuck->line.Puts().empty()); // no listening after the owner gave up
+}
+
+} // namespace
