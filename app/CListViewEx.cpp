@@ -86,12 +86,25 @@ QString CListViewEx::FitTextWithEllipsis(const QFontMetrics& metrics, const QStr
         return text;
     static const QString dots = QStringLiteral("...");
     const int dotsWidth = metrics.horizontalAdvance(dots);
-    // Shorten one character at a time, but never below the first character.
-    qsizetype keep = text.size() - 1;
-    while (keep > 1 && metrics.horizontalAdvance(text.left(keep)) + offset + dotsWidth > width)
-        --keep;
-    if (keep < 1)
-        keep = 1;
+    // The longest start, below the whole text and of at least one character, that fits with the
+    // dots. A start never gets narrower when a character is added to it, so the search can halve
+    // the range instead of trying every length from the end (a long text in a narrow column
+    // would otherwise be measured hundreds of times for every row drawn).
+    auto fits = [&](qsizetype length) {
+        return metrics.horizontalAdvance(text.left(length)) + offset + dotsWidth <= width;
+    };
+    qsizetype keep = 1; // kept even when nothing fits
+    qsizetype low = 2;
+    qsizetype high = text.size() - 1;
+    while (low <= high) {
+        const qsizetype middle = low + (high - low) / 2;
+        if (fits(middle)) {
+            keep = middle;
+            low = middle + 1;
+        } else {
+            high = middle - 1;
+        }
+    }
     return text.left(keep) + dots;
 }
 
