@@ -1,5 +1,7 @@
 // Feeds arbitrary octets to the decoder as if CAPI had delivered them, then re-encodes what was
-// decoded. Every struct a decoded record points at must lie inside the delivered octets.
+// decoded. Every struct a decoded record points at must lie inside the delivered octets, and
+// a call's number texts must keep their promised shape.
+#include "CallNumbers.h"
 #include "CapiErrors.h"
 #include "msg.h"
 
@@ -50,5 +52,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CheckInside(s, data, end);
     std::array<uint8_t, kSendBufferSize> out{};
     CmsgToMessage(c, out);
+    if (c.command == CAPI_CONNECT && c.subcommand == CAPI_IND) {
+        // The texts every later stage relies on: bounded, and the caller always starts with 0.
+        IncomingCallNotice notice = BuildIncomingCallNotice(c);
+        if (notice.calledNumber.size() > kMaxNumberLength ||
+            notice.callingNumber.size() > kMaxNumberLength || notice.callingNumber.empty() ||
+            notice.callingNumber[0] != '0')
+            std::abort();
+    }
     return 0;
 }
