@@ -193,6 +193,25 @@ TEST_F(SpeechEngineTest, SpeakQueuesMarkupAndDoesNotWait) {
     EXPECT_EQ(e.WaitUntilDone(std::chrono::milliseconds(1)), CSpeechEngine::Outcome::NotSpoken);
 }
 
+// The options page tries voices on its own engine while the main window's keeps announcing.
+TEST_F(SpeechEngineTest, TwoEnginesKeepTheirOwnChoice) {
+    CSpeechEngine& main = Ready();
+    main.SelectMode(main.GetModeId(0));
+    main.SetSpeed(120);
+    CSpeechEngine page(backend);
+    page.CreateEnumerator();
+    page.EnumerateModes();
+    page.SelectMode(page.GetModeId(1));
+    page.SetSpeed(400);
+    main.Speak("a");
+    page.Speak("b");
+    ASSERT_EQ(backend->queued.size(), 2u);
+    EXPECT_EQ(backend->queued[0].utterance.voice, "gmw/en");
+    EXPECT_EQ(backend->queued[0].utterance.speed, 120);
+    EXPECT_EQ(backend->queued[1].utterance.voice, "gmw/de");
+    EXPECT_EQ(backend->queued[1].utterance.speed, 400);
+}
+
 TEST_F(SpeechEngineTest, ReleasedEngineSpeaksNoMore) {
     CSpeechEngine& e = Ready();
     e.SelectMode(e.GetModeId(0));
