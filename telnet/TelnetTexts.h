@@ -3,8 +3,9 @@
 
 #include <string_view>
 
+// The same name, version and notice as the main window's title.
 inline constexpr std::string_view kTelnetBanner =
-    "TAVO --- Version 1.3.3 --- Copyright (C) the TAVO developers\n\r\n\r";
+    "TAVO --- Version 1.3.3  (c) 2026 the TAVO developers\n\r\n\r";
 
 inline constexpr std::string_view kTelnetMenu =
     "Menu\n\r"

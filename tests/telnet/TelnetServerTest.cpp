@@ -11,7 +11,7 @@
 #include <random>
 
 namespace {
-const std::string banner = "TAVO --- Version 1.3.3 --- Copyright (C) the TAVO developers\n\r\n\r";
+const std::string banner = "TAVO --- Version 1.3.3  (c) 2026 the TAVO developers\n\r\n\r";
 const std::string menu = "Menu\n\r----\n\r\n\r"
                          "   1 ) incoming calls from today \n\r"
                          "   2 ) incoming calls from yesterday \n\r"
