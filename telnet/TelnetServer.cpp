@@ -116,10 +116,10 @@ void TelnetServer::StopServerThread(int port) {
 void TelnetServer::ReportListenFailure(int port) {
     {
         std::lock_guard lock(socketsMutex);
-        // A restart already under way replaces this server: nobody needs to hear of it, and
-        // the restart is waiting for this thread to end.
         startDone = true;
         startDoneChanged.notify_all();
+        // A restart already under way replaces this server: nobody needs to hear of it, and
+        // the restart is waiting for this thread to end.
         if (stopRequested)
             return;
         reportingFailure = true;
