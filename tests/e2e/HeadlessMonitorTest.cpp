@@ -72,7 +72,9 @@ protected:
         if (!scene.monitor.Running())
             return;
         scene.monitor.Kill(SIGTERM);
-        EXPECT_EQ(scene.monitor.Wait(MonitorScene::Patience), 0) << scene.Transcript();
+        EXPECT_EQ(scene.monitor.Wait(MonitorScene::Patience), 0)
+            << "the monitor did not end cleanly within 10 s of SIGTERM\n"
+            << scene.Transcript();
     }
 
     MonitorScene scene;

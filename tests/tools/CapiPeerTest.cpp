@@ -251,6 +251,40 @@ TEST_F(CapiPeerTest, RefusedSilentAndBrokenClients) {
     EXPECT_EQ(peer->ConnectionCount(), 1u);
 }
 
+TEST_F(CapiPeerTest, GarbageFromOneClientHarmsNobodyElse) {
+    MakePeer(Options());
+    auto application = Application(3);
+    Client noisy(peer->Port());
+    noisy.Send(RegisterRequest);
+    Serve();
+    // Well-framed payloads of many lengths and odd content: wrong
+    // length fields, unknown control codes, responses for calls that never were.
+    uint32_t seed = 12345;
+    for (size_t size = 8; size <= 48; ++size) {
+        Bytes payload(size);
+        for (auto& b : payload) {
+            seed = seed * 1103515245 + 12345;
+            b = static_cast<uint8_t>(seed >> 16);
+        }
+        if (size % 3 == 0 && size >= 12) {
+            payload[0] = payload[1] = 0;
+            payload[5] = 0xFF;
+        }
+        if (size % 5 == 0 && size >= 12) {
+            payload[4] = 0x02;
+            payload[5] = 0x83;
+        }
+        noisy.Send(payload);
+        Serve();
+    }
+    EXPECT_FALSE(noisy.closed);
+    // The well-behaved application still gets its calls.
+    peer->HandleCommandLine("ring 5551 0301234");
+    Serve();
+    EXPECT_EQ(application->Received().size(), 1u);
+    EXPECT_FALSE(errors.empty());
+}
+
 TEST_F(CapiPeerTest, CommandsThatFindNothingAreReportedNotSent) {
     MakePeer(Options());
     EXPECT_TRUE(peer->HandleCommandLine("hangup 0x101"));
