@@ -205,6 +205,21 @@ bool CListViewEx::viewportEvent(QEvent* event) {
     return QTreeWidget::viewportEvent(event);
 }
 
+void CListViewEx::selectionChanged(const QItemSelection& selected,
+                                   const QItemSelection& deselected) {
+    QTreeWidget::selectionChanged(selected, deselected);
+    // The view repaints only the columns of a changed row; the highlight beyond the last column
+    // must go and come with it.
+    if (fullRowSelect)
+        viewport()->update();
+}
+
+void CListViewEx::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTreeWidget::currentChanged(current, previous);
+    if (fullRowSelect)
+        viewport()->update(); // the focus frame spans the whole highlight
+}
+
 void CListViewEx::focusInEvent(QFocusEvent* event) {
     QTreeWidget::focusInEvent(event);
     InvalidateSelectedRows();

@@ -28,6 +28,15 @@ QSlider* MakeSlider(QWidget* parent, const ResourceId& id, const QRect& where) {
 // The list shows names in alphabetical order; each row remembers its place in the mode table.
 constexpr int modeIndexRole = Qt::UserRole;
 
+// Alphabetical as a reader expects it: capitals and small letters alike.
+class VoiceRow : public QListWidgetItem {
+public:
+    explicit VoiceRow(const QString& name) : QListWidgetItem(name) {}
+    bool operator<(const QListWidgetItem& other) const override {
+        return text().compare(other.text(), Qt::CaseInsensitive) < 0;
+    }
+};
+
 } // namespace
 
 std::unique_ptr<CSpeechEngine> MakeSystemSpeechEngine() {
@@ -105,8 +114,10 @@ void COptionTTS::OnInitDialog() {
             const std::string name = engine->GetModeName(index);
             if (name.empty())
                 break;
-            auto* row = new QListWidgetItem(FromRecordText(name), voices);
+            // Made whole before it joins the list, so the list sorts it by this order.
+            auto* row = new VoiceRow(FromRecordText(name));
             row->setData(modeIndexRole, index);
+            voices->addItem(row);
             if (engine->GetModeId(index) == chosen)
                 voices->setCurrentItem(row);
         }

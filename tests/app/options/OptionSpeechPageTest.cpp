@@ -54,15 +54,19 @@ protected:
 };
 
 TEST_F(SpeechPage, ListsVoicesAlphabeticallyWithTheStoredOneSelected) {
-    StoreModeId(settings, ModeIdForVoice("alpha"));
+    backend->voices.push_back(FakeSpeechBackend::Voice("lower", "beta", "en"));
+    StoreModeId(settings, ModeIdForVoice("mid"));
     Open();
     QListWidget* list = Voices();
-    ASSERT_EQ(list->count(), 3);
+    ASSERT_EQ(list->count(), 4);
     EXPECT_EQ(list->item(0)->text(), "Alpha");
-    EXPECT_EQ(list->item(1)->text(), "Mid (Can only speak specific words!)");
-    EXPECT_EQ(list->item(2)->text(), "Zeta");
+    EXPECT_EQ(list->item(1)->text(), "beta") << "small letters sort with the capitals";
+    EXPECT_EQ(list->item(2)->text(), "Mid (Can only speak specific words!)");
+    EXPECT_EQ(list->item(3)->text(), "Zeta");
     ASSERT_NE(list->currentItem(), nullptr);
-    EXPECT_EQ(list->currentItem()->text(), "Alpha");
+    EXPECT_EQ(list->currentItem()->text(), "Mid (Can only speak specific words!)");
+    EXPECT_EQ(PageEngine()->GetSelectedModeId(), ModeIdForVoice("mid"));
+    Voices()->setCurrentRow(0);
     EXPECT_EQ(PageEngine()->GetSelectedModeId(), ModeIdForVoice("alpha"));
     EXPECT_EQ(Find<QLineEdit>("IDC_TEST_TEXT")->text(), "Incoming call on %to% from %from%");
 }
