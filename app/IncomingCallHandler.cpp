@@ -49,7 +49,8 @@ IncomingCallHandler::Outcome IncomingCallHandler::OnIncomingCall(const IncomingC
     Outcome outcome = Outcome::Announced;
     if (CallRecord* earlier = repeats->Find(notice, now)) {
         // The same call set-up offered again (another controller, a retry of the network):
-        // count it, announce nothing new.
+        // count it, announce nothing new. The count is raised whatever day the list shows, as
+        // the popup's length depends on it and the headless monitor has no list at all.
         {
             std::lock_guard lock(ListsMutex());
             ++earlier->repeatCount;

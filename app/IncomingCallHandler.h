@@ -66,6 +66,7 @@ public:
     IncomingCallHandler(const IncomingCallHandler&) = delete;
     IncomingCallHandler& operator=(const IncomingCallHandler&) = delete;
 
+    // Takes SettingsMutex() and ListsMutex() for short moments: call it holding neither.
     Outcome OnIncomingCall(const IncomingCallNotice& notice);
 
     // Waits until "caller.his" holds every call handled so far.
