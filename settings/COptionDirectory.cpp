@@ -4,6 +4,7 @@
 #include "ResourceIds.h"
 #include "ShowMessage.h"
 
+#include <QHeaderView>
 #include <QPushButton>
 
 #include <algorithm>
@@ -35,6 +36,7 @@ void COptionDirectory::OnInitDialog() {
     list->InsertColumn(1, "name", Qt::AlignLeft, 150);
     list->InsertColumn(2, "speak text", Qt::AlignLeft, 130);
     list->SetFullRowSelect(true);
+    list->header()->setSectionsClickable(false); // the rows keep their order by number
 
     QPushButton* add = AddButton("Add", Ids::OptAdd.objectName, 7, 159, 50, 14);
     QPushButton* change = AddButton("Change", Ids::OptChange.objectName, 62, 159, 50, 14);

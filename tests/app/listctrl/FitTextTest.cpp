@@ -50,11 +50,3 @@ TEST(FitTextWithEllipsis, NarrowColumnStillShowsTheFirstCharacter) {
     EXPECT_EQ(CListViewEx::FitTextWithEllipsis(Metrics(), QStringLiteral("W"), 1, 4),
               QStringLiteral("W..."));
 }
-
-TEST(FitTextWithEllipsis, OneCharacterLessThanTheWholeIsTheLongestShortening) {
-    // Just too narrow for the whole text: the text loses at least its last character.
-    const QString text = QStringLiteral("iiiiiiiiiiiiiiiiiiiiiiii");
-    const QString shown =
-        CListViewEx::FitTextWithEllipsis(Metrics(), text, Width(text) + 12 - 1, 12);
-    EXPECT_LE(shown.size() - 3, text.size() - 1);
-}
