@@ -1,6 +1,8 @@
 // The "caller" and "MSN" pages: private copies, sorted rows, the entry editor, saving on OK.
 #include "OptionsFixture.h"
 
+#include "ShowMessage.h"
+
 #include <QTreeWidget>
 
 namespace {
@@ -109,6 +111,19 @@ TEST_F(DirectoryPages, OkOnAnUnchangedCallerPageRewritesNamesDat) {
     PressOk();
     ASSERT_TRUE(SheetAccepted());
     EXPECT_EQ(FileBytes("names.dat"), namesBefore);
+}
+
+TEST_F(DirectoryPages, FileThatCannotBeWrittenIsReported) {
+    std::vector<std::string> messages;
+    const MessageHandler previous =
+        SetMessageHandler([&](const std::string& text) { messages.push_back(text); });
+    context.phoneBookFile = "no-such-directory/names.dat";
+    OpenSheet();
+    ShowPage(callerPage);
+    PressOk();
+    SetMessageHandler(previous);
+    EXPECT_EQ(messages, (std::vector<std::string>{"Unable to save no-such-directory/names.dat"}));
+    EXPECT_EQ(phoneBook.size(), 3u) << "the entries are kept in memory all the same";
 }
 
 TEST_F(DirectoryPages, PagesNeverShownWriteNothing) {

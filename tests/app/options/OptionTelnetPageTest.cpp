@@ -84,6 +84,16 @@ TEST_F(TelnetPage, LogonTextsAreCutAtThirtyOneCharacters) {
     EXPECT_EQ(std::string(settings.telnetPassword), std::string(31, 'p'));
 }
 
+TEST_F(TelnetPage, ShorterPasswordLeavesNoTraceOfTheOldOne) {
+    std::strcpy(settings.telnetPassword, "a-long-old-secret");
+    Open();
+    Type("IDC_TELNET_PASSWORD", "pw");
+    PressOk();
+    EXPECT_STREQ(settings.telnetPassword, "pw");
+    for (size_t i = 2; i < sizeof settings.telnetPassword; ++i)
+        ASSERT_EQ(settings.telnetPassword[i], '\0') << "byte " << i << " of the stored record";
+}
+
 TEST_F(TelnetPage, CancelStoresNothing) {
     Open();
     Type("IDC_TELNET_PORT", "1");
