@@ -114,6 +114,15 @@ TEST_F(PopupTest, RunsOnItsTimerAndDeletesItself) {
     EXPECT_TRUE(window.isNull());
 }
 
+TEST_F(PopupTest, DamagedDisplayTimeStillEnds) {
+    // A negative time from a damaged settings record must not keep the popup up for good.
+    context.millisecondsPerSecond = 20;
+    settings.displaySeconds = -5;
+    QPointer<CDisplayThread> popup = Start();
+    QSignalSpy finished(popup.data(), &CDisplayThread::Finished);
+    EXPECT_TRUE(finished.wait(5000));
+}
+
 TEST_F(PopupTest, SeveralPopupsAtOnce) {
     CDisplayThread* first = Start("first");
     CDisplayThread* second = Start("second");
