@@ -1,9 +1,13 @@
 #include "CMonitorDlg.h"
 
+#include "CDisplayThread.h"
 #include "CEditDataDlg.h"
+#include "CListViewEx.h"
+#include "COptionCommand.h"
 #include "DialogUnits.h"
 #include "ResourceIds.h"
 #include "ShowMessage.h"
+#include "SoundSink.h"
 
 #include <QAction>
 #include <QApplication>
@@ -86,14 +90,9 @@ CMonitorDlg::CMonitorDlg(MonitorCore& core, QWidget* parent)
     dayTabs->setObjectName(Ids::DayTabs.objectName);
     dayTabs->setExpanding(false);
     dayTabs->setDrawBase(true);
-    callView = new QTreeWidget(client);
+    callView = new CListViewEx(client);
     callView->setObjectName(Ids::CallView.objectName);
-    callView->setRootIsDecorated(false);
-    callView->setItemsExpandable(false);
-    callView->setUniformRowHeights(true);
-    callView->setSelectionMode(QAbstractItemView::SingleSelection);
     callView->setWordWrap(false);
-    callView->setSortingEnabled(false);
     callView->setColumnCount(0);
 
     client->installEventFilter(this);
@@ -110,12 +109,13 @@ CMonitorDlg::CMonitorDlg(MonitorCore& core, QWidget* parent)
     DialogUnits du(font());
     resize(du.X(250), du.Y(172));
     trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+    core.SetAnnouncer(this);
 }
 
 CMonitorDlg::~CMonitorDlg() {
     // The listener hands its calls to this window: it must be gone before the window is.
     core.Shutdown();
-    core.showToday = nullptr;
+    core.SetAnnouncer(nullptr);
     if (trayIcon != nullptr)
         trayIcon->hide();
 }
@@ -124,8 +124,7 @@ void CMonitorDlg::StartUp() {
     setWindowIcon(appIcon);
     core.LoadData();
     CreateColumns();
-    callView->setSelectionBehavior(QAbstractItemView::SelectRows);
-    core.showToday = [this] { SelectToday(); };
+    callView->SetFullRowSelect(true);
     core.StartCallCapture([this](const IncomingCallNotice& notice) {
         if (QThread::currentThread() == thread()) {
             core.OnIncomingCall(notice);
@@ -446,12 +445,52 @@ void CMonitorDlg::SaveWindowState() {
 }
 
 void CMonitorDlg::OnOptions() {
-    if (!runOptionsSheet)
-        return;
-    if (!runOptionsSheet())
-        return;
-    SelectToday();
-    SaveWindowState();
+    if (runOptionsSheet)
+        runOptionsSheet();
+    else
+        RunOptionsSheet();
+}
+
+bool CMonitorDlg::RunOptionsSheet() {
+    OptionsContext context(core.settings, core.phoneBook, core.msnList);
+    context.dialogs.editEntry = [](QWidget* parent, DirectoryEntry& entry, bool hideSpeakText) {
+        CEditDataDlg dialog(entry, hideSpeakText, parent);
+        return dialog.exec() == QDialog::Accepted;
+    };
+    OptionsFollowUp followUp;
+    followUp.showFirstDay = [this] { SelectToday(); };
+    followUp.saveWindowState = [this] { SaveWindowState(); };
+    followUp.speechEngine = core.SpeechEngine();
+    followUp.telnetServer = core.Telnet();
+    return RunOptionsCommand(this, context, followUp);
+}
+
+void CMonitorDlg::RepeatCountChanged(const CallRecord& record) {
+    // The count goes to a fourth cell that the three columns never show, as it always did.
+    for (int i = 0; i < callView->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = callView->topLevelItem(i);
+        if (RecordOf(item) == &record) {
+            item->setText(3, QString::number(record.repeatCount));
+            return;
+        }
+    }
+}
+
+void CMonitorDlg::ShowPopup(const std::string& text, CallRecord& record) {
+    CDisplayThread::Context context{core.settings, core.Sound(), [this] {
+                                        showNormal();
+                                        raise();
+                                        activateWindow();
+                                    }};
+    CDisplayThread::Start(this, context, text, record);
+}
+
+void CMonitorDlg::BeepMelody() {
+    core.Sound().PlayBeepMelody();
+}
+
+void CMonitorDlg::Speak(const std::string& text) {
+    core.SpeakText(text);
 }
 
 void CMonitorDlg::OnExit() {

@@ -4,6 +4,7 @@
 // of the monitor in its fixed order on a MonitorCore and shows what the core does.
 
 #include "DayView.h"
+#include "IncomingCallHandler.h"
 #include "MonitorCore.h"
 
 #include <QDialog>
@@ -16,10 +17,10 @@ class QAction;
 class QSystemTrayIcon;
 class QTabBar;
 class QTimer;
-class QTreeWidget;
+class CListViewEx;
 class QWidget;
 
-class CMonitorDlg : public QDialog {
+class CMonitorDlg : public QDialog, public CallAnnouncer {
     Q_OBJECT
 public:
     explicit CMonitorDlg(MonitorCore& core, QWidget* parent = nullptr);
@@ -51,15 +52,22 @@ public:
     bool TrayAvailable() const { return trayAvailable; }
     bool SessionEnded() const { return sessionEnded; }
 
-    // "options...": runs the options sheet and returns true when it ended with OK. Until the
-    // sheet exists the command does nothing.
+    // "options...": runs the options sheet and, after OK, everything that follows it; returns
+    // true for OK. Empty: the real sheet.
     std::function<bool()> runOptionsSheet;
+
+    // What the call handler shows and plays through this window.
+    void ShowToday() override { SelectToday(); }
+    void RepeatCountChanged(const CallRecord& record) override;
+    void ShowPopup(const std::string& text, CallRecord& record) override;
+    void BeepMelody() override;
+    void Speak(const std::string& text) override;
 
     int32_t todayStart = 0;
     int32_t selectedDayStart = 0;
 
     QTabBar* DayTabs() const { return dayTabs; }
-    QTreeWidget* CallView() const { return callView; }
+    CListViewEx* CallView() const { return callView; }
     QMenu* TrayMenu() const { return trayMenu; }
     QSystemTrayIcon* TrayIcon() const { return trayIcon; }
 
@@ -84,12 +92,13 @@ private:
     void LayOutClient();
     void UpdateTrayMenuText();
     void OnHideTimer();
+    bool RunOptionsSheet();
 
     MonitorCore& core;
     QIcon appIcon;
     QWidget* client = nullptr;
     QTabBar* dayTabs = nullptr;
-    QTreeWidget* callView = nullptr;
+    CListViewEx* callView = nullptr;
     QSystemTrayIcon* trayIcon = nullptr;
     QMenu* trayMenu = nullptr;
     QAction* trayShowAction = nullptr;

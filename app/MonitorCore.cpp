@@ -1,24 +1,64 @@
 #include "MonitorCore.h"
 
-#include "ListFile.h"
+#include "CCAPIAccess.h"
+#include "CCAPIThread.h"
+#include "CSpeechEngine.h"
+#include "CapiLine.h"
+#include "DataDirectory.h"
+#include "IncomingCallConsole.h"
+#include "SoundCanberra.h"
+#include "SoundSink.h"
+#include "SpeechSettings.h"
+#include "TelnetServer.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <mutex>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
-struct MonitorCore::Services {
+class MonitorCore::Receiver final : public IncomingCallReceiver {
+public:
+    explicit Receiver(CallSink deliver) : deliver(std::move(deliver)) {}
+    void DeliverIncomingCall(const IncomingCallNotice& notice) override { deliver(notice); }
+
+private:
     CallSink deliver;
 };
 
-MonitorCore::MonitorCore(CommandLine options, Clock clock)
+// Declared in this order so the listener goes first, then the access object, then the line.
+struct MonitorCore::Capture {
+    std::unique_ptr<CapiProvider> line;
+    std::unique_ptr<Receiver> receiver;
+    std::unique_ptr<CCAPIAccess> access;
+    std::unique_ptr<CCAPIThread> listener;
+};
+
+namespace {
+
+std::unique_ptr<CapiProvider> OpenLine(const CommandLine& options) {
+    CapiLineChoice choice;
+    choice.simulated = options.line == LineKind::Sim || options.demo;
+    choice.demo = options.demo;
+    if (options.capiRemote)
+        choice.remote = CapiRemoteServer{options.capiRemote->driver, options.capiRemote->host,
+                                         options.capiRemote->port};
+    return OpenCapiLine(choice);
+}
+
+} // namespace
+
+MonitorCore::MonitorCore(CommandLine options, Clock clock, std::unique_ptr<SoundSink> sound)
     : options(std::move(options)),
       clock(clock ? std::move(clock) : Clock([] { return std::time(nullptr); })),
-      services(std::make_unique<Services>()) {
+      sound(sound ? std::move(sound) : std::make_unique<CanberraSoundSink>()) {
     SetDefaultSettings(settings);
 }
 
@@ -39,47 +79,120 @@ void MonitorCore::LoadData() {
         callList.load("caller.his");
         areaCodes.LoadAreaCodes("areacode.lst");
     }
-    std::lock_guard lock(SettingsMutex());
-    LoadSettings(settings);
+    {
+        std::lock_guard lock(SettingsMutex());
+        LoadSettings(settings);
+    }
+    if (announcer != nullptr)
+        handler = std::make_unique<IncomingCallHandler>(
+            IncomingCallParts{phoneBook, msnList, callList, settings, areaCodes, *announcer, clock,
+                              [] { ChangeToProgramDirectory(); }});
 }
 
 void MonitorCore::StartCallCapture(CallSink deliver) {
-    services->deliver = std::move(deliver);
+    StopCallCapture();
+    capture = std::make_unique<Capture>();
+    capture->line = OpenLine(options);
+    capture->receiver = std::make_unique<Receiver>(std::move(deliver));
+    capture->access = std::make_unique<CCAPIAccess>(capture->line.get(), *capture->receiver);
+    capture->listener = std::make_unique<CCAPIThread>(*capture->access);
+    capture->listener->Start();
 }
 
-void MonitorCore::StartSpeech() {}
+void MonitorCore::StopCallCapture() {
+    if (!capture)
+        return;
+    if (capture->listener) {
+        // The listener may be waiting for this very thread to handle a call: keep handling
+        // events until it has seen the stop request.
+        capture->listener->RequestStop();
+        while (!capture->listener->IsFinished()) {
+            if (QCoreApplication::instance() != nullptr)
+                QCoreApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        capture->listener->Stop();
+        capture->listener.reset();
+    }
+    capture.reset(); // releases CAPI, after the listener has ended
+}
 
-void MonitorCore::StartTelnet() {}
+void MonitorCore::StartSpeech() {
+    speechEngine = std::make_unique<CSpeechEngine>();
+    speechEngine->CreateEnumerator();
+    speechEngine->EnumerateModes();
+    std::lock_guard lock(SettingsMutex());
+    ApplyStoredSpeechSettings(*speechEngine, settings);
+}
+
+void MonitorCore::StartTelnet() {
+    if (!telnet)
+        telnet =
+            std::make_unique<TelnetServer>(TelnetSources{callList, phoneBook, msnList}, settings);
+    int32_t port;
+    {
+        std::lock_guard lock(SettingsMutex());
+        port = settings.telnetPort;
+    }
+    telnet->RestartTelnetServer(port);
+}
 
 void MonitorCore::OnIncomingCall(const IncomingCallNotice& notice) {
-    CallRecord record;
-    record.callTime = int32_t(Now());
-    record.timeText = FormatCallTime(record.callTime);
-    record.key = notice.calledNumber;
-    record.value = notice.callingNumber;
-    record.repeatCount = 1;
-    record.connectionId = notice.connectionId;
-    record.cipValue = notice.cipValue;
-    {
-        std::lock_guard lock(ListsMutex());
-        callList.append(record);
-    }
-    if (showToday)
-        showToday();
-    if (printLogLine)
-        printLogLine(*record.timeText + " - " + notice.callingNumber + " -->> " +
-                     notice.calledNumber);
-    std::lock_guard lock(ListsMutex());
-    callList.save("caller.his");
+    if (handler)
+        handler->OnIncomingCall(notice);
 }
 
-void MonitorCore::Shutdown() {}
+void MonitorCore::SpeakText(const std::string& text) {
+    if (speechEngine)
+        speechEngine->Speak(text);
+}
 
-void MonitorCore::EndSession() {}
+void MonitorCore::Shutdown() {
+    StopCallCapture();
+    telnet.reset();
+    if (speechEngine) {
+        speechEngine->ReleaseEngine();
+        speechEngine.reset();
+    }
+    if (handler) {
+        handler->FlushHistory();
+        handler.reset();
+    }
+}
+
+void MonitorCore::EndSession() {
+    StopCallCapture();
+    speechEngine.reset();
+}
 
 bool MonitorCore::SaveSettingsNow() {
     std::lock_guard lock(SettingsMutex());
     return SaveSettings(settings);
+}
+
+int RunHeadlessCore(int argc, char** argv, const CommandLine& options) {
+    std::signal(SIGPIPE, SIG_IGN);
+    QCoreApplication app(argc, argv);
+    MonitorCore core(options);
+    ConsoleCallAnnouncer announcer(stdout, core.Sound(),
+                                   [&core](const std::string& text) { core.SpeakText(text); });
+    core.SetAnnouncer(&announcer);
+    if (!WatchTerminationSignals(&app, [] { QCoreApplication::exit(0); })) {
+        std::fprintf(stderr, "tavo: cannot set up signal handling\n");
+        return 1;
+    }
+    core.LoadData();
+    core.StartCallCapture([&app, &core](const IncomingCallNotice& notice) {
+        // Like a sent window message: the listener waits until the call has been handled.
+        QMetaObject::invokeMethod(
+            &app, [&core, &notice] { core.OnIncomingCall(notice); }, Qt::BlockingQueuedConnection);
+    });
+    core.StartSpeech();
+    core.StartTelnet();
+    int code = QCoreApplication::exec();
+    StopWatchingTerminationSignals();
+    core.Shutdown();
+    return code;
 }
 
 namespace {

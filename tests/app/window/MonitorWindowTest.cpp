@@ -1,9 +1,11 @@
 #include "CMonitorApp.h"
+#include "CListViewEx.h"
 #include "CMonitorDlg.h"
 #include "DataDirectory.h"
 #include "ListFile.h"
 #include "ResourceIds.h"
 #include "ShowMessage.h"
+#include "SoundSink.h"
 
 #include <QAction>
 #include <QApplication>
@@ -117,7 +119,9 @@ protected:
 
     void Start(bool trayAvailable = false) {
         CommandLine options;
-        core = std::make_unique<MonitorCore>(options, [this] { return now; });
+        options.line = LineKind::Sim; // a quiet line: no CAPI, no calls
+        core = std::make_unique<MonitorCore>(
+            options, [this] { return now; }, std::make_unique<SilentSoundSink>());
         window = std::make_unique<CMonitorDlg>(*core);
         window->SetTrayAvailable(trayAvailable);
         window->StartUp();
