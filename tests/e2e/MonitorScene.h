@@ -37,7 +37,8 @@ public:
     std::optional<uint16_t> WaitRegistered(Duration timeout = Patience);
 
     // The next message of this command and subcommand that the peer sent ('>') or received
-    // ('<'), skipping others of that direction.
+    // ('<'). Every record line before it is passed over, whatever its direction, so use
+    // AllMessages when several messages cross.
     std::optional<RecordedMessage> WaitMessage(char direction, uint8_t command, uint8_t subcommand,
                                                Duration timeout = Patience);
     // All messages of this kind in the peer's record so far (read or not).
