@@ -1,5 +1,5 @@
-#include "CMonitorApp.h"
 #include "CListViewEx.h"
+#include "CMonitorApp.h"
 #include "CMonitorDlg.h"
 #include "DataDirectory.h"
 #include "ListFile.h"
@@ -247,6 +247,23 @@ TEST_F(MonitorWindow, ANewCallBringsTheListBackToToday) {
     ASSERT_EQ(Column(0).size(), 2);
     EXPECT_EQ(Column(0).first(), "2000-02-07 12:00:00");
     EXPECT_EQ(Column(1).first(), "5551/telephony");
+}
+
+TEST_F(MonitorWindow, ARepeatedNoticeCountsInACellTheColumnsNeverShow) {
+    Start();
+    IncomingCallNotice notice;
+    notice.callingNumber = "0";
+    notice.calledNumber = "5551";
+    notice.connectionId = 0x202;
+    notice.cipValue = 1;
+    core->OnIncomingCall(notice);
+    now += 3; // within five seconds: the same call
+    core->OnIncomingCall(notice);
+    QTreeWidget* view = window->CallView();
+    ASSERT_EQ(view->topLevelItemCount(), 1);
+    EXPECT_EQ(view->topLevelItem(0)->text(3), "2");
+    EXPECT_EQ(view->columnCount(), 3);
+    EXPECT_EQ(core->callList.begin()->repeatCount, 2);
 }
 
 TEST_F(MonitorWindow, DoubleClickWithoutASelectionAsksForOne) {
