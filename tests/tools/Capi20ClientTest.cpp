@@ -4,6 +4,7 @@
 #include "ChildProcess.h"
 
 #include <csignal>
+#include <fstream>
 #include <gtest/gtest.h>
 
 #ifndef PEER_PATH
@@ -20,6 +21,11 @@ constexpr auto Patience = 10s;
 
 class PeerWithLibrary : public ::testing::Test {
 protected:
+    // A ~/.capi20rc without REMOTE keeps any system-wide configuration out and lets the
+    // client's own settings stand; the library drops each line's last character, so every
+    // line ends with a newline.
+    PeerWithLibrary() { std::ofstream(home.Path() + "/.capi20rc") << "TRACELEVEL 0\n"; }
+
     // Starts the peer and returns its port (0 on failure).
     std::string StartPeer(std::vector<std::string> options) {
         std::vector<std::string> argv{PEER_PATH, "--listen", "127.0.0.1:0"};
@@ -34,7 +40,6 @@ protected:
     bool StartClient(const std::string& port, std::vector<std::string> extra = {}) {
         std::vector<std::string> argv{CLIENT_PATH, port};
         argv.insert(argv.end(), extra.begin(), extra.end());
-        // HOME without a .capi20rc, so the driver, host and port given by the client stand.
         return client.Start(argv, {{"HOME", home.Path()}});
     }
     std::string Both() const {
@@ -137,6 +142,36 @@ TEST_F(PeerWithLibrary, NoServerAtAll) {
     ASSERT_TRUE(StartClient(port));
     EXPECT_EQ(client.NextLine(ChildProcess::Out, Patience), "installed 0x1009") << Both();
     EXPECT_TRUE(client.WaitForPrefix(ChildProcess::Out, "profile-error", Patience)) << Both();
+}
+
+TEST(PeerProgram, HelpBadArgumentsAndBadCommands) {
+    ChildProcess help;
+    ASSERT_TRUE(help.Start({PEER_PATH, "--help"}));
+    EXPECT_EQ(help.Wait(Patience), 0);
+    std::string text;
+    for (const auto& line : help.Lines(ChildProcess::Out))
+        text += line + "\n";
+    for (const char* option : {"--listen", "--controllers", "--refuse-register", "--silent", "ring",
+                               "hangup", "raw", "drop", "quit"})
+        EXPECT_NE(text.find(option), std::string::npos) << option;
+
+    ChildProcess bad;
+    ASSERT_TRUE(bad.Start({PEER_PATH, "--listen", "127.0.0.1:0", "--controllers", "x"}));
+    EXPECT_EQ(bad.Wait(Patience), 2);
+    EXPECT_FALSE(bad.Lines(ChildProcess::Err).empty());
+
+    // A bad command line costs one line on standard error and nothing else.
+    ChildProcess peer;
+    ASSERT_TRUE(peer.Start({PEER_PATH, "--listen", "127.0.0.1:0"}));
+    ASSERT_TRUE(peer.WaitForPrefix(ChildProcess::Out, "listening ", Patience));
+    ASSERT_TRUE(peer.WriteLine("ring 12x 34"));
+    ASSERT_TRUE(peer.WriteLine("frobnicate"));
+    EXPECT_TRUE(peer.NextLine(ChildProcess::Err, Patience));
+    EXPECT_TRUE(peer.NextLine(ChildProcess::Err, Patience));
+    EXPECT_TRUE(peer.Running());
+    peer.CloseInput(); // end of input ends the peer
+    EXPECT_EQ(peer.Wait(Patience), 0);
+    EXPECT_EQ(peer.Lines(ChildProcess::Out).size(), 1u) << peer.Transcript();
 }
 
 } // namespace
