@@ -266,6 +266,24 @@ TEST_F(MonitorWindow, ARepeatedNoticeCountsInACellTheColumnsNeverShow) {
     EXPECT_EQ(core->callList.begin()->repeatCount, 2);
 }
 
+TEST_F(MonitorWindow, OptionsSaveAndShowTodayOnlyAfterOk) {
+    Start();
+    window->DayTabs()->setCurrentIndex(2);
+    auto* options = window->findChild<QAction*>(Ids::CmdOptions.objectName);
+    ASSERT_NE(options, nullptr);
+    OnNextModal(
+        [](QWidget* sheet) { sheet->findChild<QPushButton*>(Ids::Cancel.objectName)->click(); });
+    options->trigger();
+    EXPECT_FALSE(SettingsStored());
+    EXPECT_EQ(window->DayTabs()->currentIndex(), 2);
+
+    OnNextModal(
+        [](QWidget* sheet) { sheet->findChild<QPushButton*>(Ids::Ok.objectName)->click(); });
+    options->trigger();
+    EXPECT_TRUE(SettingsStored());
+    EXPECT_EQ(window->DayTabs()->currentIndex(), 0);
+}
+
 TEST_F(MonitorWindow, DoubleClickWithoutASelectionAsksForOne) {
     Start();
     SetNextMessageBoxAnswer(QMessageBox::Ok);
@@ -358,7 +376,9 @@ TEST_F(MonitorWindow, ToggleMinimizesWhenHidingIsSwitchedOff) {
     window->ToggleWindow();
     EXPECT_TRUE(window->isMinimized());
     EXPECT_TRUE(window->isVisible());
-    window->ToggleWindow();
+    emit window->TrayIcon()->activated(QSystemTrayIcon::DoubleClick);
+    EXPECT_FALSE(window->isMinimized());
+    emit window->TrayIcon()->activated(QSystemTrayIcon::Trigger); // a single click: nothing
     EXPECT_FALSE(window->isMinimized());
 }
 
