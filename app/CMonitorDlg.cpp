@@ -237,14 +237,22 @@ void CMonitorDlg::MoveToStoredRect() {
 
 void CMonitorDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    // The stored rectangle includes the frame, which is only known once the window is shown.
-    if (!frameCorrected && storedFrameSize.isValid()) {
-        QSize frame = frameGeometry().size() - size();
-        if (!frame.isEmpty() && (frame.width() > 0 || frame.height() > 0)) {
-            frameCorrected = true;
-            resize(storedFrameSize - frame);
-        }
-    }
+    // The stored rectangle includes the frame, whose size is known only once the window
+    // manager has framed the window: correct the size as soon as it is, once, so the window
+    // does not grow by a frame at every start.
+    CorrectForFrame();
+    for (int delay : {0, 100, 500})
+        QTimer::singleShot(delay, this, &CMonitorDlg::CorrectForFrame);
+}
+
+void CMonitorDlg::CorrectForFrame() {
+    if (frameCorrected || !storedFrameSize.isValid() || !isVisible())
+        return;
+    QSize frame = frameGeometry().size() - size();
+    if (frame.width() <= 0 && frame.height() <= 0)
+        return;
+    frameCorrected = true;
+    resize(storedFrameSize - frame);
 }
 
 void CMonitorDlg::LayOutClient() {

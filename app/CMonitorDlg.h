@@ -92,6 +92,7 @@ private:
     void LayOutClient();
     void UpdateTrayMenuText();
     void OnHideTimer();
+    void CorrectForFrame();
     bool RunOptionsSheet();
 
     MonitorCore& core;
