@@ -38,18 +38,6 @@ private:
     QObject* context;
 };
 
-// How long the end waits for the listener; it answers within one wait slice unless CAPI itself
-// blocks.
-constexpr std::chrono::seconds kListenerGrace{2};
-
-// What a listener stuck inside CAPI still uses when the monitor ends without it.
-struct Abandoned {
-    CCAPIThread* listener = nullptr;
-    CCAPIAccess* capi = nullptr;
-    IncomingCallReceiver* receiver = nullptr;
-    CapiProvider* line = nullptr;
-} abandoned;
-
 // SIGTERM and SIGINT reach the event loop through a pipe: the handler only writes one octet.
 int signalPipe[2] = {-1, -1};
 
@@ -107,23 +95,14 @@ int RunHeadlessMonitor(int argc, char** argv, const CommandLine& options) {
     app.exec();
 
     // A call may be waiting for this thread while the listener is asked to stop, so keep
-    // handling events until it has ended.
+    // handling events until it has ended (or is stuck in a CAPI that never answers, which Stop
+    // then leaves behind).
     listener->RequestStop();
-    const auto giveUp = std::chrono::steady_clock::now() + kListenerGrace;
-    while (!listener->IsFinished() && std::chrono::steady_clock::now() < giveUp) {
+    while (!listener->IsFinished()) {
         QCoreApplication::processEvents();
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    if (!listener->StopWithin(std::chrono::milliseconds(0))) {
-        // Stuck inside CAPI with a server that never answers: end without it. The thread may
-        // still touch these objects, so they stay alive until the process is gone.
-        std::fprintf(stderr, "tavo: CAPI does not answer; ending without releasing it\n");
-        abandoned.listener = listener.release();
-        abandoned.capi = capi.release();
-        abandoned.receiver = receiver.release();
-        abandoned.line = line.release();
-        return 0;
-    }
+    listener->Stop();
     listener.reset();
     capi.reset(); // releases CAPI, now that the listener has ended
     return 0;

@@ -28,23 +28,51 @@ CCAPIAccess::~CCAPIAccess() {
 }
 
 std::optional<std::string> CCAPIAccess::RegisterCAPI(bool showErrors) {
-    registered = false;
-    applId = 0;
-    if (capi == nullptr || !IsCapiInstalled(*capi))
-        return Report("Error: ISDN-driver not installed", showErrors);
-    if (GetControllerCount() == 0)
-        return Report("Error: No ISDN-controller installed", showErrors);
+    return CommitRegistration(*TryRegistration(capi, [] { return false; }), showErrors);
+}
+
+std::optional<CapiRegistration>
+CCAPIAccess::TryRegistration(CapiProvider* capi, const std::function<bool()>& abandoned) {
+    CapiRegistration outcome;
+    if (capi == nullptr) {
+        outcome.error = "Error: ISDN-driver not installed";
+        return outcome;
+    }
+    bool installed = IsCapiInstalled(*capi);
+    if (abandoned())
+        return std::nullopt;
+    if (!installed) {
+        outcome.error = "Error: ISDN-driver not installed";
+        return outcome;
+    }
+    unsigned controllers = ControllerCount(*capi);
+    if (abandoned())
+        return std::nullopt;
+    if (controllers == 0) {
+        outcome.error = "Error: No ISDN-controller installed";
+        return outcome;
+    }
     unsigned error = 0;
-    applId =
+    outcome.applId =
         RegisterApplication(*capi, kMaxLogicalConnection, kMaxBDataBlocks, kMaxBDataLen, error);
-    if (applId == 0) {
+    if (abandoned())
+        return std::nullopt;
+    if (outcome.applId == 0) {
         char text[96];
         std::snprintf(text, sizeof text,
                       "Error: registering the application in function RegisterCAPI.\n%d",
                       static_cast<int>(error));
-        return Report(text, showErrors);
+        outcome.error = text;
     }
-    registered = true;
+    return outcome;
+}
+
+std::optional<std::string> CCAPIAccess::CommitRegistration(const CapiRegistration& outcome,
+                                                           bool showErrors) {
+    applId = outcome.error ? 0 : outcome.applId;
+    registered = !outcome.error;
+    if (outcome.error)
+        return Report(*outcome.error, showErrors);
     return std::nullopt;
 }
 
@@ -64,10 +92,12 @@ std::optional<std::string> CCAPIAccess::ReleaseCAPI(bool showErrors) {
 }
 
 unsigned CCAPIAccess::GetControllerCount() {
-    if (capi == nullptr)
-        return 0;
+    return capi == nullptr ? 0 : ControllerCount(*capi);
+}
+
+unsigned CCAPIAccess::ControllerCount(CapiProvider& capi) {
     std::array<uint8_t, 64> profile{};
-    if (capi->GetProfile(0, profile.data()) != CapiNoError)
+    if (capi.GetProfile(0, profile.data()) != CapiNoError)
         return 0;
     return profile[0] | (profile[1] << 8);
 }

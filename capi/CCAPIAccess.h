@@ -10,11 +10,18 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 inline constexpr uint32_t kListenAllServices = 0x1FFF03FF;
+
+// What the CAPI calls of a registration produced: an application id, or the error text.
+struct CapiRegistration {
+    unsigned applId = 0;
+    std::optional<std::string> error;
+};
 
 class CCAPIAccess {
 public:
@@ -28,11 +35,19 @@ public:
     // Checks the driver, counts the controllers and registers. On failure returns the error
     // text; with `showErrors` it is also shown with ShowMessage (at start-up).
     std::optional<std::string> RegisterCAPI(bool showErrors);
+    // The same in two steps, for a caller that may have to walk away from a CAPI that never
+    // answers: the first touches only `capi` and stops early (nullopt) once `abandoned` says so;
+    // the second stores the outcome here.
+    static std::optional<CapiRegistration> TryRegistration(CapiProvider* capi,
+                                                           const std::function<bool()>& abandoned);
+    std::optional<std::string> CommitRegistration(const CapiRegistration& outcome, bool showErrors);
+    CapiProvider* Provider() const { return capi; }
     // Deregisters (if registered). A failure is shown with `showErrors`, else returned.
     std::optional<std::string> ReleaseCAPI(bool showErrors);
 
     // The number of installed controllers; 0 when the profile cannot be read.
     unsigned GetControllerCount();
+    static unsigned ControllerCount(CapiProvider& capi);
     // LISTEN_REQ to controllers 1..N; 0, or the first error from putting one.
     unsigned ListenOnAllControllers(uint32_t cipMask);
     // Waits at most `slice` for a message; 0 when one is waiting.

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdio>
 
+using Clock = std::chrono::steady_clock;
+
 CCAPIThread::CCAPIThread(CCAPIAccess& capi, Options options)
     : capi(capi), options(std::move(options)) {}
 
@@ -16,48 +18,61 @@ void CCAPIThread::Start() {
     if (thread.joinable())
         return;
     {
-        std::lock_guard lock(mutex);
-        finished = false;
+        std::lock_guard lock(state->mutex);
+        state->finished = false;
     }
-    thread = std::thread([this] { Run(); });
+    thread = std::thread([this, shared = state] { Run(shared); });
 }
 
 void CCAPIThread::RequestStop() {
-    std::lock_guard lock(mutex);
-    stopRequested = true;
-    stopSignal.notify_all();
+    std::lock_guard lock(state->mutex);
+    if (!state->stopRequested)
+        state->stopRequestedAt = Clock::now();
+    state->stopRequested = true;
+    state->stopSignal.notify_all();
 }
 
 void CCAPIThread::Stop() {
-    RequestStop();
-    if (thread.joinable())
-        thread.join();
+    StopWithin(options.stopGrace);
 }
 
 bool CCAPIThread::StopWithin(std::chrono::milliseconds grace) {
     RequestStop();
     if (!thread.joinable())
         return true;
-    bool ended;
-    {
-        std::unique_lock lock(mutex);
-        ended = finishedSignal.wait_for(lock, grace, [this] { return finished; });
+    std::unique_lock lock(state->mutex);
+    const Clock::time_point deadline = state->stopRequestedAt + grace;
+    while (!state->finished) {
+        if (state->inRegistration) {
+            if (Clock::now() >= deadline) {
+                state->abandoned = true;
+                lock.unlock();
+                thread.detach();
+                return false;
+            }
+            state->finishedSignal.wait_until(lock, deadline);
+        } else {
+            // Receiving or delivering: it ends within a wait slice, or when the receiver has
+            // handled the call.
+            state->finishedSignal.wait(lock);
+        }
     }
-    if (ended)
-        thread.join();
-    else
-        thread.detach();
-    return ended;
+    lock.unlock();
+    thread.join();
+    return true;
 }
 
 bool CCAPIThread::IsFinished() const {
-    std::lock_guard lock(mutex);
-    return finished || !thread.joinable();
+    if (!thread.joinable())
+        return true;
+    std::lock_guard lock(state->mutex);
+    return state->finished || (state->inRegistration && state->stopRequested &&
+                               Clock::now() >= state->stopRequestedAt + options.stopGrace);
 }
 
 bool CCAPIThread::StopRequested() const {
-    std::lock_guard lock(mutex);
-    return stopRequested;
+    std::lock_guard lock(state->mutex);
+    return state->stopRequested;
 }
 
 void CCAPIThread::Log(const std::string& line) {
@@ -71,8 +86,30 @@ void CCAPIThread::Log(const std::string& line) {
 bool CCAPIThread::Pause(std::chrono::milliseconds delay) {
     if (options.pause)
         return options.pause(delay) && !StopRequested();
-    std::unique_lock lock(mutex);
-    return !stopSignal.wait_for(lock, delay, [this] { return stopRequested; });
+    std::unique_lock lock(state->mutex);
+    return !state->stopSignal.wait_for(lock, delay, [this] { return state->stopRequested; });
+}
+
+bool CCAPIThread::Register(const std::shared_ptr<State>& shared, bool showErrors,
+                           std::optional<std::string>& error) {
+    CapiProvider* provider = capi.Provider();
+    {
+        std::lock_guard lock(shared->mutex);
+        shared->inRegistration = true;
+        shared->finishedSignal.notify_all();
+    }
+    std::optional<CapiRegistration> outcome = CCAPIAccess::TryRegistration(provider, [&shared] {
+        std::lock_guard lock(shared->mutex);
+        return shared->abandoned;
+    });
+    {
+        std::lock_guard lock(shared->mutex);
+        shared->inRegistration = false;
+        if (shared->abandoned || !outcome)
+            return false; // the owner is gone, and with it `this` and the access object
+    }
+    error = capi.CommitRegistration(*outcome, showErrors);
+    return true;
 }
 
 CCAPIThread::LoopEnd CCAPIThread::ReceiveLoop() {
@@ -87,7 +124,7 @@ CCAPIThread::LoopEnd CCAPIThread::ReceiveLoop() {
     return LoopEnd::Stopped;
 }
 
-int CCAPIThread::Run() {
+void CCAPIThread::Run(const std::shared_ptr<State>& shared) {
     bool startup = true;
     bool listenedBefore = false;
     std::chrono::milliseconds delay = options.firstRetryDelay;
@@ -97,10 +134,16 @@ int CCAPIThread::Run() {
     while (!StopRequested()) {
         // The start-up failures are shown to the user; later ones only change the log.
         const bool shown = startup;
-        std::optional<std::string> error = capi.RegisterCAPI(startup);
+        std::optional<std::string> error;
+        if (!Register(shared, startup, error)) {
+            std::lock_guard lock(shared->mutex);
+            shared->finished = true;
+            shared->finishedSignal.notify_all();
+            return;
+        }
         startup = false;
         if (StopRequested())
-            break; // registration may have blocked for long; the owner has moved on
+            break; // registration may have taken long; the owner has moved on
         if (!capi.HasLibrary())
             break; // nothing will ever change without the library
         if (!error) {
@@ -135,8 +178,7 @@ int CCAPIThread::Run() {
             break;
         delay = std::min(delay * 2, options.maxRetryDelay);
     }
-    std::lock_guard lock(mutex);
-    finished = true;
-    finishedSignal.notify_all();
-    return 0;
+    std::lock_guard lock(shared->mutex);
+    shared->finished = true;
+    shared->finishedSignal.notify_all();
 }

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -18,6 +19,9 @@ public:
         std::chrono::milliseconds waitSlice{200};
         std::chrono::milliseconds firstRetryDelay{1000};
         std::chrono::milliseconds maxRetryDelay{60000};
+        // How long a stop waits for a registration that CAPI does not answer (a server that
+        // accepted the connection and stays silent blocks it for ever) before leaving it behind.
+        std::chrono::milliseconds stopGrace{2000};
         // Pauses before a new registration; false when the thread should stop instead. Tests
         // replace it to run without waiting. Empty: a pause that a stop request cuts short.
         std::function<bool(std::chrono::milliseconds)> pause;
@@ -27,29 +31,44 @@ public:
 
     CCAPIThread(CCAPIAccess& capi, Options options);
     explicit CCAPIThread(CCAPIAccess& capi) : CCAPIThread(capi, Options{}) {}
-    // Stops and joins the thread.
+    // Stops the thread (see Stop).
     ~CCAPIThread();
     CCAPIThread(const CCAPIThread&) = delete;
     CCAPIThread& operator=(const CCAPIThread&) = delete;
 
     void Start();
-    // Asks the thread to end; it does within one wait slice (or at once from a pause). A
-    // delivery in progress must still be completed by the receiver.
+    // Asks the thread to end; it does within one wait slice, at once from a pause. A delivery in
+    // progress must still be completed by the receiver, so a front end that delivers through its
+    // event loop keeps handling events until IsFinished().
     void RequestStop();
-    // RequestStop, then join. Safe to call more than once.
+    // RequestStop, then join. A thread still blocked in registration `stopGrace` after the stop
+    // request is left behind instead: it touches neither this object nor the CCAPIAccess again,
+    // so both may go. Safe to call more than once.
     void Stop();
-    // RequestStop, then join if the thread ends within `grace`. A thread stuck inside CAPI (a
-    // server that accepted the connection and never answers blocks registration for ever) is
-    // left behind instead: false, and then this object and its CCAPIAccess must never be
-    // destroyed, since the thread may still use them. For ending the process only.
+    // Stop with another grace; false when the thread was left behind.
     bool StopWithin(std::chrono::milliseconds grace);
+    // True when Stop() will not wait: the thread has ended, or it has been blocked in
+    // registration for longer than `stopGrace` since the stop request.
     bool IsFinished() const;
 
-    // The thread body; returns the exit code 0. Public so tests can run it on their own thread.
-    int Run();
-
 private:
+    struct State {
+        std::mutex mutex;
+        std::condition_variable stopSignal;
+        std::condition_variable finishedSignal;
+        bool stopRequested = false;
+        std::chrono::steady_clock::time_point stopRequestedAt;
+        bool finished = false;
+        bool inRegistration = false; // inside CAPI calls that may never return
+        bool abandoned = false;      // the owner has left; touch nothing but this state
+    };
     enum class LoopEnd { Stopped, ConnectionLost };
+
+    // The thread body; `state` keeps what the thread shares with its owner alive.
+    void Run(const std::shared_ptr<State>& state);
+    // Registration that the owner may walk away from; false when it did.
+    bool Register(const std::shared_ptr<State>& state, bool showErrors,
+                  std::optional<std::string>& error);
     LoopEnd ReceiveLoop();
     bool Pause(std::chrono::milliseconds delay);
     void Log(const std::string& line);
@@ -58,9 +77,5 @@ private:
     CCAPIAccess& capi;
     Options options;
     std::thread thread;
-    mutable std::mutex mutex;
-    std::condition_variable stopSignal;
-    std::condition_variable finishedSignal;
-    bool stopRequested = false;
-    bool finished = false;
+    std::shared_ptr<State> state = std::make_shared<State>();
 };

@@ -361,23 +361,45 @@ private:
     bool open = false;
 };
 
-struct Stuck {
-    SilentLine line;
-    RecordingReceiver receiver{line};
-    CCAPIAccess capi{&line, receiver};
-    CCAPIThread listener{capi};
-};
-// Left behind on purpose, as the monitor leaves them when it ends without the listener.
-Stuck* stuck = nullptr;
+// The line outlives the test: the thread left behind is still inside it.
+SilentLine* silentLine = nullptr;
 
-TEST(ListenerStuckInCapi, IsLeftBehindAndDoesNothingOnceItReturns) {
-    stuck = new Stuck;
-    stuck->listener.Start();
-    stuck->line.WaitUntilBlocked();
-    EXPECT_FALSE(stuck->listener.StopWithin(50ms));
-    stuck->line.LetGo();
-    ASSERT_TRUE(Eventually([] { return stuck->listener.IsFinished(); }));
-    EXPECT_TRUE(stuck->line.Puts().empty()); // no listening after the owner gave up
+TEST(ListenerStuckInCapi, IsLeftBehindWithoutTouchingWhatItsOwnerFreed) {
+    silentLine = new SilentLine;
+    ShownMessages shown;
+    {
+        RecordingReceiver receiver(*silentLine);
+        auto capi = std::make_unique<CCAPIAccess>(silentLine, receiver);
+        CCAPIThread::Options options;
+        options.stopGrace = 50ms;
+        auto listener = std::make_unique<CCAPIThread>(*capi, options);
+        listener->Start();
+        silentLine->WaitUntilBlocked();
+        listener->RequestStop();
+        // A front end waits for this while it keeps its event loop going.
+        ASSERT_TRUE(Eventually([&] { return listener->IsFinished(); }));
+        EXPECT_FALSE(listener->StopWithin(50ms));
+        listener.reset();
+        capi.reset(); // with the thread still blocked: it must never come back to these
+    }
+    silentLine->LetGo();
+    ASSERT_TRUE(Eventually([] { return silentLine->RegisterCalls() == 1; }));
+    std::this_thread::sleep_for(50ms);       // room for a faulty thread to use freed memory
+    EXPECT_TRUE(silentLine->Puts().empty()); // no listening after the owner gave up
+    EXPECT_TRUE(shown.Texts().empty());
+}
+
+TEST(ListenerStuckInCapi, ThreadThatEndsInTimeIsJoined) {
+    SilentLine line;
+    RecordingReceiver receiver(line);
+    CCAPIAccess capi(&line, receiver);
+    CCAPIThread listener(capi);
+    listener.Start();
+    line.WaitUntilBlocked();
+    listener.RequestStop();
+    line.LetGo();
+    EXPECT_TRUE(listener.StopWithin(std::chrono::hours(1)));
+    EXPECT_TRUE(line.Puts().empty());
 }
 
 } // namespace
