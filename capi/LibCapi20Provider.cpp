@@ -2,6 +2,7 @@
 
 #include "CapiErrors.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <dlfcn.h>
@@ -9,6 +10,9 @@
 #include <sys/time.h>
 
 namespace {
+
+// libcapi20's own limit for one CAPI message (128 octets of message plus 2048 of data).
+constexpr std::size_t kLibCapi20MessageLimit = 128 + 2048;
 
 // libcapi20's own prototypes, declared here so the build does not need its headers.
 extern "C" {
@@ -81,8 +85,11 @@ public:
             return result;
         if (buffer == nullptr)
             return CapiReceiveQueueEmpty;
-        // The library hands out no size; the message's own length is all there is to go by.
-        message = std::span<const uint8_t>(buffer, buffer[0] | (buffer[1] << 8));
+        // The library hands out no size; the message's own length is all there is to go by,
+        // capped at the message buffer every libcapi20 driver keeps, so a lying length octet
+        // from a server makes the message too short to decode instead of a read past the end.
+        std::size_t length = buffer[0] | (buffer[1] << 8);
+        message = std::span<const uint8_t>(buffer, std::min(length, kLibCapi20MessageLimit));
         return CapiNoError;
     }
     unsigned WaitForMessage(unsigned applId, std::chrono::milliseconds timeout) override {
