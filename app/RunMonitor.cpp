@@ -3,7 +3,7 @@
 #include "CMonitorApp.h"
 #include "DataDirectory.h"
 #include "DemoData.h"
-#include "MonitorCore.h"
+#include "HeadlessMonitor.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -62,10 +62,10 @@ int RunMonitor(int argc, char** argv, const CommandLine& options) {
 
     int code;
     if (options.headless) {
-        code = RunHeadlessCore(argc, argv, options);
+        code = RunHeadlessMonitor(argc, argv, options);
     } else if (!HasDisplay()) {
         std::fputs("no display: running headless\n", stderr);
-        code = RunHeadlessCore(argc, argv, options);
+        code = RunHeadlessMonitor(argc, argv, options);
     } else {
         code = CMonitorApp().Run(argc, argv, options);
     }
