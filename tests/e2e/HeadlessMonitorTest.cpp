@@ -146,6 +146,25 @@ TEST_F(HeadlessMonitor, OverlongNumbersAreCut) {
                   std::string(127, '7'), 16);
 }
 
+TEST_F(HeadlessMonitor, MalformedMessagesDoNotHurtTheMonitor) {
+    Bringup();
+    for (const char* raw :
+         {// A CONNECT_IND whose length field claims far more than was sent.
+          "FF FF 00 00 02 82 01 00 01 01 00 00 10 00 05 81 35 35 35 31 00 00 00 00 00 00 00",
+          // A called party number struct that runs past the end of the message.
+          "16 00 00 00 02 82 02 00 01 02 00 00 10 00 C8 81 35 35 35 31 00 00",
+          // The long struct form with a length past the end.
+          "16 00 00 00 02 82 03 00 01 03 00 00 10 00 FF FF 7F 81 35 35 35 31",
+          // A bare header, and a DISCONNECT_IND without its reason.
+          "08 00 00 00 02 82 04 00", "0C 00 00 00 04 82 05 00 01 01 00 00"})
+        ASSERT_TRUE(scene.peer.WriteLine(std::string("raw ") + raw));
+    scene.peer.Collect(1000ms);
+    scene.SkipRecord();
+    EXPECT_TRUE(scene.monitor.Running()) << scene.Transcript();
+    // The line goes on as before.
+    RingAndExpect("5551 301234 plci=0x00000401", "0301234", "5551", 16);
+}
+
 TEST_F(HeadlessMonitor, ListensOnBothControllers) {
     Bringup({"--controllers", "2"}, 2);
     auto listens = scene.AllMessages('<', CmdListen, Req);

@@ -116,6 +116,11 @@ std::vector<RecordedMessage> MonitorScene::AllMessages(char direction, uint8_t c
     return found;
 }
 
+void MonitorScene::SkipRecord() {
+    while (peer.NextLine(ChildProcess::Out, Duration(0))) {
+    }
+}
+
 std::optional<RecordedMessage> MonitorScene::Ring(const std::string& arguments) {
     if (!peer.WriteLine("ring " + arguments))
         return std::nullopt;

@@ -45,6 +45,9 @@ public:
     std::vector<RecordedMessage> AllMessages(char direction, uint8_t command,
                                              uint8_t subcommand) const;
 
+    // Passes over every record line that has arrived by now (after Collect, say).
+    void SkipRecord();
+
     // Rings and returns the CONNECT_IND the peer sent.
     std::optional<RecordedMessage> Ring(const std::string& arguments);
     // The monitor's line for a call, as the headless monitor prints it.
