@@ -263,10 +263,6 @@ void CMonitorDlg::LayOutClient() {
     callView->raise(); // the tab control must never cover the list
 }
 
-void CMonitorDlg::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-}
-
 bool CMonitorDlg::eventFilter(QObject* watched, QEvent* event) {
     if (watched == client && event->type() == QEvent::Resize)
         LayOutClient();

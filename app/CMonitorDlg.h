@@ -72,7 +72,6 @@ public:
     QSystemTrayIcon* TrayIcon() const { return trayIcon; }
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
