@@ -125,6 +125,9 @@ bool CCAPIAccess::IsConnectionLost() {
 
 CCAPIAccess::FetchResult CCAPIAccess::FetchMessages() {
     for (int taken = 0; taken < 2; ++taken) {
+        // libcapi20 blocks in get_message while nothing is queued: look before taking another.
+        if (taken > 0 && capi->WaitForMessage(applId, std::chrono::milliseconds(0)) != CapiNoError)
+            break;
         unsigned result = GetCmsg(*capi, *receiveMsg, applId);
         if (result != CapiNoError) {
             // Woken with nothing to fetch: either a spurious wake-up or the server went away.

@@ -90,6 +90,11 @@ unsigned SimulatedLine::RegisterCalls() const {
     return registerCalls;
 }
 
+unsigned SimulatedLine::BlockingGets() const {
+    std::lock_guard lock(mutex);
+    return blockingGets;
+}
+
 unsigned SimulatedLine::ReleaseCalls() const {
     std::lock_guard lock(mutex);
     return releaseCalls;
@@ -146,6 +151,8 @@ unsigned SimulatedLine::GetMessage(unsigned applId, std::span<const uint8_t>& me
     if (applId != activeApplId)
         return CapiIllegalAppl;
     ReleaseDueEvents(Clock::now());
+    if (!dropped && queue.empty())
+        blockingGets++;
     if (dropped || queue.empty())
         return CapiReceiveQueueEmpty;
     current = std::move(queue.front());

@@ -43,6 +43,9 @@ public:
     std::vector<std::vector<uint8_t>> Puts() const;
     std::size_t QueuedCount() const;
     unsigned RegisterCalls() const;
+    // Fetches tried on an empty queue of a live connection: libcapi20 would have blocked in
+    // each of them for as long as nothing arrives.
+    unsigned BlockingGets() const;
     unsigned ReleaseCalls() const;
     // Blocks until at least `count` messages were put or the timeout passed; true when they were.
     bool WaitForPuts(std::size_t count, std::chrono::milliseconds timeout) const;
@@ -85,4 +88,5 @@ private:
     bool dropped = false;
     unsigned registerCalls = 0;
     unsigned releaseCalls = 0;
+    unsigned blockingGets = 0;
 };

@@ -117,6 +117,7 @@ TEST_F(Listener, CallIsIgnoredOnTheLineBeforeItIsDelivered) {
     EXPECT_EQ(notices[0].connectionId, 0x00010201u);
     EXPECT_EQ(notices[0].cipValue, 16);
     EXPECT_EQ(receiver.PutsAtDelivery(), std::vector<std::size_t>{1});
+    EXPECT_EQ(line.BlockingGets(), 0u); // one message: no second fetch without a look first
 }
 
 TEST_F(Listener, HangUpIsAnsweredAndNotDelivered) {
@@ -166,6 +167,7 @@ TEST_F(Listener, AtMostTwoMessagesPerWakeUp) {
     ASSERT_EQ(notices.size(), 3u);
     EXPECT_EQ(notices[2].connectionId, 3u); // arrival order
     EXPECT_EQ(line.QueuedCount(), 0u);
+    EXPECT_EQ(line.BlockingGets(), 0u);
 }
 
 TEST_F(Listener, ListensOnEveryControllerForEveryService) {
@@ -249,6 +251,7 @@ TEST_F(Listener, ThreadDeliversCallsAndStopsWhenAsked) {
     listener.Stop();
     EXPECT_TRUE(listener.IsFinished());
     EXPECT_TRUE(capi.IsRegistered()); // released by its owner, after the thread
+    EXPECT_EQ(line.BlockingGets(), 0u);
     EXPECT_TRUE(shown.Texts().empty());
 }
 
