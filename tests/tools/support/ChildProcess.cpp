@@ -31,9 +31,15 @@ int DecodeStatus(int raw) {
 
 ChildProcess::~ChildProcess() {
     if (pid > 0 && !status) {
-        ::kill(pid, SIGKILL);
-        int raw = 0;
-        ::waitpid(pid, &raw, 0);
+        // Ask first: a program that ends by itself releases what it holds outside the process
+        // (libcapi20 keeps its application ids in shared memory, and a killed process leaves
+        // its id taken for good).
+        ::kill(pid, SIGTERM);
+        if (!Wait(Duration(3000))) {
+            ::kill(pid, SIGKILL);
+            int raw = 0;
+            ::waitpid(pid, &raw, 0);
+        }
     }
     if (input >= 0)
         ::close(input);

@@ -1,8 +1,8 @@
 #pragma once
 // A program under test, run as a child process with pipes on its three standard streams.
 // Every wait has a deadline, so a child that hangs (a silent server, a blocked registration)
-// fails the test instead of stalling the run; the child is killed when the object goes, and
-// also when the test process itself dies.
+// fails the test instead of stalling the run. When the object goes, the child is asked to end
+// (SIGTERM) and killed if it does not; it is also killed when the test process itself dies.
 
 #include <chrono>
 #include <functional>
