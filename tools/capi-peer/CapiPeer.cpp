@@ -9,6 +9,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <type_traits>
 #include <unistd.h>
 
 namespace {
@@ -17,7 +18,7 @@ constexpr uint16_t InfoRefused = 0x1001;
 constexpr uint16_t InfoIllegalController = 0x2002;
 constexpr size_t MaxCommandLine = 64 * 1024;
 
-std::string Hex4(uint32_t value, int digits) {
+std::string HexNumber(uint32_t value, int digits) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%0*X", digits, value);
     return text;
@@ -211,7 +212,7 @@ void CapiPeer::HandleMessage(Connection& connection, const Bytes& message) {
         auto plci = ReadAddress(message);
         auto call = plci ? calls.find(*plci) : calls.end();
         if (call == calls.end()) {
-            output.error("a response for PLCI " + (plci ? Hex4(*plci, 8) : "?") +
+            output.error("a response for PLCI " + (plci ? HexNumber(*plci, 8) : "?") +
                          ", which no call has");
             return;
         }
@@ -375,7 +376,7 @@ void CapiPeer::Ring(RingCommand ring) {
 void CapiPeer::Hangup(const HangupCommand& hangup) {
     auto call = calls.find(hangup.plci);
     if (call == calls.end()) {
-        output.error("no call has PLCI " + Hex4(hangup.plci, 8));
+        output.error("no call has PLCI " + HexNumber(hangup.plci, 8));
         return;
     }
     for (uint64_t serial : call->second)
