@@ -8,6 +8,7 @@
 #include <QSessionManager>
 #include <QThread>
 
+#include <csignal>
 #include <cstdio>
 #include <mutex>
 
@@ -61,6 +62,7 @@ void InstallMessageBoxHandler() {
 }
 
 int CMonitorApp::Run(int argc, char** argv, const CommandLine& options) {
+    std::signal(SIGPIPE, SIG_IGN); // a telnet client that went away must not end the monitor
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TAVO"));
     // The window hides into the tray; only "exit" or the end of the session ends the program.

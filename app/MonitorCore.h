@@ -91,11 +91,6 @@ private:
     std::unique_ptr<TelnetServer> telnet;
 };
 
-// The monitor without windows, on the same core: each announced call's log line on standard
-// output, sounds, speech, files and telnet as with windows. The data directory is already the
-// current directory. Returns the exit code.
-int RunHeadlessCore(int argc, char** argv, const CommandLine& options);
-
 // SIGTERM and SIGINT call `onSignal` on `context`'s thread (through a self-pipe, so nothing but
 // a write happens inside the signal handler). One watcher at a time; a second call replaces it.
 bool WatchTerminationSignals(QObject* context, std::function<void()> onSignal);

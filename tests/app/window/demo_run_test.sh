@@ -14,7 +14,7 @@ env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u TAVO_DATA_DIR -u XDG_DAT
     "$tavo" --demo >"$work/out" 2>"$work/err" &
 pid=$!
 for _ in $(seq 1 300); do
-    [ "$(grep -c -- '555[12]' "$work/out")" -ge 3 ] && break
+    [ "$(grep -c -- '-->>' "$work/out")" -ge 3 ] && break
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.1
 done
@@ -32,8 +32,11 @@ check() { # check DESCRIPTION COMMAND...
 }
 check "exit code 0 after SIGTERM (was $code)" test "$code" -eq 0
 check "the fallback note" grep -qx 'no display: running headless' "$work/err"
-check "the demo's national caller on the first MSN" grep -q -- '0301234567.*5551' "$work/out"
-check "a call on the second MSN" grep -q -- '5552' "$work/out"
+check "only log lines on stdout" test -z "$(grep -v -- ' -->> ' "$work/out")"
+check "a known caller with name and number" \
+    grep -q -- ' - Anna Berger  0301234567 -->> Office/telephony(5551)$' "$work/out"
+check "an unknown international caller" grep -q -- ' -  -->> Private/speech(5552)$' "$work/out"
+check "a withheld caller" grep -q -- ' - << unknown >> -->> Office/telephony(5551)$' "$work/out"
 check "the user's data directory untouched" test ! -e "$work/home/.local/share/TAVO"
 check "the user's settings untouched" test ! -e "$work/home/.config/TAVO"
 # (other libraries may leave their own entries there, e.g. the sound server's)
