@@ -22,9 +22,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -93,6 +95,10 @@ protected:
         core.reset();
         StopWatchingTerminationSignals();
         SetMessageHandler({});
+        // "exit" and the end of the session tell every event loop to end, and a loop started
+        // later would end at once; running the application's loop briefly clears that.
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
         ASSERT_EQ(chdir("/"), 0);
     }
 
@@ -448,4 +454,32 @@ TEST_F(MonitorWindow, TerminationSignalEndsTheSessionWithoutSaving) {
     QTRY_VERIFY_WITH_TIMEOUT(window->SessionEnded(), 3000);
     EXPECT_FALSE(SettingsStored());
     EXPECT_FALSE(window->TrayIcon()->isVisible());
+}
+
+TEST(MessageBoxHandler, AnotherThreadsErrorIsShownOnTheGuiThreadWhileItWaits) {
+    InstallMessageBoxHandler();
+    QString title, text;
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    OnNextModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        title = box->windowTitle();
+        text = box->text();
+        buttons = box->standardButtons();
+        icon = box->icon();
+        box->button(QMessageBox::Cancel)->click();
+    });
+    std::atomic<bool> returned = false;
+    std::thread listener([&] {
+        ShowMessage("Error: ISDN-driver not installed");
+        returned = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(returned.load(), 5000);
+    listener.join();
+    SetMessageHandler({});
+    EXPECT_EQ(title, "TAVO");
+    EXPECT_EQ(text, "Error: ISDN-driver not installed");
+    EXPECT_EQ(buttons, QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_EQ(icon, QMessageBox::Critical);
 }
