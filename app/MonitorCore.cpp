@@ -160,7 +160,10 @@ void MonitorCore::Shutdown() {
 }
 
 void MonitorCore::EndSession() {
-    StopCallCapture();
+    // Only asked, not waited for: this may run inside an event loop that the listener itself
+    // waits on (an error box it asked for). The listener is joined when the core goes.
+    if (capture && capture->listener)
+        capture->listener->RequestStop();
     speechEngine.reset();
 }
 

@@ -62,7 +62,8 @@ public:
     // Normal end: stop and join the listener, release CAPI, the speech engine and the telnet
     // server, and wait until "caller.his" holds every call. Safe to call more than once.
     void Shutdown();
-    // End of the session: the listener stops and speech is dropped; nothing is saved.
+    // End of the session: the listener is told to stop and speech is dropped; nothing is
+    // saved. Returns at once; Shutdown (or the destructor) joins the listener.
     void EndSession();
 
     bool SaveSettingsNow(); // writes `settings` as it stands

@@ -123,9 +123,10 @@ protected:
         ASSERT_TRUE(list.save(DataFile("names.dat")));
     }
 
-    void Start(bool trayAvailable = false) {
+    // The simulated line stays quiet: no CAPI, no calls.
+    void Start(bool trayAvailable = false, LineKind line = LineKind::Sim) {
         CommandLine options;
-        options.line = LineKind::Sim; // a quiet line: no CAPI, no calls
+        options.line = line;
         core = std::make_unique<MonitorCore>(
             options, [this] { return now; }, std::make_unique<SilentSoundSink>());
         window = std::make_unique<CMonitorDlg>(*core);
@@ -482,4 +483,21 @@ TEST(MessageBoxHandler, AnotherThreadsErrorIsShownOnTheGuiThreadWhileItWaits) {
     EXPECT_EQ(text, "Error: ISDN-driver not installed");
     EXPECT_EQ(buttons, QMessageBox::Ok | QMessageBox::Cancel);
     EXPECT_EQ(icon, QMessageBox::Critical);
+}
+
+TEST_F(MonitorWindow, TerminationSignalEndsTheSessionEvenWithTheListenersErrorBoxOpen) {
+    InstallMessageBoxHandler();
+    // No ISDN card here: the listener reports that in a box and waits until it is closed. The
+    // signal arrives meanwhile.
+    std::atomic<bool> boxShown = false;
+    OnNextModal([&](QWidget*) {
+        boxShown = true;
+        WatchTerminationSignals(window.get(), [this] { window->EndSession(); });
+        raise(SIGTERM);
+    });
+    Start(false, LineKind::Capi);
+    QTRY_VERIFY_WITH_TIMEOUT(window->SessionEnded(), 10000);
+    EXPECT_TRUE(boxShown.load());
+    window.reset(); // joins the listener
+    EXPECT_FALSE(SettingsStored());
 }
