@@ -7,6 +7,16 @@
 
 namespace {
 
+// The monitor's own lines on standard error. The sound system may add its own complaints there
+// on a machine without audio; those are not the monitor's state changes.
+size_t MonitorStateLines(const MonitorScene& scene) {
+    size_t count = 0;
+    for (const auto& line : scene.monitor.Lines(ChildProcess::Err))
+        if (line.rfind("tavo:", 0) == 0)
+            ++count;
+    return count;
+}
+
 using namespace std::chrono_literals;
 
 constexpr uint8_t CmdConnect = 0x02, CmdDisconnect = 0x04, CmdListen = 0x05;
@@ -201,7 +211,7 @@ TEST_F(HeadlessMonitor, NoServerAtFirstThenOneAppears) {
     ASSERT_TRUE(scene.WaitMessage('<', CmdListen, Req)) << scene.Transcript();
     RingAndExpect("5551 301234", "0301234", "5551", 16);
     // Waiting costs a line per back-off step, never one per attempt in a tight loop.
-    EXPECT_LE(scene.monitor.Lines(ChildProcess::Err).size(), 6u) << scene.Transcript();
+    EXPECT_LE(MonitorStateLines(scene), 6u) << scene.Transcript();
 }
 
 TEST_F(HeadlessMonitor, BurstOfCallsIsAnnouncedInOrder) {
@@ -235,7 +245,7 @@ TEST_F(HeadlessMonitor, ComesBackAfterThePeerDropsTheLine) {
     ASSERT_TRUE(scene.WaitMessage('<', CmdListen, Req)) << scene.Transcript();
     RingAndExpect("5552 301235", "0301235", "5552", 16);
     // One line per state change (listening, lost, retrying, listening again), not a stream.
-    EXPECT_LE(scene.monitor.Lines(ChildProcess::Err).size(), 5u) << scene.Transcript();
+    EXPECT_LE(MonitorStateLines(scene), 5u) << scene.Transcript();
 }
 
 TEST_F(HeadlessMonitor, ComesBackAfterThePeerRestarts) {
@@ -249,7 +259,9 @@ TEST_F(HeadlessMonitor, ComesBackAfterThePeerRestarts) {
     ASSERT_TRUE(id) << scene.Transcript();
     applId = *id;
     ASSERT_TRUE(scene.WaitMessage('<', CmdListen, Req)) << scene.Transcript();
-    RingAndExpect("5551 301234", "0301234", "5551", 16);
+    // The new server counts its PLCIs from the start again; a call with the first call's PLCI
+    // within 5 s would rightly count as a repeat of it, so this one has a PLCI of its own.
+    RingAndExpect("5551 301234 plci=0x00000901", "0301234", "5551", 16);
 }
 
 TEST_F(HeadlessMonitor, EndsCleanlyOnSigtermWhileTheLineIsQuiet) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #ifndef TAVO_PATH
@@ -52,6 +53,9 @@ MonitorScene::MonitorScene() {
     // lets the monitor's own driver, host and port stand. The library drops each line's last
     // character, so every line ends with a newline.
     std::ofstream(home.Path() + "/.capi20rc") << "TRACELEVEL 0\n";
+    // A code that every number begins with: the log line then carries the caller's number.
+    std::filesystem::create_directories(home.Path() + "/data");
+    std::ofstream(home.Path() + "/data/areacode.lst") << "\teverywhere\n";
 }
 
 unsigned MonitorScene::StartPeer(const std::vector<std::string>& options, unsigned wanted) {
@@ -128,15 +132,27 @@ std::optional<RecordedMessage> MonitorScene::Ring(const std::string& arguments) 
 }
 
 std::string MonitorScene::CallLine(const std::string& calling, const std::string& called,
-                                   uint32_t plci, int cip) {
-    char text[512];
-    std::snprintf(text, sizeof text, "call from %s to %s plci 0x%08X cip %d", calling.c_str(),
-                  called.c_str(), plci, cip);
-    return text;
+                                   uint32_t /*plci*/, int cip) {
+    // The log line after its time stamp: " - " caller " -->> " MSN and service "(" MSN ")".
+    // The data directory's area-code table has one entry with an empty code, so every number
+    // but the withheld mark "0" shows as "/" and the number as it was decoded.
+    std::string caller = calling == "0" ? "<< unknown >>" : "/" + calling;
+    std::string service = cip == 1 ? "/speech" : cip == 16 ? "/telephony" : "";
+    return " - " + caller + " -->> " + called + service + "(" + called + ")";
 }
 
 std::optional<std::string> MonitorScene::WaitCallLine(Duration timeout) {
-    return monitor.WaitForPrefix(ChildProcess::Out, "call ", timeout);
+    // "YYYY-MM-DD HH:MM:SS" then the rest of the log line.
+    auto line = monitor.WaitFor(
+        ChildProcess::Out,
+        [](const std::string& text) {
+            return text.size() > 19 && text[4] == '-' && text[7] == '-' && text[13] == ':' &&
+                   text.find(" -->> ") != std::string::npos;
+        },
+        timeout);
+    if (!line)
+        return std::nullopt;
+    return line->substr(19);
 }
 
 std::optional<std::string> MonitorScene::WaitMonitorError(const std::string& text,

@@ -50,7 +50,7 @@ public:
 
     // Rings and returns the CONNECT_IND the peer sent.
     std::optional<RecordedMessage> Ring(const std::string& arguments);
-    // The monitor's line for a call, as the headless monitor prints it.
+    // The monitor's log line for a call after its time stamp, as the headless monitor prints it.
     static std::string CallLine(const std::string& calling, const std::string& called,
                                 uint32_t plci, int cip);
     std::optional<std::string> WaitCallLine(Duration timeout = Patience);
