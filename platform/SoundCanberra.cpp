@@ -1,5 +1,7 @@
 #include "SoundCanberra.h"
 
+#include "AudioOutput.h"
+
 #include "SoundMelody.h"
 
 #include <canberra.h>
@@ -74,6 +76,10 @@ private:
             return true;
         if (failed)
             return false;
+        if (!AudioOutputLikely()) {
+            failed = true;
+            return false;
+        }
         if (ca_context_create(&context) != CA_SUCCESS) {
             context = nullptr;
             failed = true;

@@ -4,6 +4,7 @@
 // initialised once per process and never terminated, and callers only ever wait for the short
 // start-up (voice list), never for speech.
 
+#include "AudioOutput.h"
 #include "SpeechBackend.h"
 
 #include <espeak-ng/espeak_ng.h>
@@ -13,8 +14,10 @@
 #include <chrono>
 #include <clocale>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -197,6 +200,10 @@ private:
     bool UseOutput(Output wanted) {
         if (output == wanted)
             return true;
+        // Opening the device where there is none makes the audio libraries print their own
+        // complaints on standard error at every try; a server or CI box has no sound at all.
+        if (wanted == Output::Device && !AudioOutputLikely())
+            return false;
         const auto mode = wanted == Output::Device
                               ? static_cast<espeak_ng_OUTPUT_MODE>(ENOUTPUT_MODE_SYNCHRONOUS |
                                                                    ENOUTPUT_MODE_SPEAK_AUDIO)
