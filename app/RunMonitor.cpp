@@ -4,6 +4,7 @@
 #include "DataDirectory.h"
 #include "DemoData.h"
 #include "HeadlessMonitor.h"
+#include "Settings.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,8 +22,8 @@ bool HasDisplay() {
     return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
 }
 
-// A demo never reads or writes the user's own files: without --data-dir it runs in a fresh
-// directory of its own, with its settings there too.
+// A demo never writes the user's own files: without --data-dir it runs in a fresh directory of
+// its own, with its settings there too.
 std::string PrepareDemo(const CommandLine& options, std::string& dataDir, bool& removeAfter) {
     if (options.dataDir)
         return "";
@@ -31,8 +32,17 @@ std::string PrepareDemo(const CommandLine& options, std::string& dataDir, bool& 
         return demo.error;
     dataDir = demo.path;
     removeAfter = true;
+    // The demo starts from a copy of the user's settings (telnet, speech, popup as the user set
+    // them), and whatever it saves goes to that copy.
+    const std::filesystem::path userSettings = SettingsFilePath();
     std::string config = (std::filesystem::path(dataDir) / "config").string();
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(userSettings, ec)) {
+        const std::filesystem::path copy = SettingsFilePath();
+        std::filesystem::create_directories(copy.parent_path(), ec);
+        std::filesystem::copy_file(userSettings, copy, ec);
+    }
     return SeedDemoData(dataDir);
 }
 
