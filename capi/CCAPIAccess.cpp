@@ -1,9 +1,9 @@
-#include "CCAPIAccess.h"
+#include "capi/CCAPIAccess.h"
 
-#include "CallNumbers.h"
-#include "CapiErrors.h"
-#include "ShowMessage.h"
-#include "msgBuilders.h"
+#include "capi/CallNumbers.h"
+#include "capi/CapiErrors.h"
+#include "capi/msgBuilders.h"
+#include "platform/ShowMessage.h"
 
 #include <array>
 #include <cstdio>

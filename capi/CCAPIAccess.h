@@ -4,9 +4,9 @@
 // Only the listener thread calls CAPI through this object; its owner may destroy it only after
 // that thread has ended.
 
-#include "CapiProvider.h"
-#include "IncomingCallReceiver.h"
-#include "msg.h"
+#include "capi/CapiProvider.h"
+#include "capi/IncomingCallReceiver.h"
+#include "capi/msg.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,6 +1,6 @@
-#include "CCAPIThread.h"
+#include "capi/CCAPIThread.h"
 
-#include "CapiErrors.h"
+#include "capi/CapiErrors.h"
 
 #include <algorithm>
 #include <cstdio>

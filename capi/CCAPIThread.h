@@ -3,7 +3,7 @@
 // each call to the receiver. It waits in short slices so it can be stopped, and when the CAPI
 // server goes away (or does not answer) it registers again with a growing pause.
 
-#include "CCAPIAccess.h"
+#include "capi/CCAPIAccess.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,4 +1,4 @@
-#include "CallNumbers.h"
+#include "capi/CallNumbers.h"
 
 namespace {
 // Digits as a string copy: a zero octet ends them early.

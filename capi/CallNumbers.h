@@ -1,8 +1,8 @@
 #pragma once
 // The texts of an incoming call's numbers, as the rest of the program shows and stores them.
 
-#include "IncomingCallNotice.h"
-#include "msg.h"
+#include "capi/IncomingCallNotice.h"
+#include "capi/msg.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
-#include "CapiLine.h"
+#include "capi/CapiLine.h"
 
-#include "DemoCalls.h"
-#include "SimulatedLine.h"
+#include "capi/DemoCalls.h"
+#include "capi/SimulatedLine.h"
 
 std::unique_ptr<CapiProvider> OpenCapiLine(const CapiLineChoice& choice) {
     if (choice.demo || choice.simulated) {

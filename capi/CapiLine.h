@@ -2,8 +2,8 @@
 // Which line the monitor listens on: the simulated line (quiet, or ringing the demo calls) or
 // libcapi20, locally or at a remote CAPI server. Shared by both front ends.
 
-#include "CapiProvider.h"
-#include "LibCapi20Provider.h"
+#include "capi/CapiProvider.h"
+#include "capi/LibCapi20Provider.h"
 
 #include <memory>
 #include <optional>

@@ -1,6 +1,6 @@
-#include "CapiProvider.h"
+#include "capi/CapiProvider.h"
 
-#include "CapiErrors.h"
+#include "capi/CapiErrors.h"
 
 #include <array>
 

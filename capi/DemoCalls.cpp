@@ -1,6 +1,6 @@
-#include "DemoCalls.h"
+#include "capi/DemoCalls.h"
 
-#include "msg.h"
+#include "capi/msg.h"
 
 #include <array>
 #include <chrono>

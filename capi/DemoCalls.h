@@ -2,7 +2,7 @@
 // Wire messages of ringing calls, and the endless sequence of sample calls that `--demo` rings
 // on the simulated line.
 
-#include "SimulatedLine.h"
+#include "capi/SimulatedLine.h"
 
 #include <cstdint>
 #include <functional>

@@ -4,7 +4,7 @@
 // A Qt front end implements it with QMetaObject::invokeMethod(..., Qt::BlockingQueuedConnection)
 // and, when it quits, keeps processing events until the listener has stopped.
 
-#include "IncomingCallNotice.h"
+#include "capi/IncomingCallNotice.h"
 
 class IncomingCallReceiver {
 public:

@@ -1,6 +1,6 @@
-#include "LibCapi20Provider.h"
+#include "capi/LibCapi20Provider.h"
 
-#include "CapiErrors.h"
+#include "capi/CapiErrors.h"
 
 #include <algorithm>
 #include <cerrno>

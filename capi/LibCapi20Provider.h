@@ -2,7 +2,7 @@
 // CAPI through libcapi20, loaded at run time so that a machine without it still starts (and then
 // reports that no ISDN driver is installed).
 
-#include "CapiProvider.h"
+#include "capi/CapiProvider.h"
 
 #include <memory>
 #include <optional>

@@ -1,6 +1,6 @@
-#include "SimulatedLine.h"
+#include "capi/SimulatedLine.h"
 
-#include "CapiErrors.h"
+#include "capi/CapiErrors.h"
 
 #include <algorithm>
 #include <cstring>

@@ -3,7 +3,7 @@
 // sending fail, drop the connection) and read back every message the monitor put; the demo
 // mode feeds it timed events that ring sample calls.
 
-#include "CapiProvider.h"
+#include "capi/CapiProvider.h"
 
 #include <condition_variable>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "msg.h"
+#include "capi/msg.h"
 
-#include "CapiErrors.h"
-#include "CapiProvider.h"
+#include "capi/CapiErrors.h"
+#include "capi/CapiProvider.h"
 
 #include <cstring>
 #include <type_traits>

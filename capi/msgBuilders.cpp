@@ -1,4 +1,4 @@
-#include "msgBuilders.h"
+#include "capi/msgBuilders.h"
 
 namespace {
 void SetAdditionalInfo(cmsg& c, CapiStruct bChannelInformation, CapiStruct keypadFacility,

@@ -4,7 +4,7 @@
 // struct refs (nullptr = empty); B protocol and Additional Info are always composed from their
 // members. Each returns PutCmsg's result.
 
-#include "msg.h"
+#include "capi/msg.h"
 
 unsigned ALERT_REQ(CapiProvider& capi, cmsg& c, uint16_t applId, uint16_t messageNumber,
                    uint32_t adr, CapiStruct bChannelInformation, CapiStruct keypadFacility,

@@ -1,7 +1,7 @@
-#include "AreaCodeTable.h"
+#include "data/AreaCodeTable.h"
 
-#include "FileBytes.h"
-#include "ListFile.h"
+#include "data/ListFile.h"
+#include "platform/FileBytes.h"
 
 #include <string_view>
 

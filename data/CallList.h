@@ -1,8 +1,6 @@
 #pragma once
-// The one record and list type behind the call list, the phone book and the MSN list, and the
-// version-4 list file format they share.
-
-#include "IncomingCallNotice.h"
+// The one record and list type behind the call list, the phone book and the MSN list. Their
+// file format is in data/ListFile.h.
 
 #include <cstdint>
 #include <ctime>
@@ -12,8 +10,6 @@
 #include <string>
 
 using OptText = std::optional<std::string>;
-
-struct FileIdentity;
 
 struct CallRecord {
     OptText timeText;     // local time of the call, "%Y-%m-%d %H:%M:%S"; absent in directories
@@ -54,23 +50,10 @@ public:
     void assign(const CallList& other); // clear, then append each record of other (self: no-op)
     CallRecord* findByKey(const std::string& key); // case-insensitive ASCII; last match wins
     const CallRecord* findByKey(const std::string& key) const;
-    CallRecord* findRepeat(const IncomingCallNotice& notice, std::time_t now);
-    CallRecord* findRepeat(const IncomingCallNotice& notice) {
-        return findRepeat(notice, std::time(nullptr));
-    }
+    // The newest record made by the same connection (PLCI) less than five seconds before `now`.
+    CallRecord* findRepeat(uint32_t connectionId, std::time_t now);
     void remove(const CallRecord* record); // by identity; unknown records leave the list as is
     void clear();
-    bool save(const std::string& fileName) const; // atomic replace; false when it failed
-    // After one append, writes just the new last record to the end of the file, when the file is
-    // still exactly what this list last saved or loaded there; otherwise it is a full save.
-    // Meant for the call list, whose stored fields never change after append: an edit in place
-    // is not seen. False when the file could not be written; it is then as it was.
-    bool appendSave(const std::string& fileName);
-    void load(const std::string& fileName); // appends; creates a missing file empty
-    // Loads like load() but never creates a file: false, with `error` set, when the file cannot
-    // be opened for reading (missing, a directory, no permission).
-    bool loadExisting(const std::string& fileName, std::string& error);
-
     size_t size() const { return records.size(); }
     bool empty() const { return records.empty(); }
     const_iterator begin() const { return records.begin(); }
@@ -79,17 +62,6 @@ public:
     iterator end() { return records.end(); }
 
 private:
-    // What the file last written or read by this list holds: its first `records` records.
-    struct FileState {
-        std::string fileName;
-        size_t records = 0;
-        uint64_t device = 0, inode = 0, size = 0;
-    };
-    mutable std::optional<FileState> inFile;
-
-    void loadBytes(const std::string& fileName, const std::string& bytes,
-                   const std::optional<FileIdentity>& identity);
-
     Records records;
 };
 

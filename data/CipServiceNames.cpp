@@ -1,4 +1,4 @@
-#include "CipServiceNames.h"
+#include "data/CipServiceNames.h"
 
 #include <array>
 

@@ -1,4 +1,5 @@
-#include "ListDump.h"
+#include "data/ListDump.h"
+#include "data/ListFile.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ std::string FormatDumpLine(const CallRecord& record) {
 int DumpListFile(const std::string& path, std::FILE* out, std::FILE* err) {
     CallList list;
     std::string error;
-    if (!list.loadExisting(path, error)) {
+    if (!LoadExistingListFile(list, path, error)) {
         std::fprintf(err, "tavo: cannot read %s\n", error.c_str());
         return 2;
     }

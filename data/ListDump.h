@@ -3,7 +3,7 @@
 // speakText, callTime, cipValue, timeText; "\N" for an absent text and backslash escapes for
 // backslash, tab, carriage return and line feed inside texts.
 
-#include "CallList.h"
+#include "data/CallList.h"
 
 #include <cstdio>
 #include <string>

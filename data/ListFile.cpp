@@ -1,4 +1,6 @@
-#include "ListFile.h"
+#include "data/ListFile.h"
+
+#include "platform/FileBytes.h"
 
 #include <cstring>
 #include <ctime>
@@ -206,4 +208,29 @@ std::string FormatCallTime(int32_t callTime) {
     text[16] = ':';
     put2(text + 17, local.tm_sec);
     return std::string(text, 19);
+}
+
+ListFileLoad LoadListFile(CallList& list, const std::string& fileName) {
+    FileReadResult file = ReadFileBytes(fileName, MissingFile::Create);
+    ListFileLoad load;
+    load.opened = file.opened;
+    load.error = std::move(file.error);
+    load.fileSize = file.bytes.size();
+    if (file.opened)
+        load.decoded = DecodeListFile(file.bytes, list);
+    return load;
+}
+
+bool LoadExistingListFile(CallList& list, const std::string& fileName, std::string& error) {
+    FileReadResult file = ReadFileBytes(fileName, MissingFile::Fail);
+    if (!file.opened) {
+        error = file.error;
+        return false;
+    }
+    DecodeListFile(file.bytes, list);
+    return true;
+}
+
+bool SaveListFile(const CallList& list, const std::string& fileName) {
+    return ReplaceFileAtomically(fileName, EncodeListFile(list));
 }

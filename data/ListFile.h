@@ -2,11 +2,11 @@
 // The list file format of "caller.his", "names.dat" and "msn.dat" as bytes in memory: version 4
 // when written, versions 1 to 4 when read, with the CR LF translation of every byte 0x0A.
 
+#include "data/CallList.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-#include "CallList.h"
 
 inline constexpr int32_t ListFileVersion = 4;
 
@@ -30,6 +30,25 @@ struct ListFileDecode {
 // nothing; a file cut short, or a length that is negative or reaches past the end, keeps what
 // was read so far.
 ListFileDecode DecodeListFile(std::string_view disk, CallList& list);
+
+struct ListFileLoad {
+    bool opened = false; // false: nothing could be read; `error` says why
+    std::string error;
+    size_t fileSize = 0; // bytes read
+    ListFileDecode decoded;
+    // Every byte of the file was understood: a caller that saves the list over this file loses
+    // nothing of it.
+    bool Clean() const { return opened && (fileSize == 0 || decoded.complete); }
+};
+
+// Appends the records of a list file. A missing file is created empty.
+ListFileLoad LoadListFile(CallList& list, const std::string& fileName);
+// Like LoadListFile but never creates a file: false, with `error` set, when the file cannot be
+// opened for reading (missing, a directory, no permission).
+bool LoadExistingListFile(CallList& list, const std::string& fileName, std::string& error);
+// Replaces the file atomically with the whole list; false when it failed (the file is then as it
+// was).
+bool SaveListFile(const CallList& list, const std::string& fileName);
 
 // callTime as local time "%Y-%m-%d %H:%M:%S".
 std::string FormatCallTime(int32_t callTime);

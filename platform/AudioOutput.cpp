@@ -1,4 +1,4 @@
-#include "AudioOutput.h"
+#include "platform/AudioOutput.h"
 
 #include <cstdlib>
 #include <filesystem>

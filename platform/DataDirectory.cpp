@@ -1,4 +1,6 @@
-#include "DataDirectory.h"
+#include "platform/DataDirectory.h"
+
+#include "platform/XdgDirectories.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -36,10 +38,8 @@ DataDirectoryChoice ChooseDataDirectory(const std::optional<std::string>& option
     }
     if (auto dir = Env("TAVO_DATA_DIR"))
         return {*dir, ""};
-    if (auto xdg = Env("XDG_DATA_HOME"))
-        return {(fs::path(*xdg) / "TAVO").string(), ""};
-    if (auto home = Env("HOME"))
-        return {(fs::path(*home) / ".local" / "share" / "TAVO").string(), ""};
+    if (std::string data = XdgDataHome(); !data.empty())
+        return {(fs::path(data) / "TAVO").string(), ""};
     return {"", "no data directory: set HOME, XDG_DATA_HOME or TAVO_DATA_DIR, or give --data-dir"};
 }
 

@@ -1,4 +1,4 @@
-#include "ShowMessage.h"
+#include "platform/ShowMessage.h"
 
 #include <cstdio>
 #include <mutex>

@@ -1,8 +1,8 @@
-#include "SoundCanberra.h"
+#include "platform/SoundCanberra.h"
 
-#include "AudioOutput.h"
+#include "platform/AudioOutput.h"
 
-#include "SoundMelody.h"
+#include "platform/SoundMelody.h"
 
 #include <canberra.h>
 

@@ -6,7 +6,7 @@
 // handler of an incoming call) must never wait for it. Requests queue up to a small bound and
 // are dropped beyond it; a machine without sound drops them all, silently.
 
-#include "SoundSink.h"
+#include "platform/SoundSink.h"
 
 #include <memory>
 #include <string>

@@ -1,4 +1,6 @@
-#include "SoundMelody.h"
+#include "platform/SoundMelody.h"
+
+#include "platform/XdgDirectories.h"
 
 #include <cmath>
 #include <cstdint>
@@ -75,12 +77,8 @@ std::optional<std::string> FindRingInFile(const std::string& directory) {
 
 std::string BeepMelodyCachePath() {
     std::filesystem::path dir;
-    const char* cache = std::getenv("XDG_CACHE_HOME");
-    const char* home = std::getenv("HOME");
-    if (cache && *cache == '/')
+    if (const std::string cache = XdgCacheHome(); !cache.empty())
         dir = std::filesystem::path(cache) / "TAVO";
-    else if (home && *home == '/')
-        dir = std::filesystem::path(home) / ".cache" / "TAVO";
     else
         dir = std::filesystem::temp_directory_path() / ("TAVO-" + std::to_string(getuid()));
     return (dir / "beep-melody.wav").string();

@@ -1,11 +1,11 @@
-#include "Settings.h"
+#include "settings/Settings.h"
 
-#include "FileBytes.h"
+#include "platform/FileBytes.h"
+#include "platform/XdgDirectories.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,21 +22,9 @@ template <size_t N> void Terminate(char (&field)[N]) {
         field[N - 1] = '\0';
 }
 
-std::string HomeDirectory() {
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] == '/')
-        return home;
-    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir != nullptr)
-        return entry->pw_dir;
-    return ".";
-}
-
 std::string ConfigDirectory() {
-    // A relative XDG_CONFIG_HOME is not valid and is ignored, as the base-directory rules say.
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config != nullptr && config[0] == '/')
-        return std::string(config) + "/TAVO";
-    return HomeDirectory() + "/.config/TAVO";
+    const std::string directory = TavoConfigDirectory();
+    return directory.empty() ? std::string("./TAVO") : directory;
 }
 
 bool MakeDirectories(const std::string& path) {

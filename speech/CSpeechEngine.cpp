@@ -1,7 +1,7 @@
-#include "CSpeechEngine.h"
+#include "speech/CSpeechEngine.h"
 
-#include "SpeechText.h"
-#include "VoiceOrder.h"
+#include "speech/SpeechText.h"
+#include "speech/VoiceOrder.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,8 +4,8 @@
 // Failures are kept in lastError and never shown; without a selected voice every operation is
 // harmless.
 
-#include "SpeechBackend.h"
-#include "SpeechModeId.h"
+#include "speech/SpeechBackend.h"
+#include "speech/SpeechModeId.h"
 
 #include <array>
 #include <chrono>

@@ -4,8 +4,8 @@
 // initialised once per process and never terminated, and callers only ever wait for the short
 // start-up (voice list), never for speech.
 
-#include "AudioOutput.h"
-#include "SpeechBackend.h"
+#include "platform/AudioOutput.h"
+#include "speech/SpeechBackend.h"
 
 #include <espeak-ng/espeak_ng.h>
 #include <espeak-ng/speak_lib.h>

@@ -3,7 +3,7 @@
 // value ranges, and a queue that speaks one utterance after the other without making the caller
 // wait. The product uses the espeak-ng backend; tests may put their own behind this interface.
 
-#include "SpeechSink.h"
+#include "speech/SpeechSink.h"
 
 #include <future>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "SpeechSettings.h"
+#include "speech/SpeechSettings.h"
 
 #include <algorithm>
 

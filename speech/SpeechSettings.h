@@ -1,8 +1,8 @@
 #pragma once
 // The stored voice, speed, pitch and volume applied to a speech engine.
 
-#include "CSpeechEngine.h"
-#include "Settings.h"
+#include "settings/Settings.h"
+#include "speech/CSpeechEngine.h"
 
 // At start-up, on an engine that has listed its modes: the stored mode with the stored speed and
 // pitch; when that mode is not installed (or was never chosen), the first mode with the speed

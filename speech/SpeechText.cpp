@@ -1,4 +1,4 @@
-#include "SpeechText.h"
+#include "speech/SpeechText.h"
 
 #include <algorithm>
 #include <cctype>

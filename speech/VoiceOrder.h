@@ -1,7 +1,7 @@
 #pragma once
 // Which voice comes first in the mode table: the user's language, else English, then the rest.
 
-#include "SpeechBackend.h"
+#include "speech/SpeechBackend.h"
 
 #include <string>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "WavFileSink.h"
+#include "speech/WavFileSink.h"
 
 #include <cerrno>
 #include <cstring>

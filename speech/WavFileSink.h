@@ -1,7 +1,7 @@
 #pragma once
 // A speech sink that writes one utterance as a WAV file (PCM, 16-bit, mono).
 
-#include "SpeechSink.h"
+#include "speech/SpeechSink.h"
 
 #include <cstdio>
 #include <string>

@@ -1,4 +1,4 @@
-#include "TelnetConnection.h"
+#include "telnet/TelnetConnection.h"
 
 #include <cerrno>
 #include <sys/socket.h>

@@ -1,7 +1,7 @@
-#include "TelnetDialogue.h"
+#include "telnet/TelnetDialogue.h"
 
-#include "TelnetListing.h"
-#include "TelnetTexts.h"
+#include "telnet/TelnetListing.h"
+#include "telnet/TelnetTexts.h"
 
 #include <mutex>
 #include <vector>
@@ -106,7 +106,7 @@ void RunMenuLoop(TelnetConnection& client, TelnetSources sources, const TelnetCl
 
 void RunTelnetDialogue(TelnetConnection& client, const TelnetLogon& logon, TelnetSources sources,
                        const TelnetClock& clock) {
-    client.Send(kTelnetBanner);
+    client.Send(std::string(kTelnetTitle).append(kTelnetTitleEnd));
     bool loggedOn = logon.userId.empty() || TelnetLogin(client, logon);
     if (loggedOn) {
         SendMenu(client);

@@ -1,8 +1,8 @@
 #pragma once
 // The dialogue with one telnet client: banner, optional logon, the one-key menu and listings.
 
-#include "CallList.h"
-#include "TelnetConnection.h"
+#include "data/CallList.h"
+#include "telnet/TelnetConnection.h"
 
 #include <ctime>
 #include <functional>

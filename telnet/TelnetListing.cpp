@@ -1,7 +1,7 @@
-#include "TelnetListing.h"
+#include "telnet/TelnetListing.h"
 
-#include "CipServiceNames.h"
-#include "TelnetTexts.h"
+#include "data/ResolvedCall.h"
+#include "telnet/TelnetTexts.h"
 
 #include <cstdio>
 
@@ -20,27 +20,28 @@ std::string CutTo(std::string text, size_t width) {
     return text;
 }
 
-std::string ToText(const CallRecord& call, Directory& msnList) {
-    const std::string msn = ShownText(call.key);
-    const DirectoryEntry* entry = msnList.findByKey(msn);
-    std::string text = entry ? ShownText(entry->value) : msn;
-    if (const char* service = CipServiceName(call.cipValue)) {
+// Stored texts are zero-terminated on disk: a NUL in a name ends it.
+std::string ShownName(const std::string& text) {
+    return text.substr(0, text.find('\0'));
+}
+
+std::string ToText(const ResolvedCall& call) {
+    std::string text = call.msnKnown ? ShownName(call.msnName) : call.calledNumber;
+    if (call.service) {
         text += '/';
-        text += service;
+        text += call.service;
     }
     return CutTo(std::move(text), kTelnetFieldWidth);
 }
 
-std::string WhoText(const CallRecord& call, Directory& phoneBook) {
-    const std::string number = ShownText(call.value);
-    if (number == "0")
+std::string WhoText(const ResolvedCall& call) {
+    if (call.callerKind == CallerKind::Withheld)
         return "<< unknown >>";
-    if (number == "*")
+    if (call.callerKind == CallerKind::IsdnUnknown)
         return "<< ISDN unknown >>";
-    const DirectoryEntry* entry = phoneBook.findByKey(number);
-    if (!entry)
-        return CutTo(number, kTelnetFieldWidth);
-    return CutTo(ShownText(entry->value) + "  " + number, kTelnetFieldWidth);
+    if (!call.callerName)
+        return CutTo(call.callingNumber, kTelnetFieldWidth);
+    return CutTo(ShownName(*call.callerName) + "  " + call.callingNumber, kTelnetFieldWidth);
 }
 
 std::time_t LocalMidnight(std::time_t now, int daysBack) {
@@ -82,15 +83,22 @@ std::string CtimeText(std::time_t instant) {
     return text;
 }
 
-std::string ListingLine(const CallRecord& call, Directory& msnList, Directory& phoneBook) {
+std::string ListingLine(const CallRecord& call, const Directory& msnList,
+                        const Directory& phoneBook) {
+    // Numbers are looked up as they are shown: up to a NUL. Numbers are shown unsplit here.
+    const auto shown = [](const OptText& text) {
+        return text ? OptText(ShownText(text)) : OptText();
+    };
+    const ResolvedCall resolved =
+        ResolveCall(shown(call.key), shown(call.value), call.cipValue, msnList, phoneBook);
     std::string line =
-        ShownText(call.timeText) + "  " + ToText(call, msnList) + "\t" + WhoText(call, phoneBook);
+        ShownText(call.timeText) + "  " + ToText(resolved) + "\t" + WhoText(resolved);
     // Keep the line end even when the texts fill the line.
     return CutTo(std::move(line), kTelnetListingLineWidth - 2) + "\n\r";
 }
 
 std::vector<std::string> BuildCallListing(const ListingDay& day, const CallList& callList,
-                                          Directory& msnList, Directory& phoneBook) {
+                                          const Directory& msnList, const Directory& phoneBook) {
     std::vector<std::string> pieces;
     pieces.push_back("\n\r\n\r" + CtimeText(day.start) + "\n\r" +
                      std::string(kTelnetColumnHeading) + rule);

@@ -2,7 +2,7 @@
 // The call listings of the telnet menu: which seconds a day covers and the lines that show it.
 // Plain functions over the lists; the caller holds ListsMutex() while they read.
 
-#include "CallList.h"
+#include "data/CallList.h"
 
 #include <ctime>
 #include <string>
@@ -25,9 +25,10 @@ ListingDay ListingDayRange(int day, std::time_t now);
 std::string CtimeText(std::time_t instant);
 
 // One listing line: time text, two blanks, the "to" text, a tab, the "who" text, LF CR.
-std::string ListingLine(const CallRecord& call, Directory& msnList, Directory& phoneBook);
+std::string ListingLine(const CallRecord& call, const Directory& msnList,
+                        const Directory& phoneBook);
 
 // The whole listing in the pieces it is sent in: the heading, one line per call of the day in
 // list order, and the closing rule.
 std::vector<std::string> BuildCallListing(const ListingDay& day, const CallList& callList,
-                                          Directory& msnList, Directory& phoneBook);
+                                          const Directory& msnList, const Directory& phoneBook);

@@ -1,4 +1,4 @@
-#include "TelnetServer.h"
+#include "telnet/TelnetServer.h"
 
 #include <cerrno>
 #include <chrono>

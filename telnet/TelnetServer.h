@@ -2,10 +2,10 @@
 // The telnet server: one thread that listens on `telnetPort` and serves one client at a time.
 // The main window owns one instance and starts, restarts and stops it with RestartTelnetServer.
 
-#include "Settings.h"
-#include "ShowMessage.h"
-#include "TelnetDialogue.h"
-#include "TelnetSockets.h"
+#include "platform/ShowMessage.h"
+#include "settings/Settings.h"
+#include "telnet/TelnetDialogue.h"
+#include "telnet/TelnetSockets.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -1,4 +1,4 @@
-#include "TelnetSockets.h"
+#include "telnet/TelnetSockets.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,11 +1,13 @@
 #pragma once
 // The fixed texts of the telnet dialogue. Every line end the server sends is LF CR ("\n\r").
 
+#include "platform/Version.h"
+
 #include <string_view>
 
 // The same name, version and notice as the main window's title.
-inline constexpr std::string_view kTelnetBanner =
-    "TAVO --- Version 1.3.3  (c) 2026 the TAVO developers\n\r\n\r";
+inline constexpr std::string_view kTelnetTitle = TavoTitle;
+inline constexpr std::string_view kTelnetTitleEnd = "\n\r\n\r";
 
 inline constexpr std::string_view kTelnetMenu =
     "Menu\n\r"
@@ -33,4 +35,4 @@ inline constexpr size_t kTelnetFieldWidth = 127;
 inline constexpr size_t kTelnetListingLineWidth = 255;
 
 static_assert(kTelnetMenu.size() == 162);
-static_assert(kTelnetBanner.size() <= kTelnetBannerWidth);
+static_assert(kTelnetTitle.size() + kTelnetTitleEnd.size() <= kTelnetBannerWidth);

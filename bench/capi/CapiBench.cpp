@@ -1,10 +1,10 @@
 // Cost of the call capture path: encoding and decoding single messages, and the listener's work
 // from fetching a CONNECT_IND to putting its CONNECT_RESP.
-#include "CCAPIAccess.h"
-#include "CapiErrors.h"
-#include "DemoCalls.h"
-#include "SimulatedLine.h"
-#include "msg.h"
+#include "capi/CCAPIAccess.h"
+#include "capi/CapiErrors.h"
+#include "capi/DemoCalls.h"
+#include "capi/SimulatedLine.h"
+#include "capi/msg.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // How long an announcement takes to queue, to turn into markup, and to synthesize.
 
-#include "CSpeechEngine.h"
-#include "SpeechText.h"
+#include "speech/CSpeechEngine.h"
+#include "speech/SpeechText.h"
 
 #include <benchmark/benchmark.h>
 

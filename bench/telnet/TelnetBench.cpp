@@ -1,8 +1,8 @@
 // How long a listing takes to build while the lists are locked, and how fast the dialogue
 // answers a stream of keys.
 
-#include "TelnetDialogue.h"
-#include "TelnetListing.h"
+#include "telnet/TelnetDialogue.h"
+#include "telnet/TelnetListing.h"
 
 #include <benchmark/benchmark.h>
 #include <sys/socket.h>

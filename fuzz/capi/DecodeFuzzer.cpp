@@ -1,9 +1,9 @@
 // Feeds arbitrary octets to the decoder as if CAPI had delivered them, then re-encodes what was
 // decoded. Every struct a decoded record points at must lie inside the delivered octets, and
 // a call's number texts must keep their promised shape.
-#include "CallNumbers.h"
-#include "CapiErrors.h"
-#include "msg.h"
+#include "capi/CallNumbers.h"
+#include "capi/CapiErrors.h"
+#include "capi/msg.h"
 
 #include <cstdlib>
 

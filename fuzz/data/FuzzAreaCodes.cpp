@@ -1,5 +1,5 @@
 // Any bytes as "areacode.lst", then lookups with numbers taken from the same bytes.
-#include "AreaCodeTable.h"
+#include "data/AreaCodeTable.h"
 
 #include <cstdlib>
 #include <string>

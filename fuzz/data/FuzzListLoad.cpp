@@ -1,6 +1,6 @@
 // Any bytes as a list file: the load must stay inside the data, and what it keeps must survive
 // a save and a second load unchanged.
-#include "ListFile.h"
+#include "data/ListFile.h"
 
 #include <cstdlib>
 #include <string_view>

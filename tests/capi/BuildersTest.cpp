@@ -1,7 +1,7 @@
-#include "CapiErrors.h"
-#include "SimulatedLine.h"
 #include "WireBytes.h"
-#include "msgBuilders.h"
+#include "capi/CapiErrors.h"
+#include "capi/SimulatedLine.h"
+#include "capi/msgBuilders.h"
 
 #include <gtest/gtest.h>
 

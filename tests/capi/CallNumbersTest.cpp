@@ -1,4 +1,4 @@
-#include "CallNumbers.h"
+#include "capi/CallNumbers.h"
 #include "WireBytes.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "CapiErrors.h"
 #include "WireBytes.h"
-#include "msg.h"
+#include "capi/CapiErrors.h"
+#include "capi/msg.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "DemoCalls.h"
-#include "CallNumbers.h"
-#include "CapiErrors.h"
+#include "capi/DemoCalls.h"
+#include "capi/CallNumbers.h"
+#include "capi/CapiErrors.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "CCAPIAccess.h"
-#include "CCAPIThread.h"
-#include "CapiErrors.h"
-#include "DemoCalls.h"
-#include "ShowMessage.h"
-#include "SimulatedLine.h"
 #include "WireBytes.h"
+#include "capi/CCAPIAccess.h"
+#include "capi/CCAPIThread.h"
+#include "capi/CapiErrors.h"
+#include "capi/DemoCalls.h"
+#include "capi/SimulatedLine.h"
+#include "platform/ShowMessage.h"
 
 #include <gtest/gtest.h>
 

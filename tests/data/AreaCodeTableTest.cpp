@@ -1,4 +1,4 @@
-#include "AreaCodeTable.h"
+#include "data/AreaCodeTable.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>

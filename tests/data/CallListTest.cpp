@@ -1,4 +1,4 @@
-#include "CallList.h"
+#include "data/CallList.h"
 
 #include <gtest/gtest.h>
 
@@ -17,12 +17,6 @@ CallRecord Call(uint32_t connectionId, int32_t callTime) {
     r.callTime = callTime;
     r.repeatCount = 1;
     return r;
-}
-
-IncomingCallNotice Notice(uint32_t connectionId) {
-    IncomingCallNotice n;
-    n.connectionId = connectionId;
-    return n;
 }
 
 std::vector<std::string> Values(const CallList& list) {
@@ -127,10 +121,10 @@ TEST(CallList, FindRepeatWithinFiveSeconds) {
     CallList calls;
     const std::time_t now = 1'000'000'000;
     calls.append(Call(0x101, static_cast<int32_t>(now - 5)));
-    EXPECT_EQ(calls.findRepeat(Notice(0x101), now), nullptr);
+    EXPECT_EQ(calls.findRepeat(0x101, now), nullptr);
     CallRecord* recent = calls.append(Call(0x101, static_cast<int32_t>(now - 4)));
-    EXPECT_EQ(calls.findRepeat(Notice(0x101), now), recent);
-    EXPECT_EQ(calls.findRepeat(Notice(0x102), now), nullptr);
+    EXPECT_EQ(calls.findRepeat(0x101, now), recent);
+    EXPECT_EQ(calls.findRepeat(0x102, now), nullptr);
 }
 
 TEST(CallList, FindRepeatTakesTheLastMatchAndFutureTimes) {
@@ -138,7 +132,7 @@ TEST(CallList, FindRepeatTakesTheLastMatchAndFutureTimes) {
     const std::time_t now = 1'000'000'000;
     calls.append(Call(7, static_cast<int32_t>(now - 1)));
     CallRecord* future = calls.append(Call(7, static_cast<int32_t>(now + 3600)));
-    EXPECT_EQ(calls.findRepeat(Notice(7), now), future);
+    EXPECT_EQ(calls.findRepeat(7, now), future);
 }
 
 TEST(CallList, DestroyingALongListDoesNotRecurse) {

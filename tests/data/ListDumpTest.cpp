@@ -1,6 +1,6 @@
-#include "ListDump.h"
-#include "ListFile.h"
+#include "data/ListDump.h"
 #include "TempDir.h"
+#include "data/ListFile.h"
 
 #include <gtest/gtest.h>
 

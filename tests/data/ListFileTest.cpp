@@ -1,4 +1,4 @@
-#include "ListFile.h"
+#include "data/ListFile.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -29,7 +29,7 @@ CallList Decode(const std::string& disk) {
 CallList LoadFixture(const std::string& name) {
     CallList list;
     std::string error;
-    EXPECT_TRUE(list.loadExisting(Fixtures + "/" + name, error)) << error;
+    EXPECT_TRUE(LoadExistingListFile(list, Fixtures + "/" + name, error)) << error;
     return list;
 }
 
@@ -104,10 +104,10 @@ TEST_F(ListFileInUtc, SaveAndLoadRoundTripEveryStoredField) {
     min.reserved = INT32_MAX;
     min.cipValue = -1;
     calls.append(min);
-    ASSERT_TRUE(calls.save(dir.file("caller.his")));
+    ASSERT_TRUE(SaveListFile(calls, dir.file("caller.his")));
 
     CallList back;
-    back.load(dir.file("caller.his"));
+    LoadListFile(back, dir.file("caller.his"));
     ASSERT_EQ(back.size(), 2u);
     const CallRecord& a = *back.at(0);
     EXPECT_EQ(a.key, r.key);
@@ -286,16 +286,16 @@ TEST(ListFile, LoadAppendsAndCreatesAMissingFile) {
     TempDir dir;
     CallList list;
     list.append(CallRecord{});
-    list.load(dir.file("names.dat"));
+    LoadListFile(list, dir.file("names.dat"));
     EXPECT_EQ(list.size(), 1u);
     EXPECT_TRUE(Exists(dir.file("names.dat")));
     EXPECT_EQ(ReadBytes(dir.file("names.dat")), "");
 
     std::string error;
-    EXPECT_FALSE(list.loadExisting(dir.file("msn.dat"), error));
+    EXPECT_FALSE(LoadExistingListFile(list, dir.file("msn.dat"), error));
     EXPECT_FALSE(Exists(dir.file("msn.dat")));
     EXPECT_NE(error.find("msn.dat"), std::string::npos);
-    EXPECT_FALSE(list.loadExisting(dir.path(), error));
+    EXPECT_FALSE(LoadExistingListFile(list, dir.path(), error));
 }
 
 TEST(ListFile, SaveReplacesTheWholeFileAndLeavesNoTemporary) {
@@ -306,7 +306,7 @@ TEST(ListFile, SaveReplacesTheWholeFileAndLeavesNoTemporary) {
     CallRecord r;
     r.key = "1";
     list.append(r);
-    ASSERT_TRUE(list.save(dir.file("msn.dat")));
+    ASSERT_TRUE(SaveListFile(list, dir.file("msn.dat")));
     EXPECT_EQ(ReadBytes(dir.file("msn.dat")), EncodeListFile(list));
     struct stat st {};
     ASSERT_EQ(::stat(dir.file("msn.dat").c_str(), &st), 0);
@@ -315,7 +315,7 @@ TEST(ListFile, SaveReplacesTheWholeFileAndLeavesNoTemporary) {
 
     // A new file follows the umask.
     const mode_t mask = ::umask(027);
-    const bool saved = list.save(dir.file("names.dat"));
+    const bool saved = SaveListFile(list, dir.file("names.dat"));
     ::umask(mask);
     ASSERT_TRUE(saved);
     ASSERT_EQ(::stat(dir.file("names.dat").c_str(), &st), 0);
@@ -327,7 +327,7 @@ TEST(ListFile, SaveFollowsASymbolicLink) {
     WriteBytes(dir.file("real.his"), "old");
     ::symlink("real.his", dir.file("caller.his").c_str());
     CallList list;
-    ASSERT_TRUE(list.save(dir.file("caller.his")));
+    ASSERT_TRUE(SaveListFile(list, dir.file("caller.his")));
     EXPECT_EQ(ReadBytes(dir.file("real.his")), Bytes({4, 0, 0, 0}));
     EXPECT_TRUE(std::filesystem::is_symlink(dir.file("caller.his")));
 }
@@ -349,7 +349,7 @@ TEST(ListFile, FailedSaveKeepsTheOldFile) {
     struct rlimit small = saved;
     small.rlim_cur = 1000;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool saved_ok = big.save(dir.file("caller.his"));
+    const bool saved_ok = SaveListFile(big, dir.file("caller.his"));
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous);
 
@@ -358,7 +358,7 @@ TEST(ListFile, FailedSaveKeepsTheOldFile) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 
     // A directory that does not exist cannot be written either.
-    EXPECT_FALSE(big.save(dir.file("no-such-dir/caller.his")));
+    EXPECT_FALSE(SaveListFile(big, dir.file("no-such-dir/caller.his")));
 }
 
 TEST_F(ListFileInUtc, CallTimeTextCoversTheWholeRange) {

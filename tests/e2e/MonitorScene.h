@@ -4,7 +4,7 @@
 // HOME and the data and settings directories point into a temporary directory.
 
 #include "ChildProcess.h"
-#include "Hex.h"
+#include "tools/capi-peer/Hex.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,5 +1,5 @@
-#include "SoundCanberra.h"
-#include "SoundMelody.h"
+#include "platform/SoundCanberra.h"
+#include "platform/SoundMelody.h"
 
 #include <gtest/gtest.h>
 

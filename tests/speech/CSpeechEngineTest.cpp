@@ -1,6 +1,6 @@
-#include "CSpeechEngine.h"
+#include "speech/CSpeechEngine.h"
 #include "FakeSpeechBackend.h"
-#include "SpeechSettings.h"
+#include "speech/SpeechSettings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The real synthesizer, measured through WAV files.
 
-#include "CSpeechEngine.h"
-#include "SpeechSettings.h"
-#include "WavFileSink.h"
 #include "WavReader.h"
+#include "speech/CSpeechEngine.h"
+#include "speech/SpeechSettings.h"
+#include "speech/WavFileSink.h"
 
 #include <gtest/gtest.h>
 

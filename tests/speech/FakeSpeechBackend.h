@@ -2,7 +2,7 @@
 // A scripted synthesizer: a fixed voice list and a record of every queued utterance. Queued
 // utterances stay pending until the test finishes them, which shows that callers never wait.
 
-#include "SpeechBackend.h"
+#include "speech/SpeechBackend.h"
 
 #include <future>
 #include <optional>

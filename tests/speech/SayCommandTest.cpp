@@ -1,9 +1,9 @@
-#include "SayCommand.h"
+#include "core/SayCommand.h"
 
-#include "CSpeechEngine.h"
 #include "FakeSpeechBackend.h"
-#include "Settings.h"
 #include "WavReader.h"
+#include "settings/Settings.h"
+#include "speech/CSpeechEngine.h"
 
 #include <gtest/gtest.h>
 

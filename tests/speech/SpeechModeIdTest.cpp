@@ -1,4 +1,4 @@
-#include "SpeechModeId.h"
+#include "speech/SpeechModeId.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "VoiceOrder.h"
+#include "speech/VoiceOrder.h"
 
 #include <gtest/gtest.h>
 

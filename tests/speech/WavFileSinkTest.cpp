@@ -1,4 +1,4 @@
-#include "WavFileSink.h"
+#include "speech/WavFileSink.h"
 #include "WavReader.h"
 
 #include <gtest/gtest.h>

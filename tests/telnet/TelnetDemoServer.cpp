@@ -1,7 +1,7 @@
 // A telnet server with a few sample calls, for trying the dialogue with a real client:
 //   telnet_demo_server PORT [USERID PASSWORD]   (runs until standard input closes)
 
-#include "TelnetServer.h"
+#include "telnet/TelnetServer.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // The dialogue byte for byte over a connected socket pair: the client's keys go in, and the
 // whole transcript of the server's answers comes out.
 
-#include "TelnetDialogue.h"
+#include "telnet/TelnetDialogue.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // Listing texts and day ranges. The expected texts are written out from the dialogue's
 // description, in a time zone with a clock change so that the day arithmetic is exercised.
 
-#include "TelnetListing.h"
-#include "CipServiceNames.h"
+#include "telnet/TelnetListing.h"
+#include "data/CipServiceNames.h"
 
 #include <cstdlib>
 #include <ctime>

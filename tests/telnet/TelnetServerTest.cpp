@@ -1,7 +1,7 @@
 // The server over real TCP connections on 127.0.0.1: start, stop and restart, one client at a
 // time, and clients that misbehave. Every wait is bounded by the clients' socket timeouts.
 
-#include "TelnetServer.h"
+#include "telnet/TelnetServer.h"
 #include "TelnetTestClient.h"
 
 #include <dirent.h>

@@ -1,8 +1,8 @@
 // The peer's state machine, driven in-process over real loopback sockets by a client that
 // writes rcapi frames by hand.
-#include "CapiPeer.h"
-#include "Hex.h"
-#include "RcapiFrame.h"
+#include "tools/capi-peer/CapiPeer.h"
+#include "tools/capi-peer/Hex.h"
+#include "tools/capi-peer/RcapiFrame.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // The peer's byte-level pieces: hex text, rcapi framing and the messages it builds and reads.
 // Expected bytes are written out from the layouts of the remote protocol and of CAPI 2.0.
-#include "Hex.h"
-#include "PeerMessages.h"
-#include "RcapiFrame.h"
+#include "tools/capi-peer/Hex.h"
+#include "tools/capi-peer/PeerMessages.h"
+#include "tools/capi-peer/RcapiFrame.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Command lines typed at the peer and its own command line.
-#include "PeerCommand.h"
-#include "PeerOptions.h"
+#include "tools/capi-peer/PeerCommand.h"
+#include "tools/capi-peer/PeerOptions.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "CapiPeer.h"
+#include "tools/capi-peer/CapiPeer.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

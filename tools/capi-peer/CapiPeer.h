@@ -3,9 +3,9 @@
 // the command lines that ring and end calls. Single-threaded: Step() waits on every socket and
 // on the command input at once and serves whatever is ready.
 
-#include "PeerCommand.h"
-#include "PeerOptions.h"
-#include "RcapiFrame.h"
+#include "tools/capi-peer/PeerCommand.h"
+#include "tools/capi-peer/PeerOptions.h"
+#include "tools/capi-peer/RcapiFrame.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "Hex.h"
+#include "tools/capi-peer/Hex.h"
 
 namespace {
 

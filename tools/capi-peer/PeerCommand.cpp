@@ -1,4 +1,4 @@
-#include "PeerCommand.h"
+#include "tools/capi-peer/PeerCommand.h"
 
 #include <charconv>
 #include <vector>

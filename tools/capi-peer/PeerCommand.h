@@ -1,8 +1,8 @@
 #pragma once
 // One line typed on the peer's standard input.
 
-#include "Hex.h"
-#include "PeerMessages.h"
+#include "tools/capi-peer/Hex.h"
+#include "tools/capi-peer/PeerMessages.h"
 
 #include <cstdint>
 #include <optional>

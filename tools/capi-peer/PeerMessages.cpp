@@ -1,4 +1,4 @@
-#include "PeerMessages.h"
+#include "tools/capi-peer/PeerMessages.h"
 
 #include <algorithm>
 

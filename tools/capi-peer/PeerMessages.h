@@ -3,7 +3,7 @@
 // the few CAPI 2.0 messages of an incoming call. Multi-byte values inside a CAPI message are
 // little-endian; structs are a length octet (or 0xFF and a u16) followed by their content.
 
-#include "Hex.h"
+#include "tools/capi-peer/Hex.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "PeerOptions.h"
+#include "tools/capi-peer/PeerOptions.h"
 
 #include <charconv>
 

@@ -1,4 +1,4 @@
-#include "RcapiFrame.h"
+#include "tools/capi-peer/RcapiFrame.h"
 
 Bytes EncodeFrame(const Bytes& payload) {
     size_t total = payload.size() + 2;

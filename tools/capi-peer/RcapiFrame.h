@@ -2,7 +2,7 @@
 // The remote-CAPI framing: a big-endian u16 total length (counting its own two bytes), then the
 // payload. Both directions use it for control requests, control replies and CAPI messages.
 
-#include "Hex.h"
+#include "tools/capi-peer/Hex.h"
 
 #include <cstddef>
 #include <optional>

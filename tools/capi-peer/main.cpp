@@ -1,7 +1,7 @@
 // tavo-capi-peer: a loopback remote-CAPI server that rings calls on command and records what
 // the monitor answers, for trying and testing the monitor without ISDN hardware.
-#include "CapiPeer.h"
-#include "PeerOptions.h"
+#include "tools/capi-peer/CapiPeer.h"
+#include "tools/capi-peer/PeerOptions.h"
 
 #include <csignal>
 #include <cstdio>

@@ -1,4 +1,0 @@
-#pragma once
-#include "CommandLine.h"
-// tavo dump FILE: prints the records of a list file; returns the exit code.
-int RunDumpCommand(const CommandLine& options);

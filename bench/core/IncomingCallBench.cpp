@@ -1,0 +1,250 @@
+// One incoming call with a long history: the whole handler for a new call, a repeat and a call
+// dropped by the MSN filter, and each of its steps, with 0 and 1,000,000 calls in "caller.his".
+
+#include "core/IncomingCallHandler.h"
+#include "core/IncomingCallHistory.h"
+#include "core/IncomingCallRepeats.h"
+#include "core/IncomingCallTexts.h"
+#include "data/ListFile.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr std::time_t Start = 1700000000;
+
+struct QuietAnnouncer : CallAnnouncer {
+    void ShowToday() override {}
+    void ShowPopup(const std::string& text, CallRecord&) override {
+        benchmark::DoNotOptimize(text.data());
+    }
+    void BeepMelody() override {}
+    void Speak(const std::string& text) override { benchmark::DoNotOptimize(text.data()); }
+};
+
+// The data of one history size, made once and shared by the benchmarks of that size.
+struct World {
+    explicit World(int64_t calls) {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "tavo-bench-XXXXXX").string();
+        dir = mkdtemp(pattern.data());
+        std::filesystem::current_path(dir);
+        {
+            std::ofstream codes("areacode.lst");
+            for (int i = 0; i < 5000; ++i)
+                codes << "0" << (2000 + i) << "\tPlace " << i << "\n";
+            codes << "030\tBerlin\n";
+        }
+        areaCodes.LoadAreaCodes();
+        for (int i = 0; i < 1000; ++i) {
+            DirectoryEntry entry;
+            entry.key = "0301" + std::to_string(100000 + i);
+            entry.value = "Name " + std::to_string(i);
+            entry.speakText = "";
+            phoneBook.append(entry);
+        }
+        for (const char* msn : {"555", "556", "557"}) {
+            DirectoryEntry entry;
+            entry.key = msn;
+            entry.value = std::string("MSN ") + msn;
+            msnList.append(entry);
+        }
+        for (int64_t i = 0; i < calls; ++i) {
+            CallRecord record;
+            record.callTime = static_cast<int32_t>(Start - (calls - i) * 60);
+            record.timeText = TimeText(record.callTime);
+            record.key = "555";
+            record.value = "0301" + std::to_string(200000 + i % 700000);
+            record.repeatCount = 1;
+            record.connectionId = static_cast<uint32_t>(0x100 + i % 4096);
+            record.cipValue = i % 2 ? 1 : 16;
+            callList.append(std::move(record));
+        }
+        SaveListFile(callList, IncomingCallHandler::HistoryFileName);
+        SetDefaultSettings(settings);
+        settings.speak = 1;
+        handler = std::make_unique<IncomingCallHandler>(IncomingCallParts{phoneBook,
+                                                                          msnList,
+                                                                          callList,
+                                                                          settings,
+                                                                          areaCodes,
+                                                                          announcer,
+                                                                          [this] { return now; },
+                                                                          {}});
+    }
+    ~World() {
+        handler.reset();
+        std::error_code error;
+        std::filesystem::remove_all(dir, error);
+    }
+
+    std::filesystem::path dir;
+    AreaCodeTable areaCodes;
+    Directory phoneBook, msnList;
+    CallList callList;
+    Settings settings{};
+    QuietAnnouncer announcer;
+    std::time_t now = Start;
+    uint32_t nextPlci = 0x10000;
+    std::unique_ptr<IncomingCallHandler> handler;
+};
+
+// The long history is made once; an empty one is made afresh for each benchmark, as the calls
+// of one benchmark would otherwise fill it for the next.
+World& WorldOf(int64_t calls) {
+    static std::map<int64_t, std::unique_ptr<World>> worlds;
+    auto& world = worlds[calls];
+    if (calls == 0)
+        world.reset();
+    if (!world)
+        world = std::make_unique<World>(calls);
+    std::filesystem::current_path(world->dir);
+    return *world;
+}
+
+IncomingCallNotice Notice(uint32_t plci, const std::string& called = "555") {
+    IncomingCallNotice notice;
+    notice.callingNumber = "0301234567";
+    notice.calledNumber = called;
+    notice.connectionId = plci;
+    notice.cipValue = 1;
+    return notice;
+}
+
+void BM_NewCall(benchmark::State& state) {
+    World& world = WorldOf(state.range(0));
+    world.settings.onlyNamedMsns = 0;
+    for (auto _ : state) {
+        world.now += 10;
+        world.handler->OnIncomingCall(Notice(world.nextPlci++));
+    }
+    world.handler->FlushHistory();
+}
+
+void BM_RepeatCall(benchmark::State& state) {
+    World& world = WorldOf(state.range(0));
+    world.now += 10;
+    const uint32_t plci = world.nextPlci++;
+    world.handler->OnIncomingCall(Notice(plci));
+    for (auto _ : state)
+        world.handler->OnIncomingCall(Notice(plci));
+    world.handler->FlushHistory();
+}
+
+void BM_DroppedCall(benchmark::State& state) {
+    World& world = WorldOf(state.range(0));
+    world.settings.onlyNamedMsns = 1;
+    for (auto _ : state) {
+        world.now += 10;
+        world.handler->OnIncomingCall(Notice(world.nextPlci++, "999"));
+    }
+    world.settings.onlyNamedMsns = 0;
+    world.handler->FlushHistory();
+}
+
+// The steps of a new call, one by one.
+
+void BM_Step_RepeatCheck(benchmark::State& state) {
+    World& world = WorldOf(state.range(0));
+    RepeatFinder finder(world.callList);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(finder.Find(Notice(1), world.now));
+}
+
+void BM_Step_RepeatCheckFullWalk(benchmark::State& state) {
+    World& world = WorldOf(state.range(0));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(world.callList.findRepeat(1, world.now));
+}
+
+void BM_Step_Texts(benchmark::State& state) {
+    World& world = WorldOf(state.range(0));
+    const IncomingCallNotice notice = Notice(1);
+    for (auto _ : state) {
+        const std::string time = TimeText(world.now);
+        const ResolvedCall call =
+            ResolveCall(notice.calledNumber, notice.callingNumber, notice.cipValue, world.msnList,
+                        world.phoneBook, world.areaCodes);
+        const auto msn = MsnText(call, false);
+        const std::string caller = CallerText(call);
+        benchmark::DoNotOptimize(LogLine(time, caller, *msn, notice.calledNumber));
+        benchmark::DoNotOptimize(PopupText(caller, *msn));
+        const std::string to = ToSpeech(call, "unknown");
+        const std::string from = FromSpeech(call, "unknown");
+        benchmark::DoNotOptimize(SpeechText("Incoming call on %to% from %from%", to, from));
+    }
+}
+
+void BM_Step_LogLine(benchmark::State& state) {
+    WorldOf(state.range(0));
+    const std::string line = "2023-11-14 23:13:20 - 030/1234567 -->> MSN 555/speech(555)";
+    for (auto _ : state) {
+        std::FILE* file = std::fopen("caller.txt", "ab");
+        std::fwrite(line.data(), 1, line.size(), file);
+        std::fwrite("\r\n", 1, 2, file);
+        std::fclose(file);
+    }
+}
+
+void BM_Step_SaveRequest(benchmark::State& state) {
+    World& world = WorldOf(state.range(0));
+    HistoryWriter writer;
+    writer.Prepare(world.callList);
+    for (auto _ : state)
+        writer.RequestSave(world.callList, "bench-request.his");
+    writer.Flush();
+    state.counters["files_written"] = static_cast<double>(writer.Written().written);
+}
+
+// What the writer thread does for each save, and what the handler would wait for if it saved
+// in place: the whole file replaced.
+void BM_Save_WholeFile(benchmark::State& state) {
+    World& world = WorldOf(state.range(0));
+    for (auto _ : state)
+        SaveListFile(world.callList, "bench-full.his");
+    state.counters["bytes"] =
+        static_cast<double>(std::filesystem::file_size(world.dir / "bench-full.his"));
+}
+
+// Start-up: the handler reads the history once (repeat check, bytes of the file).
+void BM_HandlerStart(benchmark::State& state) {
+    World& world = WorldOf(state.range(0));
+    for (auto _ : state) {
+        IncomingCallHandler handler(IncomingCallParts{world.phoneBook,
+                                                      world.msnList,
+                                                      world.callList,
+                                                      world.settings,
+                                                      world.areaCodes,
+                                                      world.announcer,
+                                                      {},
+                                                      {}});
+        benchmark::DoNotOptimize(&handler);
+    }
+}
+
+constexpr int64_t Million = 1000000;
+
+BENCHMARK(BM_NewCall)->Arg(0)->Arg(Million)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RepeatCall)->Arg(0)->Arg(Million)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DroppedCall)->Arg(0)->Arg(Million)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Step_RepeatCheck)->Arg(0)->Arg(Million)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Step_RepeatCheckFullWalk)->Arg(0)->Arg(Million)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Step_Texts)->Arg(0)->Arg(Million)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Step_LogLine)->Arg(0)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Step_SaveRequest)->Arg(0)->Arg(Million)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_HandlerStart)->Arg(Million)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Save_WholeFile)->Arg(0)->Arg(Million)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,117 @@
+#include "core/IncomingCallHandler.h"
+
+#include "core/IncomingCallHistory.h"
+#include "core/IncomingCallRepeats.h"
+#include "core/IncomingCallTexts.h"
+
+#include <cstdio>
+#include <mutex>
+#include <utility>
+
+namespace {
+
+// "caller.txt" is a text log with Windows line ends, so that files from either system read the
+// same. A line that cannot be written is lost without a word: the call itself goes on.
+void AppendLogLine(const std::string& line) {
+    std::FILE* file = std::fopen(IncomingCallHandler::LogFileName, "ab");
+    if (!file)
+        return;
+    std::fwrite(line.data(), 1, line.size(), file);
+    std::fwrite("\r\n", 1, 2, file);
+    std::fclose(file);
+}
+
+} // namespace
+
+IncomingCallHandler::IncomingCallHandler(IncomingCallParts givenParts)
+    : parts(std::move(givenParts)), repeats(std::make_unique<RepeatFinder>(parts.callList)),
+      history(std::make_unique<HistoryWriter>()) {
+    if (!parts.clock)
+        parts.clock = [] { return std::time(nullptr); };
+    history->Prepare(parts.callList);
+}
+
+IncomingCallHandler::~IncomingCallHandler() = default;
+
+void IncomingCallHandler::FlushHistory() {
+    history->Flush();
+}
+
+IncomingCallHandler::Outcome IncomingCallHandler::OnIncomingCall(const IncomingCallNotice& notice) {
+    const std::time_t now = parts.clock();
+    Settings settings;
+    {
+        std::lock_guard lock(SettingsMutex());
+        settings = parts.settings;
+    }
+    ResolvedCall call;
+    {
+        std::lock_guard lock(ListsMutex());
+        call = ResolveCall(notice.calledNumber, notice.callingNumber, notice.cipValue,
+                           parts.msnList, parts.phoneBook, parts.areaCodes);
+    }
+
+    Outcome outcome;
+    if (CallRecord* earlier = repeats->Find(notice, now)) {
+        // The same call set-up offered again (another controller, a retry of the network):
+        // count it, announce nothing new. The count is raised whatever day the list shows, as
+        // the popup's length depends on it and the headless monitor has no list at all.
+        {
+            std::lock_guard lock(ListsMutex());
+            ++earlier->repeatCount;
+        }
+        parts.announcer.RepeatCountChanged(*earlier);
+        outcome = Outcome::Repeat;
+    } else {
+        outcome = AnnounceNewCall(notice, call, settings, now);
+    }
+
+    if (settings.speak && outcome != Outcome::Dropped) {
+        const std::string unknown = FieldText(settings.unknownSpeakText);
+        parts.announcer.Speak(SpeechText(FieldText(settings.speakTemplate), ToSpeech(call, unknown),
+                                         FromSpeech(call, unknown)));
+    }
+
+    // Every notice saves the history, even one that changed nothing in it.
+    history->RequestSave(parts.callList, HistoryFileName);
+    return outcome;
+}
+
+IncomingCallHandler::Outcome IncomingCallHandler::AnnounceNewCall(const IncomingCallNotice& notice,
+                                                                  const ResolvedCall& call,
+                                                                  const Settings& settings,
+                                                                  std::time_t now) {
+    const std::optional<std::string> msnText = MsnText(call, settings.onlyNamedMsns);
+    if (!msnText)
+        return Outcome::Dropped;
+    const std::string timeText = TimeText(now);
+    const std::string callerText = CallerText(call);
+
+    CallRecord record;
+    record.timeText = timeText;
+    record.callTime = static_cast<int32_t>(now);
+    record.key = notice.calledNumber;
+    record.value = notice.callingNumber;
+    record.repeatCount = 1;
+    record.connectionId = notice.connectionId;
+    record.cipValue = notice.cipValue;
+    CallRecord* stored;
+    {
+        std::lock_guard lock(ListsMutex());
+        stored = parts.callList.append(std::move(record));
+    }
+    CallAnnouncer& announcer = parts.announcer;
+    announcer.ShowToday();
+
+    const std::string line = LogLine(timeText, callerText, *msnText, notice.calledNumber);
+    if (parts.changeToProgramDirectory)
+        parts.changeToProgramDirectory();
+    AppendLogLine(line);
+    announcer.LogLineWritten(line);
+
+    if (settings.displaySeconds != 0)
+        announcer.ShowPopup(PopupText(callerText, *msnText), *stored);
+    if (settings.systemBeep)
+        announcer.BeepMelody();
+    return Outcome::Announced;
+}

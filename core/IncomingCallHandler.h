@@ -1,0 +1,84 @@
+#pragma once
+// Everything the monitor does about one incoming call, in its fixed order: the repeat check,
+// the MSN filter, the record in the call list, today's view, the log line in "caller.txt", the
+// popup, the beep melody, the spoken announcement and the save of "caller.his".
+//
+// The handler draws nothing itself: what a front end shows or plays goes through CallAnnouncer,
+// which the main window implements with its widgets and the headless monitor with standard
+// output. The handler keeps no call data between notices; what it keeps (a short-cut for the
+// repeat check, the writer of "caller.his") only makes the same results cheap on a long history.
+
+#include "capi/IncomingCallNotice.h"
+#include "data/AreaCodeTable.h"
+#include "data/CallList.h"
+#include "data/ResolvedCall.h"
+#include "settings/Settings.h"
+
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <string>
+
+class CallAnnouncer {
+public:
+    virtual ~CallAnnouncer() = default;
+    // Select today's tab and refill the list, so that it shows the new call.
+    virtual void ShowToday() = 0;
+    // A repeated notice raised the record's repeatCount.
+    virtual void RepeatCountChanged(const CallRecord& record) { (void)record; }
+    // The line just appended to "caller.txt" (the headless monitor prints it).
+    virtual void LogLineWritten(const std::string& line) { (void)line; }
+    // Start a popup with `text` for the call's record (which stays valid in the call list).
+    virtual void ShowPopup(const std::string& text, CallRecord& record) = 0;
+    // Play the four-tone beep melody.
+    virtual void BeepMelody() = 0;
+    // Hand the announcement to the speech engine; a front end without one ignores it.
+    virtual void Speak(const std::string& text) = 0;
+};
+
+struct IncomingCallParts {
+    Directory& phoneBook;
+    Directory& msnList;
+    CallList& callList;
+    Settings& settings;
+    const AreaCodeTable& areaCodes;
+    CallAnnouncer& announcer;
+    // The time of day; std::time when empty.
+    std::function<std::time_t()> clock;
+    // Returns to the data directory before "caller.txt" is opened; nothing when empty.
+    std::function<void()> changeToProgramDirectory;
+};
+
+class HistoryWriter;
+class RepeatFinder;
+
+class IncomingCallHandler {
+public:
+    static constexpr const char* LogFileName = "caller.txt";
+    static constexpr const char* HistoryFileName = "caller.his";
+
+    enum class Outcome { Announced, Repeat, Dropped };
+
+    // Reads the call list once (for the repeat check and the history's bytes): construct it at
+    // start-up, after the lists are loaded.
+    explicit IncomingCallHandler(IncomingCallParts parts);
+    // Waits for the last save of "caller.his".
+    ~IncomingCallHandler();
+    IncomingCallHandler(const IncomingCallHandler&) = delete;
+    IncomingCallHandler& operator=(const IncomingCallHandler&) = delete;
+
+    // Takes SettingsMutex() and ListsMutex() for short moments: call it holding neither.
+    Outcome OnIncomingCall(const IncomingCallNotice& notice);
+
+    // Waits until "caller.his" holds every call handled so far.
+    void FlushHistory();
+
+private:
+    // A call not seen before: record, log, popup and beep. Dropped when the MSN filter says so.
+    Outcome AnnounceNewCall(const IncomingCallNotice& notice, const ResolvedCall& call,
+                            const Settings& settings, std::time_t now);
+
+    IncomingCallParts parts;
+    std::unique_ptr<RepeatFinder> repeats;
+    std::unique_ptr<HistoryWriter> history;
+};

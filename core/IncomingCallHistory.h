@@ -1,0 +1,62 @@
+#pragma once
+// Saves "caller.his" after every notice without making the next call wait for it.
+//
+// The file holds every call ever announced and is replaced whole at each save (atomically, the
+// old file stays until the new one is complete). With a long history that write is what an
+// incoming call would wait for, so it happens on a writer thread of its own: the caller's thread
+// only encodes the records appended since the last request (the list only grows; the stored
+// fields of a record never change once it is appended) and queues a save; the writer keeps the
+// file's bytes and writes them. Requests that arrive while a save is being written are coalesced
+// into one further save. The bytes on disk are exactly those of CallList::save.
+//
+// The call list only grows while the monitor runs. A list that shrank, or whose last known
+// record is no longer where it was, is encoded whole again.
+
+#include "data/CallList.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+class HistoryWriter {
+public:
+    HistoryWriter();
+    // Writes what is still pending, then stops the writer.
+    ~HistoryWriter();
+    HistoryWriter(const HistoryWriter&) = delete;
+    HistoryWriter& operator=(const HistoryWriter&) = delete;
+
+    // Brings the file's image up to date with `list` and queues a save to `path` (a relative
+    // path is taken against the current directory now). Call on the thread that changes the
+    // list, or hold ListsMutex(). Cost: the records appended since the last call; the whole list
+    // when it was changed in any other way.
+    void RequestSave(const CallList& list, const std::string& path);
+
+    // Encodes the whole list now, so that the first save of a long history costs no more than
+    // any later one. Call where a pause does not matter (at start-up).
+    void Prepare(const CallList& list);
+
+    // Waits until every requested save has been written (or has failed).
+    void Flush();
+
+    // Results of the writes so far, for tests and benchmarks.
+    struct Counts {
+        size_t written = 0; // saves that replaced the file
+        size_t failed = 0;  // saves that could not
+    };
+    Counts Written() const;
+
+    struct Shared;
+
+private:
+    void Encode(const CallList& list, std::string& bytes, bool& replace);
+
+    // The caller's view of what the writer's image holds.
+    const CallList* encodedList = nullptr;
+    size_t encodedCount = 0;
+    const CallRecord* lastEncoded = nullptr;
+    // A copy of that record: a record removed and another appended may get the same address.
+    CallRecord lastEncodedCopy;
+
+    std::shared_ptr<Shared> shared;
+};

@@ -1,0 +1,168 @@
+#include "core/MonitorCore.h"
+
+#include "capi/CCAPIAccess.h"
+#include "capi/CCAPIThread.h"
+#include "capi/CapiLine.h"
+#include "data/ListFile.h"
+#include "platform/DataDirectory.h"
+#include "platform/SoundCanberra.h"
+#include "platform/SoundSink.h"
+#include "speech/CSpeechEngine.h"
+#include "speech/SpeechSettings.h"
+#include "telnet/TelnetServer.h"
+
+#include <QCoreApplication>
+
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+class MonitorCore::Receiver final : public IncomingCallReceiver {
+public:
+    explicit Receiver(CallSink deliver) : deliver(std::move(deliver)) {}
+    void DeliverIncomingCall(const IncomingCallNotice& notice) override { deliver(notice); }
+
+private:
+    CallSink deliver;
+};
+
+// Declared in this order so the listener goes first, then the access object, then the line.
+struct MonitorCore::Capture {
+    std::unique_ptr<CapiProvider> line;
+    std::unique_ptr<Receiver> receiver;
+    std::unique_ptr<CCAPIAccess> access;
+    std::unique_ptr<CCAPIThread> listener;
+};
+
+namespace {
+
+std::unique_ptr<CapiProvider> OpenLine(const CommandLine& options) {
+    CapiLineChoice choice;
+    choice.simulated = options.line == LineKind::Sim || options.demo;
+    choice.demo = options.demo;
+    if (options.capiRemote)
+        choice.remote = CapiRemoteServer{options.capiRemote->driver, options.capiRemote->host,
+                                         options.capiRemote->port};
+    return OpenCapiLine(choice);
+}
+
+} // namespace
+
+MonitorCore::MonitorCore(CommandLine options, Clock clock, std::unique_ptr<SoundSink> sound)
+    : options(std::move(options)),
+      clock(clock ? std::move(clock) : Clock([] { return std::time(nullptr); })),
+      sound(sound ? std::move(sound) : std::make_unique<CanberraSoundSink>()) {
+    SetDefaultSettings(settings);
+}
+
+MonitorCore::~MonitorCore() {
+    Shutdown();
+    std::lock_guard lock(ListsMutex());
+    phoneBook.clear();
+    msnList.clear();
+    callList.clear();
+    areaCodes.ClearAreaCodes();
+}
+
+void MonitorCore::LoadData() {
+    {
+        std::lock_guard lock(ListsMutex());
+        LoadListFile(phoneBook, "names.dat");
+        LoadListFile(msnList, "msn.dat");
+        LoadListFile(callList, "caller.his");
+        areaCodes.LoadAreaCodes("areacode.lst");
+    }
+    {
+        std::lock_guard lock(SettingsMutex());
+        LoadSettings(settings);
+    }
+    if (announcer != nullptr)
+        handler = std::make_unique<IncomingCallHandler>(
+            IncomingCallParts{phoneBook, msnList, callList, settings, areaCodes, *announcer, clock,
+                              [] { ChangeToProgramDirectory(); }});
+}
+
+void MonitorCore::StartCallCapture(CallSink deliver) {
+    StopCallCapture();
+    capture = std::make_unique<Capture>();
+    capture->line = OpenLine(options);
+    capture->receiver = std::make_unique<Receiver>(std::move(deliver));
+    capture->access = std::make_unique<CCAPIAccess>(capture->line.get(), *capture->receiver);
+    capture->listener = std::make_unique<CCAPIThread>(*capture->access);
+    capture->listener->Start();
+}
+
+void MonitorCore::StopCallCapture() {
+    if (!capture)
+        return;
+    if (capture->listener) {
+        // The listener may be waiting for this very thread to handle a call: keep handling
+        // events until it has seen the stop request.
+        capture->listener->RequestStop();
+        while (!capture->listener->IsFinished()) {
+            if (QCoreApplication::instance() != nullptr)
+                QCoreApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        capture->listener->Stop();
+        capture->listener.reset();
+    }
+    capture.reset(); // releases CAPI, after the listener has ended
+}
+
+void MonitorCore::StartSpeech() {
+    speechEngine = std::make_unique<CSpeechEngine>();
+    speechEngine->CreateEnumerator();
+    speechEngine->EnumerateModes();
+    std::lock_guard lock(SettingsMutex());
+    ApplyStoredSpeechSettings(*speechEngine, settings);
+}
+
+void MonitorCore::StartTelnet() {
+    if (!telnet)
+        telnet =
+            std::make_unique<TelnetServer>(TelnetSources{callList, phoneBook, msnList}, settings);
+    int32_t port;
+    {
+        std::lock_guard lock(SettingsMutex());
+        port = settings.telnetPort;
+    }
+    telnet->RestartTelnetServer(port);
+}
+
+void MonitorCore::OnIncomingCall(const IncomingCallNotice& notice) {
+    if (handler)
+        handler->OnIncomingCall(notice);
+}
+
+void MonitorCore::SpeakText(const std::string& text) {
+    if (speechEngine)
+        speechEngine->Speak(text);
+}
+
+void MonitorCore::Shutdown() {
+    StopCallCapture();
+    telnet.reset();
+    if (speechEngine) {
+        speechEngine->ReleaseEngine();
+        speechEngine.reset();
+    }
+    if (handler) {
+        handler->FlushHistory();
+        handler.reset();
+    }
+}
+
+void MonitorCore::EndSession() {
+    // Only asked, not waited for: this may run inside an event loop that the listener itself
+    // waits on (an error box it asked for). The listener is joined when the core goes.
+    if (capture && capture->listener)
+        capture->listener->RequestStop();
+    speechEngine.reset();
+}
+
+bool MonitorCore::SaveSettingsNow() {
+    std::lock_guard lock(SettingsMutex());
+    return SaveSettings(settings);
+}

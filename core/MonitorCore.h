@@ -1,0 +1,93 @@
+#pragma once
+// Everything the monitor is, without windows: the three lists, the area codes, the settings, the
+// line to the ISDN card with its listener, the speech engine, the telnet server, the sounds and
+// the handling of each call. The main window and the headless front end both run on one of
+// these, on the thread that created it, and call its start-up steps in their own order.
+
+#include "capi/IncomingCallNotice.h"
+#include "core/CommandLine.h"
+#include "core/IncomingCallHandler.h"
+#include "data/AreaCodeTable.h"
+#include "data/CallList.h"
+#include "platform/SoundSink.h"
+#include "settings/Settings.h"
+
+#include <ctime>
+#include <functional>
+#include <memory>
+
+class CSpeechEngine;
+class QObject;
+
+class TelnetServer;
+
+class MonitorCore {
+public:
+    using Clock = std::function<std::time_t()>;
+
+    // `sound` empty: the desktop's event sounds.
+    explicit MonitorCore(CommandLine options, Clock clock = {},
+                         std::unique_ptr<SoundSink> sound = {});
+    ~MonitorCore();
+    MonitorCore(const MonitorCore&) = delete;
+    MonitorCore& operator=(const MonitorCore&) = delete;
+
+    // Where the handler shows and plays what it does; set before LoadData, must outlive the core
+    // or be cleared by Shutdown first.
+    void SetAnnouncer(CallAnnouncer* announcer) { this->announcer = announcer; }
+
+    // Loads "names.dat", "msn.dat", "caller.his", then "areacode.lst", then the settings, in that
+    // order, from the current directory; then makes the call handler over them.
+    void LoadData();
+
+    // Called on the core's thread for every call the listener delivers, while it waits.
+    using CallSink = std::function<void(const IncomingCallNotice&)>;
+    // Opens the line chosen on the command line and starts the listener, which registers with
+    // CAPI (reporting failures with ShowMessage). Each notice is handed to `deliver`, which must
+    // get it to the core's thread and return when it has been handled.
+    void StartCallCapture(CallSink deliver);
+    // The speech engine with the stored voice, speed, pitch and volume.
+    void StartSpeech();
+    // The telnet server, listening when it is switched on.
+    void StartTelnet();
+
+    // The whole handling of one call (on the core's thread).
+    void OnIncomingCall(const IncomingCallNotice& notice);
+
+    SoundSink& Sound() { return *sound; }
+    CSpeechEngine* SpeechEngine() { return speechEngine.get(); }
+    TelnetServer* Telnet() { return telnet.get(); }
+    void SpeakText(const std::string& text);
+
+    // Normal end: stop and join the listener, release CAPI, the speech engine and the telnet
+    // server, and wait until "caller.his" holds every call. Safe to call more than once.
+    void Shutdown();
+    // End of the session: the listener is told to stop and speech is dropped; nothing is
+    // saved. Returns at once; Shutdown (or the destructor) joins the listener.
+    void EndSession();
+
+    bool SaveSettingsNow(); // writes `settings` as it stands
+
+    std::time_t Now() const { return clock(); }
+    const CommandLine& Options() const { return options; }
+
+    Directory phoneBook;
+    Directory msnList;
+    CallList callList;
+    Settings settings{};
+    AreaCodeTable areaCodes;
+
+private:
+    class Receiver;
+    struct Capture;
+    void StopCallCapture();
+
+    CommandLine options;
+    Clock clock;
+    std::unique_ptr<SoundSink> sound;
+    CallAnnouncer* announcer = nullptr;
+    std::unique_ptr<IncomingCallHandler> handler;
+    std::unique_ptr<Capture> capture;
+    std::unique_ptr<CSpeechEngine> speechEngine;
+    std::unique_ptr<TelnetServer> telnet;
+};

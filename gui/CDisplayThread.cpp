@@ -1,0 +1,46 @@
+#include "gui/CDisplayThread.h"
+
+#include <algorithm>
+#include <cstdint>
+
+CDisplayThread* CDisplayThread::Start(QObject* owner, const Context& context,
+                                      const std::string& text, CallRecord& callEntry) {
+    auto* thread = new CDisplayThread(owner, context, text, callEntry);
+    thread->InitInstance();
+    return thread;
+}
+
+CDisplayThread::CDisplayThread(QObject* owner, const Context& givenContext, const std::string& text,
+                               CallRecord& entry)
+    : QObject(owner), context(givenContext), callEntry(entry), popupText(text) {}
+
+CDisplayThread::~CDisplayThread() = default;
+
+void CDisplayThread::InitInstance() {
+    popupWindow = std::make_unique<CPopupDlg>(callEntry, context.settings, context.sound);
+    const int seconds = popupWindow->InitDialog();
+    popupWindow->FitToText(PopupQString(popupText));
+    popupWindow->show();
+    popupWindow->raise();
+    popupWindow->activateWindow();
+
+    // A damaged setting must neither keep the popup up for weeks nor spin the timer: the
+    // period stays between one second and one day.
+    const int64_t period = std::clamp<int64_t>(int64_t{seconds}, 1, 24 * 3600) *
+                           std::max(1, context.millisecondsPerSecond);
+    timer.setInterval(static_cast<int>(std::min<int64_t>(period, INT32_MAX)));
+    connect(&timer, &QTimer::timeout, this, &CDisplayThread::Tick);
+    timer.start();
+}
+
+void CDisplayThread::Tick() {
+    if (done || !popupWindow->OnTimer())
+        return;
+    done = true;
+    timer.stop();
+    if (popupWindow->isActiveWindow() && context.restoreMainWindow)
+        context.restoreMainWindow();
+    popupWindow->hide();
+    emit Finished();
+    deleteLater();
+}

@@ -1,0 +1,28 @@
+#pragma once
+// "edit data": edits the number, name and speak text of one directory entry in place.
+
+#include "data/CallList.h"
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class CEditDataDlg : public QDialog {
+    Q_OBJECT
+public:
+    // `entry` must outlive the dialog. With hideSpeakText the speak box is hidden and OK leaves
+    // the entry's speakText as it was.
+    CEditDataDlg(DirectoryEntry& entry, bool hideSpeakText, QWidget* parent = nullptr);
+
+    void accept() override;
+
+private:
+    DirectoryEntry& entry;
+    bool hideSpeakText;
+    QLineEdit* numberBox;
+    QLineEdit* nameBox;
+    QLineEdit* speakBox;
+    QLabel* speakLabel;
+};

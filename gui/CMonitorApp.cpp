@@ -1,0 +1,86 @@
+#include "gui/CMonitorApp.h"
+
+#include "core/MonitorCore.h"
+#include "gui/CMonitorDlg.h"
+#include "platform/ShowMessage.h"
+#include "platform/TerminationSignals.h"
+
+#include <QApplication>
+#include <QSessionManager>
+#include <QThread>
+
+#include <csignal>
+#include <cstdio>
+#include <mutex>
+
+namespace {
+
+std::mutex boxMutex;
+std::optional<QMessageBox::StandardButton> nextAnswer;
+std::optional<std::string> lastText;
+
+void ShowBoxOnGuiThread(const std::string& text) {
+    {
+        std::lock_guard lock(boxMutex);
+        lastText = text;
+        if (nextAnswer) {
+            nextAnswer.reset();
+            return;
+        }
+    }
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("TAVO"),
+                    QString::fromLatin1(text.data(), qsizetype(text.size())),
+                    QMessageBox::Ok | QMessageBox::Cancel);
+    box.exec(); // the answer is not used
+}
+
+} // namespace
+
+void SetNextMessageBoxAnswer(QMessageBox::StandardButton answer) {
+    std::lock_guard lock(boxMutex);
+    nextAnswer = answer;
+}
+
+std::optional<std::string> LastMessageBoxText() {
+    std::lock_guard lock(boxMutex);
+    return lastText;
+}
+
+void InstallMessageBoxHandler() {
+    SetMessageHandler([](const std::string& text) {
+        QCoreApplication* app = QCoreApplication::instance();
+        if (app == nullptr) {
+            std::fprintf(stderr, "TAVO: %s\n", text.c_str());
+            return;
+        }
+        if (QThread::currentThread() == app->thread()) {
+            ShowBoxOnGuiThread(text);
+            return;
+        }
+        QMetaObject::invokeMethod(
+            app, [&text] { ShowBoxOnGuiThread(text); }, Qt::BlockingQueuedConnection);
+    });
+}
+
+int CMonitorApp::Run(int argc, char** argv, const CommandLine& options) {
+    std::signal(SIGPIPE, SIG_IGN); // a telnet client that went away must not end the monitor
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("TAVO"));
+    // The window hides into the tray; only "exit" or the end of the session ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    InstallMessageBoxHandler();
+    int code;
+    {
+        MonitorCore core(options);
+        CMonitorDlg dialog(core);
+        WatchTerminationSignals(&dialog, [&dialog] { dialog.EndSession(); });
+        QObject::connect(&app, &QGuiApplication::commitDataRequest, &dialog,
+                         [&dialog](QSessionManager&) { dialog.EndSession(); });
+        dialog.StartUp();
+        dialog.ShowAsStarted();
+        code = QApplication::exec();
+        StopWatchingTerminationSignals();
+    }
+    SetMessageHandler({});
+    return code;
+}

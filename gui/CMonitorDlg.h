@@ -1,0 +1,116 @@
+#pragma once
+// The main window: eight day tabs above the list of that day's calls, the "System" menu, and
+// the tray icon from which it is shown, hidden and the options are opened. It runs the start-up
+// of the monitor in its fixed order on a MonitorCore and shows what the core does.
+
+#include "core/DayView.h"
+#include "core/IncomingCallHandler.h"
+#include "core/MonitorCore.h"
+
+#include <QDialog>
+#include <QIcon>
+
+#include <functional>
+
+class QMenu;
+class QAction;
+class QSystemTrayIcon;
+class QTabBar;
+class QTimer;
+class CListViewEx;
+class QWidget;
+
+class CMonitorDlg : public QDialog, public CallAnnouncer {
+    Q_OBJECT
+public:
+    explicit CMonitorDlg(MonitorCore& core, QWidget* parent = nullptr);
+    ~CMonitorDlg() override;
+
+    // The start-up sequence; the window is shown by ShowAsStarted afterwards.
+    void StartUp();
+    // Shown normally, or minimized with `startMinimized` (then hidden by timer 2 when
+    // `hideWhenMinimized` is set and there is a tray to come back from).
+    void ShowAsStarted();
+
+    // Day views.
+    void RebuildDayTabs();
+    void FillDayList();
+    void RefreshSelectedDay();
+    void OnCallListDoubleClick();
+    void SelectToday(); // tab 0, then RefreshSelectedDay
+
+    // Commands.
+    void ToggleWindow();
+    void SaveWindowState();
+    void OnOptions();
+    void OnExit();
+    // The end of the session (SIGTERM, the desktop session ending): nothing is saved.
+    void EndSession();
+
+    // Whether the window may hide when minimized: only when a tray icon can bring it back.
+    void SetTrayAvailable(bool available) { trayAvailable = available; }
+    bool TrayAvailable() const { return trayAvailable; }
+    bool SessionEnded() const { return sessionEnded; }
+
+    // "options...": runs the options sheet and, after OK, everything that follows it; returns
+    // true for OK. Empty: the real sheet.
+    std::function<bool()> runOptionsSheet;
+
+    // What the call handler shows and plays through this window.
+    void ShowToday() override { SelectToday(); }
+    void RepeatCountChanged(const CallRecord& record) override;
+    void ShowPopup(const std::string& text, CallRecord& record) override;
+    void BeepMelody() override;
+    void Speak(const std::string& text) override;
+
+    int32_t todayStart = 0;
+    int32_t selectedDayStart = 0;
+
+    QTabBar* DayTabs() const { return dayTabs; }
+    CListViewEx* CallView() const { return callView; }
+    QMenu* TrayMenu() const { return trayMenu; }
+    QSystemTrayIcon* TrayIcon() const { return trayIcon; }
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+public:
+    // Enter and Esc must not end the window; only "exit" and the end of the session do.
+    void accept() override {}
+    void reject() override {}
+
+private:
+    void CreateColumns();
+    void CreateMenus();
+    void CreateTrayIcon();
+    void MoveToStoredRect();
+    void LayOutClient();
+    void UpdateTrayMenuText();
+    void OnHideTimer();
+    void CorrectForFrame();
+    bool RunOptionsSheet();
+
+    MonitorCore& core;
+    QIcon appIcon;
+    QWidget* client = nullptr;
+    QTabBar* dayTabs = nullptr;
+    CListViewEx* callView = nullptr;
+    QSystemTrayIcon* trayIcon = nullptr;
+    QMenu* trayMenu = nullptr;
+    QAction* trayShowAction = nullptr;
+    QTimer* hideTimer = nullptr; // timer 2
+    QTimer* dayTimer = nullptr;  // timer 3
+    bool trayAvailable = false;
+    bool sessionEnded = false;
+    bool frameCorrected = false;
+    QSize storedFrameSize;
+};
+
+// The window title: the name, the version and the copyright notice.
+QString MonitorWindowTitle();
+// The application, window and tray icon, drawn so that no image file has to be installed.
+QIcon MonitorAppIcon();

@@ -1,0 +1,113 @@
+#include "gui/CPopupDlg.h"
+
+#include "gui/ResourceIds.h"
+
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QScreen>
+#include <QStringDecoder>
+#include <mutex>
+
+namespace {
+
+// Settings are changed by the options sheet on the GUI thread and read by other threads under
+// their lock; the popup takes the lock for its reads too.
+template <typename Read> auto ReadSettings(const Settings& settings, Read read) {
+    std::lock_guard lock(SettingsMutex());
+    return read(settings);
+}
+
+// The background of the text, the light grey of a classic scroll bar.
+const QColor TextBackground(0xD4, 0xD0, 0xC8);
+
+} // namespace
+
+QString PopupQString(const std::string& text) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString decoded = utf8(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
+    if (!utf8.hasError())
+        return decoded;
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QFont PopupFont(const Settings& settings) {
+    const auto [name, size] = ReadSettings(settings, [](const Settings& s) {
+        size_t length = 0;
+        while (length < sizeof s.fontName && s.fontName[length] != '\0')
+            ++length;
+        return std::pair{std::string(s.fontName, length), s.fontSize};
+    });
+    QFont font(PopupQString(name));
+    if (size > 0)
+        font.setPointSizeF(size / 10.0);
+    return font;
+}
+
+QSize PopupClientSize(QSize textSize) {
+    return QSize(textSize.width() + 30, textSize.height() + 31);
+}
+
+CPopupDlg::CPopupDlg(CallRecord& entry, const Settings& givenSettings, SoundSink& givenSound)
+    : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
+      callEntry(entry), settings(givenSettings), sound(givenSound), textHolder(new QLabel(this)) {
+    setObjectName(Ids::PopupDialog.objectName);
+    setWindowTitle(QStringLiteral("incoming call"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    // The text holder only carries the text; the window paints it itself.
+    textHolder->setObjectName(Ids::PopupText.objectName);
+    textHolder->setGeometry(5, 15, 85, 13);
+    textHolder->hide();
+}
+
+int CPopupDlg::InitDialog() {
+    const auto [playSound, displaySeconds] = ReadSettings(settings, [](const Settings& s) {
+        return std::pair{s.playSound, s.displaySeconds};
+    });
+    if (playSound)
+        sound.PlayRingIn();
+    tickCount = 1;
+    return displaySeconds;
+}
+
+QString CPopupDlg::Text() const {
+    return textHolder->text();
+}
+
+void CPopupDlg::FitToText(const QString& text) {
+    textHolder->setText(text);
+    const QFontMetrics metrics(PopupFont(settings));
+    const QSize textSize(metrics.horizontalAdvance(Text()), metrics.height());
+    setFixedSize(PopupClientSize(textSize));
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect desktop = screen->geometry();
+        const QSize outer = frameGeometry().size().expandedTo(size());
+        move(desktop.center() - QPoint(outer.width() / 2, outer.height() / 2));
+    }
+}
+
+bool CPopupDlg::OnTimer() {
+    const bool scaled =
+        ReadSettings(settings, [](const Settings& s) { return s.popupScaledByCount != 0; });
+    bool done = true;
+    if (scaled) {
+        // Repeated notices of the call raise its count while the popup is up, and so lengthen
+        // it by one period each.
+        done = tickCount >= callEntry.repeatCount;
+        ++tickCount;
+    }
+    return done;
+}
+
+void CPopupDlg::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QFont font = PopupFont(settings);
+    painter.setFont(font);
+    const QFontMetrics metrics(font);
+    const QString text = Text();
+    const QRect box(15, 10, metrics.horizontalAdvance(text), metrics.height());
+    painter.fillRect(box, TextBackground);
+    painter.drawText(QPoint(15, 10 + metrics.ascent()), text);
+}

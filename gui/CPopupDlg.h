@@ -1,0 +1,55 @@
+#pragma once
+// The "incoming call" popup: a small always-on-top window with one line of text in the
+// configured font, shown for `displaySeconds` (times the call's repeatCount when
+// `popupScaledByCount` is set).
+
+#include "data/CallList.h"
+#include "platform/SoundSink.h"
+#include "settings/Settings.h"
+
+#include <QDialog>
+#include <QFont>
+#include <QSize>
+#include <QString>
+#include <string>
+
+class QLabel;
+
+// The popup's 8-bit text for display: UTF-8 when it is valid UTF-8, else Latin-1, so that
+// names typed on either system show as typed.
+QString PopupQString(const std::string& text);
+
+// The font of `fontName` at `fontSize` tenths of a point.
+QFont PopupFont(const Settings& settings);
+
+// The window's size for a text of `textSize`: 30 pixels wider, 31 higher (the window manager
+// adds its caption above).
+QSize PopupClientSize(QSize textSize);
+
+class CPopupDlg : public QDialog {
+    Q_OBJECT
+public:
+    CPopupDlg(CallRecord& callEntry, const Settings& settings, SoundSink& sound);
+
+    // The window's start: the sound, then the tick count; returns the timer's period in
+    // seconds.
+    int InitDialog();
+    // Puts the text into the text holder and sizes the window to it in the popup font, then
+    // centres it on the screen.
+    void FitToText(const QString& text);
+    // One timer tick: true when the popup is done.
+    bool OnTimer();
+
+    int TickCount() const { return tickCount; }
+    QString Text() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    CallRecord& callEntry;
+    const Settings& settings;
+    SoundSink& sound;
+    int tickCount = 0;
+    QLabel* textHolder;
+};

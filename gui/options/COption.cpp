@@ -1,0 +1,119 @@
+#include "gui/options/COption.h"
+
+#include "gui/ResourceIds.h"
+#include "gui/options/COptionCaller.h"
+#include "gui/options/COptionIds.h"
+#include "gui/options/COptionMSN.h"
+#include "gui/options/COptionMain.h"
+#include "gui/options/COptionTTS.h"
+#include "gui/options/COptionTelnet2.h"
+
+#include <QDialogButtonBox>
+#include <QFontDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+OptionsDialogs StandardOptionsDialogs() {
+    OptionsDialogs dialogs;
+    dialogs.chooseFont = [](QWidget* parent, const QFont& initial) -> std::optional<QFont> {
+        bool ok = false;
+        const QFont chosen =
+            QFontDialog::getFont(&ok, initial, parent, QString(), QFontDialog::DontUseNativeDialog);
+        if (!ok)
+            return std::nullopt;
+        return chosen;
+    };
+    dialogs.showWarning = [](QWidget* parent, const QString& text) {
+        QMessageBox::warning(parent, QStringLiteral("TAVO"), text);
+    };
+    return dialogs;
+}
+
+COption::COption(OptionsContext& context, QWidget* parent)
+    : QDialog(parent), context(context), tabs(new QTabWidget(this)),
+      caller(new COptionCaller(context)), msn(new COptionMSN(context)),
+      main(new COptionMain(context)), speech(new COptionTTS(context)),
+      telnet(new COptionTelnet2(context)), pages{main, caller, msn, speech, telnet} {
+    setObjectName(OptionIds::Sheet);
+    setWindowTitle(QStringLiteral("options"));
+    setModal(true);
+    tabs->setObjectName(OptionIds::Tabs);
+    for (COptionPage* page : pages)
+        tabs->addTab(page, page->Title());
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setObjectName(Ids::Ok.objectName);
+    buttons->button(QDialogButtonBox::Cancel)->setObjectName(Ids::Cancel.objectName);
+    connect(buttons, &QDialogButtonBox::accepted, this, &COption::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &COption::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tabs);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(tabs, &QTabWidget::currentChanged, this, [this](int index) { OnPageChanged(index); });
+}
+
+COption::~COption() {
+    // A sheet that goes without OK or Cancel (its owner closed it) still lets go of what the
+    // pages hold.
+    if (!finished) {
+        finished = true;
+        for (COptionPage* page : pages)
+            if (page->WasShown())
+                page->OnCancel();
+    }
+}
+
+void COption::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    pages.at(size_t(activePage))->Activate();
+}
+
+void COption::SetActivePage(int index) {
+    tabs->setCurrentIndex(index);
+}
+
+void COption::OnPageChanged(int index) {
+    if (returningToPage || index < 0)
+        return;
+    // A page with a refused value is not left: the user is taken back to it.
+    if (index != activePage && !pages.at(size_t(activePage))->Validate()) {
+        returningToPage = true;
+        tabs->setCurrentIndex(activePage);
+        returningToPage = false;
+        return;
+    }
+    activePage = index;
+    pages.at(size_t(index))->Activate();
+}
+
+void COption::accept() {
+    if (finished)
+        return;
+    if (!pages.at(size_t(activePage))->Validate())
+        return;
+    finished = true;
+    for (COptionPage* page : pages)
+        if (page->WasShown())
+            page->OnOK();
+    QDialog::accept();
+}
+
+void COption::reject() {
+    if (finished)
+        return;
+    finished = true;
+    for (COptionPage* page : pages)
+        if (page->WasShown())
+            page->OnCancel();
+    QDialog::reject();
+}
+
+bool RunOptionsSheet(QWidget* parent, OptionsContext& context) {
+    COption sheet(context, parent);
+    return sheet.exec() == QDialog::Accepted;
+}

@@ -1,0 +1,54 @@
+#pragma once
+// "options": the sheet of five pages over the settings and both directories. Pages work on
+// copies; OK hands the shown pages' values back, Cancel changes nothing.
+
+#include "gui/options/COptionContext.h"
+
+#include <QDialog>
+
+#include <vector>
+
+class COptionCaller;
+class COptionMain;
+class COptionMSN;
+class COptionPage;
+class COptionTelnet2;
+class COptionTTS;
+class QTabWidget;
+
+class COption : public QDialog {
+public:
+    explicit COption(OptionsContext& context, QWidget* parent = nullptr);
+    ~COption() override;
+
+    // OK: validates the page on top; when that holds, every shown page stores its values.
+    void accept() override;
+    // Cancel, Esc and the close box: shown pages give up what they hold; nothing is stored.
+    void reject() override;
+
+    int PageCount() const { return int(pages.size()); }
+    COptionPage* Page(int index) const { return pages.at(size_t(index)); }
+    void SetActivePage(int index);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void OnPageChanged(int index);
+
+    OptionsContext& context;
+    QTabWidget* tabs;
+    // Built in this order; shown as main, caller, MSN, speech, telnet.
+    COptionCaller* caller;
+    COptionMSN* msn;
+    COptionMain* main;
+    COptionTTS* speech;
+    COptionTelnet2* telnet;
+    std::vector<COptionPage*> pages;
+    int activePage = 0;
+    bool returningToPage = false;
+    bool finished = false;
+};
+
+// Opens the sheet modally on the first page; true when it was closed with OK.
+bool RunOptionsSheet(QWidget* parent, OptionsContext& context);

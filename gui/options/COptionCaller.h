@@ -1,0 +1,15 @@
+#pragma once
+// "caller": the phone book, saved to "names.dat" on OK.
+
+#include "gui/ResourceIds.h"
+#include "gui/options/COptionDirectory.h"
+#include "gui/options/COptionIds.h"
+
+class COptionCaller : public COptionDirectory {
+public:
+    explicit COptionCaller(OptionsContext& context)
+        : COptionDirectory(
+              context,
+              {"caller", OptionIds::CallerPage, Ids::OptCallerList.objectName, "number", false},
+              context.phoneBook, context.phoneBookFile) {}
+};

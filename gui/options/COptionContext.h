@@ -1,0 +1,49 @@
+#pragma once
+// What the options sheet works on and the modal windows it opens. The main window fills one of
+// these; tests replace the modal windows so that nothing waits for a person.
+
+#include "data/CallList.h"
+#include "settings/Settings.h"
+
+#include <QFont>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+class QWidget;
+class CSpeechEngine;
+
+struct OptionsDialogs {
+    // Runs the entry editor on `entry`; true when it was closed with OK.
+    std::function<bool(QWidget* parent, DirectoryEntry& entry, bool hideSpeakText)> editEntry;
+    // Opens the font dialog at `initial`; the chosen font, or absent when it was cancelled.
+    std::function<std::optional<QFont>(QWidget* parent, const QFont& initial)> chooseFont;
+    // A refused value on a page: an exclamation box with OK.
+    std::function<void(QWidget* parent, const QString& text)> showWarning;
+};
+
+// The system font dialog and message box. The entry editor lives with the main window, which
+// sets `editEntry` itself.
+OptionsDialogs StandardOptionsDialogs();
+
+// Makes the real engine over the system's synthesizer.
+std::function<std::unique_ptr<CSpeechEngine>()> SystemSpeechEngineMaker();
+
+struct OptionsContext {
+    OptionsContext(Settings& settings, Directory& phoneBook, Directory& msnList)
+        : settings(settings), phoneBook(phoneBook), msnList(msnList),
+          makeSpeechEngine(SystemSpeechEngineMaker()) {}
+
+    Settings& settings;
+    Directory& phoneBook;
+    Directory& msnList;
+    std::string phoneBookFile = "names.dat";
+    std::string msnListFile = "msn.dat";
+    // The speech page's own engine, made when the page is first shown (the real one unless
+    // replaced). Empty: the page has no engine and lists nothing.
+    std::function<std::unique_ptr<CSpeechEngine>()> makeSpeechEngine;
+    OptionsDialogs dialogs = StandardOptionsDialogs();
+};

@@ -1,0 +1,38 @@
+#pragma once
+// What the "caller" and "MSN" pages share: a private copy of one directory, shown sorted by
+// number, edited entry by entry, and handed back on OK.
+
+#include "gui/options/COptionPage.h"
+
+class CListViewEx;
+
+class COptionDirectory : public COptionPage {
+public:
+    struct Kind {
+        const char* title;
+        const char* objectName;
+        const char* listName;
+        const char* numberHeading;
+        bool hideSpeakOnAdd; // the speak text of a new entry is its name
+    };
+    COptionDirectory(OptionsContext& context, const Kind& kind, Directory& shared,
+                     const std::string& fileName);
+
+    void OnOK() override;
+
+    const Directory& PrivateCopy() const { return entries; }
+
+private:
+    void OnInitDialog() override;
+    void FillList();
+    DirectoryEntry* SelectedEntry() const;
+    void OnAdd();
+    void OnChange();
+    void OnDelete();
+
+    Kind kind;
+    Directory& shared;
+    std::string fileName;
+    Directory entries;
+    CListViewEx* list = nullptr;
+};

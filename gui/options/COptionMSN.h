@@ -1,0 +1,14 @@
+#pragma once
+// "MSN": the numbers of the line with their names, saved to "msn.dat" on OK.
+
+#include "gui/ResourceIds.h"
+#include "gui/options/COptionDirectory.h"
+#include "gui/options/COptionIds.h"
+
+class COptionMSN : public COptionDirectory {
+public:
+    explicit COptionMSN(OptionsContext& context)
+        : COptionDirectory(context,
+                           {"MSN", OptionIds::MsnPage, Ids::OptMsnList.objectName, "MSN", true},
+                           context.msnList, context.msnListFile) {}
+};

@@ -1,0 +1,216 @@
+#include "gui/options/COptionTTS.h"
+
+#include "gui/ResourceIds.h"
+#include "gui/options/COptionIds.h"
+#include "gui/options/COptionValues.h"
+#include "speech/CSpeechEngine.h"
+#include "speech/SpeechSettings.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+
+#include <algorithm>
+#include <mutex>
+
+namespace {
+
+QSlider* MakeSlider(QWidget* parent, const ResourceId& id, const QRect& where) {
+    auto* slider = new QSlider(Qt::Horizontal, parent);
+    slider->setObjectName(id.objectName);
+    slider->setGeometry(where);
+    return slider;
+}
+
+// The list shows names in alphabetical order; each row remembers its place in the mode table.
+constexpr int modeIndexRole = Qt::UserRole;
+
+// Alphabetical as a reader expects it: capitals and small letters alike.
+class VoiceRow : public QListWidgetItem {
+public:
+    explicit VoiceRow(const QString& name) : QListWidgetItem(name) {}
+    bool operator<(const QListWidgetItem& other) const override {
+        return text().compare(other.text(), Qt::CaseInsensitive) < 0;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<CSpeechEngine> MakeSystemSpeechEngine() {
+    return std::make_unique<CSpeechEngine>();
+}
+
+std::function<std::unique_ptr<CSpeechEngine>()> SystemSpeechEngineMaker() {
+    return MakeSystemSpeechEngine;
+}
+
+COptionTTS::COptionTTS(OptionsContext& context)
+    : COptionPage(context, "speech", OptionIds::SpeechPage) {}
+
+COptionTTS::~COptionTTS() {
+    ReleaseEngine();
+}
+
+void COptionTTS::OnInitDialog() {
+    AddLabel("available text-to-speech engines", 7, 7, 200, 8);
+    voices = new QListWidget(this);
+    voices->setObjectName(Ids::OptEngineList.objectName);
+    voices->setGeometry(Place(7, 18, 256, 64));
+    voices->setSortingEnabled(true);
+
+    AddLabel("speed", 7, 92, 40, 8);
+    speed = MakeSlider(this, Ids::OptSpeed, Place(50, 89, 180, 14));
+    speedValue = AddLabel(QString(), 235, 92, 30, 8);
+    speedValue->setObjectName(Ids::OptSpeedValue.objectName);
+    AddLabel("pitch", 7, 110, 40, 8);
+    pitch = MakeSlider(this, Ids::OptPitch, Place(50, 107, 180, 14));
+    pitchValue = AddLabel(QString(), 235, 110, 30, 8);
+    pitchValue->setObjectName(Ids::OptPitchValue.objectName);
+    AddLabel("volume", 7, 128, 40, 8);
+    volume = MakeSlider(this, Ids::OptVolume, Place(50, 125, 180, 14));
+    volumeValue = AddLabel(QString(), 235, 128, 30, 8);
+    volumeValue->setObjectName(Ids::OptVolumeValue.objectName);
+
+    testText = AddEdit(Ids::OptTestText.objectName, 7, 150, 200, 13);
+    QPushButton* test = AddButton("Test", Ids::OptTest.objectName, 213, 149, 50, 14);
+
+    if (context.makeSpeechEngine)
+        engine = context.makeSpeechEngine();
+    SpeechModeId chosen{};
+    int32_t storedVolume = 0;
+    std::string speakTemplate;
+    {
+        std::lock_guard lock(SettingsMutex());
+        chosen = StoredModeId(context.settings);
+        storedVolume = context.settings.ttsVolume;
+        speakTemplate = FieldText(context.settings.speakTemplate);
+    }
+    if (engine) {
+        engine->CreateEnumerator();
+        engine->EnumerateModes();
+        if (!engine->SelectMode(chosen)) {
+            engine->SelectMode(engine->GetModeId(0));
+            chosen = engine->GetModeId(0);
+        }
+    }
+
+    {
+        const QSignalBlocker blocker(volume);
+        volume->setRange(0, 100);
+        volume->setValue(storedVolume);
+    }
+    volumeValue->setText(QString::number(volume->value()));
+    if (engine)
+        engine->SetVolume(volume->value());
+
+    ApplySpeedAndPitch();
+
+    if (engine) {
+        const QSignalBlocker blocker(voices);
+        for (int index = 0;; ++index) {
+            const std::string name = engine->GetModeName(index);
+            if (name.empty())
+                break;
+            // Made whole before it joins the list, so the list sorts it by this order.
+            auto* row = new VoiceRow(FromRecordText(name));
+            row->setData(modeIndexRole, index);
+            voices->addItem(row);
+            if (engine->GetModeId(index) == chosen)
+                voices->setCurrentItem(row);
+        }
+    }
+    testText->setText(FromRecordText(speakTemplate));
+
+    connect(speed, &QSlider::valueChanged, this, [this] { OnSlider(speed, speedValue); });
+    connect(pitch, &QSlider::valueChanged, this, [this] { OnSlider(pitch, pitchValue); });
+    connect(volume, &QSlider::valueChanged, this, [this] { OnSlider(volume, volumeValue); });
+    connect(voices, &QListWidget::itemSelectionChanged, this, [this] { OnSelectionChanged(); });
+    connect(test, &QPushButton::clicked, this, [this] { OnTest(); });
+}
+
+void COptionTTS::ApplySpeedAndPitch() {
+    int32_t storedSpeed = 0;
+    int32_t storedPitch = 0;
+    {
+        std::lock_guard lock(SettingsMutex());
+        storedSpeed = context.settings.ttsSpeed;
+        storedPitch = context.settings.ttsPitch;
+    }
+    // Zero means the user never chose a value: the voice keeps its own.
+    if (engine && storedSpeed != 0)
+        engine->SetSpeed(storedSpeed);
+    if (engine && storedPitch != 0)
+        engine->SetPitch(storedPitch);
+    const int minSpeed = engine ? engine->GetMinSpeed() : 0;
+    const int maxSpeed = engine ? engine->GetMaxSpeed() : 0;
+    const int minPitch = engine ? engine->GetMinPitch() : 0;
+    const int maxPitch = engine ? engine->GetMaxPitch() : 0;
+    {
+        const QSignalBlocker speedBlocker(speed);
+        const QSignalBlocker pitchBlocker(pitch);
+        speed->setRange(minSpeed, std::max(minSpeed, maxSpeed));
+        pitch->setRange(minPitch, std::max(minPitch, maxPitch));
+        speed->setValue(engine ? engine->GetSpeed() : 0);
+        pitch->setValue(engine ? engine->GetPitch() : 0);
+    }
+    speedValue->setText(QString::number(speed->value()));
+    pitchValue->setText(QString::number(pitch->value()));
+    if (engine) {
+        engine->SetSpeed(speed->value());
+        engine->SetPitch(pitch->value());
+    }
+}
+
+void COptionTTS::OnSelectionChanged() {
+    const QList<QListWidgetItem*> selected = voices->selectedItems();
+    if (selected.isEmpty() || !engine)
+        return;
+    engine->SelectMode(engine->GetModeId(selected.first()->data(modeIndexRole).toInt()));
+    // The new voice gets the stored speed and pitch, not the positions tried on the old one.
+    ApplySpeedAndPitch();
+}
+
+void COptionTTS::OnSlider(QSlider* slider, QLabel* label) {
+    label->setText(QString::number(slider->value()));
+    if (!engine)
+        return;
+    if (slider == speed)
+        engine->SetSpeed(slider->value());
+    else if (slider == pitch)
+        engine->SetPitch(slider->value());
+    else
+        engine->SetVolume(slider->value());
+}
+
+void COptionTTS::OnTest() {
+    // The placeholders stay as they are: the user hears the template itself.
+    if (engine)
+        engine->Speak(ToRecordText(testText->text()));
+}
+
+void COptionTTS::OnOK() {
+    const SpeechModeId id = engine ? engine->GetSelectedModeId() : SpeechModeId{};
+    {
+        std::lock_guard lock(SettingsMutex());
+        Settings& s = context.settings;
+        std::copy(id.begin(), id.end(), s.ttsModeId);
+        s.ttsPitch = pitch->value();
+        s.ttsSpeed = speed->value();
+        s.ttsVolume = volume->value();
+    }
+    ReleaseEngine();
+}
+
+void COptionTTS::OnCancel() {
+    ReleaseEngine();
+}
+
+void COptionTTS::ReleaseEngine() {
+    if (!engine)
+        return;
+    engine->ReleaseEngine();
+    engine.reset();
+}

@@ -1,0 +1,47 @@
+#include "platform/XdgDirectories.h"
+
+#include <cstdlib>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+
+std::string AbsoluteVariable(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] == '/' ? std::string(value) : std::string();
+}
+
+std::string BaseDirectory(const char* variable, const char* underHome) {
+    if (std::string set = AbsoluteVariable(variable); !set.empty())
+        return set;
+    const std::string home = HomeDirectory();
+    return home.empty() ? std::string() : home + underHome;
+}
+
+} // namespace
+
+std::string HomeDirectory() {
+    if (std::string home = AbsoluteVariable("HOME"); !home.empty())
+        return home;
+    if (const passwd* entry = ::getpwuid(::getuid());
+        entry != nullptr && entry->pw_dir != nullptr && entry->pw_dir[0] == '/')
+        return entry->pw_dir;
+    return std::string();
+}
+
+std::string XdgConfigHome() {
+    return BaseDirectory("XDG_CONFIG_HOME", "/.config");
+}
+
+std::string XdgDataHome() {
+    return BaseDirectory("XDG_DATA_HOME", "/.local/share");
+}
+
+std::string XdgCacheHome() {
+    return BaseDirectory("XDG_CACHE_HOME", "/.cache");
+}
+
+std::string TavoConfigDirectory() {
+    const std::string config = XdgConfigHome();
+    return config.empty() ? std::string() : config + "/TAVO";
+}

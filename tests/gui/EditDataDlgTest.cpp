@@ -1,0 +1,116 @@
+#include "gui/CEditDataDlg.h"
+#include "gui/ResourceIds.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+DirectoryEntry Entry(OptText key, OptText name, OptText speak) {
+    DirectoryEntry entry;
+    entry.key = std::move(key);
+    entry.value = std::move(name);
+    entry.speakText = std::move(speak);
+    return entry;
+}
+
+template <typename T> T* Child(QWidget& parent, const ResourceId& id) {
+    T* child = parent.findChild<T*>(id.objectName);
+    EXPECT_NE(child, nullptr) << id.objectName;
+    return child;
+}
+
+void Retype(QLineEdit* box, const QString& text) {
+    box->clear();
+    QTest::keyClicks(box, text);
+}
+
+} // namespace
+
+TEST(EditDataDlg, ExistingNumberIsShownDisabledAndKeptOnOk) {
+    DirectoryEntry entry = Entry("0301234567", "Anna", "Anni");
+    CEditDataDlg dialog(entry, false);
+    EXPECT_EQ(dialog.windowTitle(), "edit data");
+    auto* number = Child<QLineEdit>(dialog, Ids::EditNumber);
+    auto* name = Child<QLineEdit>(dialog, Ids::EditName);
+    auto* speak = Child<QLineEdit>(dialog, Ids::EditSpeak);
+    EXPECT_EQ(number->text(), "0301234567");
+    EXPECT_FALSE(number->isEnabled());
+    EXPECT_EQ(name->text(), "Anna");
+    EXPECT_EQ(speak->text(), "Anni");
+    Retype(name, "Anna Berger");
+    Retype(speak, "");
+    Child<QPushButton>(dialog, Ids::Ok)->click();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(entry.key, "0301234567");
+    EXPECT_EQ(entry.value, "Anna Berger");
+    ASSERT_TRUE(entry.speakText.has_value());
+    EXPECT_EQ(*entry.speakText, "");
+}
+
+TEST(EditDataDlg, NewEntryGetsAnEditableNumberAndAllTextsPresent) {
+    DirectoryEntry entry = Entry(std::nullopt, std::nullopt, std::nullopt);
+    CEditDataDlg dialog(entry, false);
+    auto* number = Child<QLineEdit>(dialog, Ids::EditNumber);
+    EXPECT_TRUE(number->isEnabled());
+    Retype(number, "5553");
+    Child<QPushButton>(dialog, Ids::Ok)->click();
+    EXPECT_EQ(entry.key, "5553");
+    EXPECT_EQ(entry.value, std::optional<std::string>(""));
+    EXPECT_EQ(entry.speakText, std::optional<std::string>(""));
+}
+
+TEST(EditDataDlg, HiddenSpeakTextIsLeftUntouched) {
+    DirectoryEntry entry = Entry("5550", "", std::nullopt);
+    CEditDataDlg dialog(entry, true);
+    dialog.show();
+    EXPECT_FALSE(Child<QLineEdit>(dialog, Ids::EditSpeak)->isVisible());
+    EXPECT_FALSE(Child<QLabel>(dialog, Ids::EditSpeakLabel)->isVisible());
+    // With the speak box hidden the number stays editable, even when one is given.
+    auto* number = Child<QLineEdit>(dialog, Ids::EditNumber);
+    EXPECT_TRUE(number->isEnabled());
+    Retype(number, "5554");
+    Retype(Child<QLineEdit>(dialog, Ids::EditName), "Fax");
+    Child<QPushButton>(dialog, Ids::Ok)->click();
+    EXPECT_EQ(entry.key, "5554");
+    EXPECT_EQ(entry.value, "Fax");
+    EXPECT_FALSE(entry.speakText.has_value());
+}
+
+TEST(EditDataDlg, CancelLeavesTheEntryExactlyAsItWas) {
+    DirectoryEntry entry = Entry("", std::nullopt, "x");
+    CEditDataDlg dialog(entry, false);
+    Retype(Child<QLineEdit>(dialog, Ids::EditNumber), "123");
+    Retype(Child<QLineEdit>(dialog, Ids::EditName), "Somebody");
+    auto* cancel = Child<QPushButton>(dialog, Ids::Cancel);
+    EXPECT_EQ(cancel->text(), "Abbrechen");
+    cancel->click();
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(entry.key, "");
+    EXPECT_FALSE(entry.value.has_value());
+    EXPECT_EQ(entry.speakText, "x");
+}
+
+TEST(EditDataDlg, LaidOutInRowsInsideTheDialog) {
+    DirectoryEntry entry = Entry("1", "2", "3");
+    CEditDataDlg dialog(entry, false);
+    QRect number = Child<QLineEdit>(dialog, Ids::EditNumber)->geometry();
+    QRect name = Child<QLineEdit>(dialog, Ids::EditName)->geometry();
+    QRect speak = Child<QLineEdit>(dialog, Ids::EditSpeak)->geometry();
+    QRect ok = Child<QPushButton>(dialog, Ids::Ok)->geometry();
+    QRect cancel = Child<QPushButton>(dialog, Ids::Cancel)->geometry();
+    // Boxes one below the other in one column, buttons side by side below them.
+    EXPECT_LE(number.bottom(), name.top() + 1);
+    EXPECT_LE(name.bottom(), speak.top() + 1);
+    EXPECT_EQ(number.left(), name.left());
+    EXPECT_LT(speak.bottom(), ok.top());
+    EXPECT_LT(ok.right(), cancel.left());
+    EXPECT_TRUE(dialog.rect().contains(cancel));
+    EXPECT_TRUE(dialog.rect().contains(speak));
+    // 99 by 14 dialog units: a box is about seven times as wide as high in any font.
+    EXPECT_GT(number.width(), 4 * number.height());
+}

@@ -1,0 +1,504 @@
+#include "data/ListFile.h"
+#include "gui/CListViewEx.h"
+#include "gui/CMonitorApp.h"
+#include "gui/CMonitorDlg.h"
+#include "gui/ResourceIds.h"
+#include "platform/DataDirectory.h"
+#include "platform/ShowMessage.h"
+#include "platform/SoundSink.h"
+#include "platform/TerminationSignals.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <csignal>
+#include <filesystem>
+#include <functional>
+#include <thread>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Europe/Berlin local times (see TestTimeZone.cpp) as seconds since 1970.
+constexpr int32_t Feb06Midnight = 949791600; // Sun 2000-02-06 00:00
+constexpr int32_t Feb07Midnight = 949878000; // Mon 2000-02-07 00:00
+constexpr int32_t Feb07Noon = 949921200;     // Mon 2000-02-07 12:00
+constexpr int32_t Feb08Midnight = 949964400; // Tue 2000-02-08 00:00
+
+DirectoryEntry Entry(const std::string& key, const std::string& name) {
+    DirectoryEntry entry;
+    entry.key = key;
+    entry.value = name;
+    entry.speakText = "";
+    return entry;
+}
+
+CallRecord Call(int32_t time, const std::string& msn, const std::string& caller) {
+    CallRecord record;
+    record.callTime = time;
+    record.timeText = FormatCallTime(time);
+    record.key = msn;
+    record.value = caller;
+    record.cipValue = 1;
+    record.repeatCount = 1;
+    return record;
+}
+
+// Runs `action` on the next modal dialog once it is up (inside its own event loop).
+void OnNextModal(std::function<void(QWidget*)> action) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, action] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            action(modal);
+        }
+    });
+    timer->start();
+}
+
+} // namespace
+
+class MonitorWindow : public ::testing::Test {
+protected:
+    QTemporaryDir temp;
+    std::time_t now = Feb07Noon;
+    std::unique_ptr<MonitorCore> core;
+    std::unique_ptr<CMonitorDlg> window;
+
+    void SetUp() override {
+        ASSERT_TRUE(temp.isValid());
+        std::string base = temp.path().toStdString();
+        setenv("HOME", base.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (base + "/config").c_str(), 1);
+        setenv("XDG_DATA_HOME", (base + "/share").c_str(), 1);
+        ASSERT_EQ(EnterDataDirectory(base + "/data"), "");
+        InstallMessageBoxHandler();
+    }
+    void TearDown() override {
+        window.reset();
+        core.reset();
+        StopWatchingTerminationSignals();
+        SetMessageHandler({});
+        // "exit" and the end of the session tell every event loop to end, and a loop started
+        // later would end at once; running the application's loop briefly clears that.
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
+        ASSERT_EQ(chdir("/"), 0);
+    }
+
+    std::string DataFile(const char* name) { return temp.path().toStdString() + "/data/" + name; }
+
+    void StoreSettings(const std::function<void(Settings&)>& change) {
+        Settings settings;
+        SetDefaultSettings(settings);
+        change(settings);
+        ASSERT_TRUE(SaveSettings(settings));
+    }
+    void StoreCalls(const std::vector<CallRecord>& calls) {
+        CallList list;
+        for (const CallRecord& call : calls)
+            list.append(call);
+        ASSERT_TRUE(SaveListFile(list, DataFile("caller.his")));
+    }
+    void StorePhoneBook(const std::vector<DirectoryEntry>& entries) {
+        Directory list;
+        for (const DirectoryEntry& entry : entries)
+            list.append(entry);
+        ASSERT_TRUE(SaveListFile(list, DataFile("names.dat")));
+    }
+
+    // The simulated line stays quiet: no CAPI, no calls.
+    void Start(bool trayAvailable = false, LineKind line = LineKind::Sim) {
+        CommandLine options;
+        options.line = line;
+        core = std::make_unique<MonitorCore>(
+            options, [this] { return now; }, std::make_unique<SilentSoundSink>());
+        window = std::make_unique<CMonitorDlg>(*core);
+        window->SetTrayAvailable(trayAvailable);
+        window->StartUp();
+        window->ShowAsStarted();
+        QApplication::processEvents();
+    }
+
+    QStringList Captions() const {
+        QStringList captions;
+        for (int i = 0; i < window->DayTabs()->count(); ++i)
+            captions << window->DayTabs()->tabText(i);
+        return captions;
+    }
+    QStringList Column(int column) const {
+        QStringList texts;
+        QTreeWidget* view = window->CallView();
+        for (int i = 0; i < view->topLevelItemCount(); ++i)
+            texts << view->topLevelItem(i)->text(column);
+        return texts;
+    }
+    bool SettingsStored() const { return fs::exists(SettingsFilePath()); }
+    Settings StoredSettings() const {
+        Settings settings;
+        LoadSettings(settings);
+        return settings;
+    }
+    void DoubleClickRow(int row) {
+        QTreeWidget* view = window->CallView();
+        QRect rect = view->visualItemRect(view->topLevelItem(row));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+};
+
+TEST_F(MonitorWindow, StartUpLoadsFilesAndTakesTheStoredLayout) {
+    StoreSettings([](Settings& s) {
+        s.colWidthDateTime = 111;
+        s.colWidthTo = 122;
+        s.colWidthWho = 133;
+        s.windowRect[0] = 40;
+        s.windowRect[1] = 50;
+        s.windowRect[2] = 640;
+        s.windowRect[3] = 450;
+    });
+    Start();
+    for (const char* name : {"names.dat", "msn.dat", "caller.his", "areacode.lst"})
+        EXPECT_TRUE(fs::exists(DataFile(name))) << name;
+    QTreeWidget* view = window->CallView();
+    EXPECT_EQ(view->objectName(), Ids::CallView.objectName);
+    ASSERT_EQ(view->columnCount(), 3);
+    EXPECT_EQ(view->headerItem()->text(0), "date/time");
+    EXPECT_EQ(view->headerItem()->text(1), "to");
+    EXPECT_EQ(view->headerItem()->text(2), "who");
+    EXPECT_EQ(view->columnWidth(0), 111);
+    EXPECT_EQ(view->columnWidth(1), 122);
+    EXPECT_EQ(view->columnWidth(2), 133);
+    EXPECT_EQ(window->frameGeometry().topLeft(), QPoint(40, 50));
+    EXPECT_EQ(window->frameGeometry().size(), QSize(600, 400));
+    EXPECT_TRUE(window->windowTitle().startsWith("TAVO --- Version 1.3.3"));
+    EXPECT_EQ(window->TrayIcon()->toolTip(), "TAVO Version 1.01");
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(MonitorWindow, LayoutPutsTheListInsideTheTabs) {
+    Start();
+    window->resize(500, 400);
+    QApplication::processEvents();
+    QWidget* client = window->CallView()->parentWidget();
+    EXPECT_EQ(window->DayTabs()->geometry(), QRect(0, 0, client->width(), client->height()));
+    EXPECT_EQ(window->CallView()->geometry(),
+              QRect(5, 30, client->width() - 10, client->height() - 35));
+}
+
+TEST_F(MonitorWindow, EightDayTabsRollOverAtMidnight) {
+    Start();
+    EXPECT_EQ(Captions(), QStringList({"Mon 07.02.2000", "Sun 06.02.2000", "Sat 05.02.2000",
+                                       "Fri 04.02.2000", "Thu 03.02.2000", "Wed 02.02.2000",
+                                       "Tue 01.02.2000", "Mon 31.01.2000"}));
+    EXPECT_EQ(window->DayTabs()->currentIndex(), 0);
+    window->DayTabs()->setCurrentIndex(3);
+    EXPECT_EQ(window->selectedDayStart, Feb07Midnight - 3 * 86400);
+
+    now = Feb08Midnight - 1;
+    QTest::qWait(1200);
+    EXPECT_EQ(Captions().first(), "Mon 07.02.2000");
+    EXPECT_EQ(window->DayTabs()->currentIndex(), 3); // the same date: nothing changes
+
+    now = Feb08Midnight;
+    QTest::qWait(1200); // the one-second day check
+    EXPECT_EQ(Captions().first(), "Tue 08.02.2000");
+    EXPECT_EQ(Captions().last(), "Tue 01.02.2000");
+    EXPECT_EQ(window->DayTabs()->currentIndex(), 0);
+    EXPECT_EQ(window->todayStart, Feb08Midnight);
+    EXPECT_EQ(window->selectedDayStart, Feb08Midnight);
+}
+
+TEST_F(MonitorWindow, DaysListTheirCallsNewestFirst) {
+    StoreCalls({Call(Feb06Midnight + 3600, "5551", "0"), Call(Feb07Midnight, "5551", "*"),
+                Call(Feb07Midnight + 9 * 3600, "5551", "0301"),
+                Call(Feb07Midnight + 11 * 3600, "5552", "0302")});
+    Start();
+    EXPECT_EQ(Column(0),
+              QStringList({"2000-02-07 11:00:00", "2000-02-07 09:00:00", "2000-02-07 00:00:00"}));
+    EXPECT_EQ(Column(1).first(), "5552/speech");
+    EXPECT_EQ(Column(2).last(), "<< ISDN unknown >>");
+    window->DayTabs()->setCurrentIndex(1); // Sunday: the midnight call belongs there too
+    EXPECT_EQ(Column(0), QStringList({"2000-02-07 00:00:00", "2000-02-06 01:00:00"}));
+    window->DayTabs()->setCurrentIndex(2);
+    EXPECT_TRUE(Column(0).isEmpty());
+}
+
+TEST_F(MonitorWindow, ANewCallBringsTheListBackToToday) {
+    StoreCalls({Call(Feb07Midnight + 3600, "5551", "0")});
+    Start();
+    window->DayTabs()->setCurrentIndex(2);
+    IncomingCallNotice notice;
+    notice.callingNumber = "0309";
+    notice.calledNumber = "5551";
+    notice.connectionId = 0x101;
+    notice.cipValue = 16;
+    core->OnIncomingCall(notice);
+    EXPECT_EQ(window->DayTabs()->currentIndex(), 0);
+    ASSERT_EQ(Column(0).size(), 2);
+    EXPECT_EQ(Column(0).first(), "2000-02-07 12:00:00");
+    EXPECT_EQ(Column(1).first(), "5551/telephony");
+}
+
+TEST_F(MonitorWindow, ARepeatedNoticeCountsInACellTheColumnsNeverShow) {
+    Start();
+    IncomingCallNotice notice;
+    notice.callingNumber = "0";
+    notice.calledNumber = "5551";
+    notice.connectionId = 0x202;
+    notice.cipValue = 1;
+    core->OnIncomingCall(notice);
+    now += 3; // within five seconds: the same call
+    core->OnIncomingCall(notice);
+    QTreeWidget* view = window->CallView();
+    ASSERT_EQ(view->topLevelItemCount(), 1);
+    EXPECT_EQ(view->topLevelItem(0)->text(3), "2");
+    EXPECT_EQ(view->columnCount(), 3);
+    EXPECT_EQ(core->callList.begin()->repeatCount, 2);
+}
+
+TEST_F(MonitorWindow, OptionsSaveAndShowTodayOnlyAfterOk) {
+    Start();
+    window->DayTabs()->setCurrentIndex(2);
+    auto* options = window->findChild<QAction*>(Ids::CmdOptions.objectName);
+    ASSERT_NE(options, nullptr);
+    OnNextModal(
+        [](QWidget* sheet) { sheet->findChild<QPushButton*>(Ids::Cancel.objectName)->click(); });
+    options->trigger();
+    EXPECT_FALSE(SettingsStored());
+    EXPECT_EQ(window->DayTabs()->currentIndex(), 2);
+
+    OnNextModal(
+        [](QWidget* sheet) { sheet->findChild<QPushButton*>(Ids::Ok.objectName)->click(); });
+    options->trigger();
+    EXPECT_TRUE(SettingsStored());
+    EXPECT_EQ(window->DayTabs()->currentIndex(), 0);
+}
+
+TEST_F(MonitorWindow, DoubleClickWithoutASelectionAsksForOne) {
+    Start();
+    SetNextMessageBoxAnswer(QMessageBox::Ok);
+    window->OnCallListDoubleClick();
+    EXPECT_EQ(LastMessageBoxText(), "You must select an item !");
+}
+
+TEST_F(MonitorWindow, DoubleClickOnAKnownCallerEditsItAndCancelStillSaves) {
+    StorePhoneBook({Entry("0301234567", "Anna")});
+    StoreCalls({Call(Feb07Midnight + 3600, "5551", "0301234567")});
+    Start();
+    ASSERT_TRUE(fs::remove(DataFile("names.dat")));
+    bool seen = false;
+    OnNextModal([&](QWidget* dialog) {
+        auto* number = dialog->findChild<QLineEdit*>(Ids::EditNumber.objectName);
+        auto* name = dialog->findChild<QLineEdit*>(Ids::EditName.objectName);
+        seen = number && name && !number->isEnabled() && number->text() == "0301234567" &&
+               name->text() == "Anna";
+        name->setText("changed but cancelled");
+        dialog->findChild<QPushButton*>(Ids::Cancel.objectName)->click();
+    });
+    DoubleClickRow(0);
+    QTRY_VERIFY_WITH_TIMEOUT(fs::exists(DataFile("names.dat")), 5000);
+    EXPECT_TRUE(seen);
+    Directory saved;
+    LoadListFile(saved, DataFile("names.dat"));
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved.begin()->value, "Anna");
+}
+
+TEST_F(MonitorWindow, DoubleClickOnANewCallerAddsItForEveryCall) {
+    StoreCalls({Call(Feb07Midnight + 3600, "5551", "0307654321"),
+                Call(Feb07Midnight + 7200, "5551", "0201555"),
+                Call(Feb07Midnight + 9000, "5551", "0307654321")});
+    Start();
+    std::string writtenBefore = std::to_string(fs::file_size(DataFile("names.dat")));
+    OnNextModal([](QWidget* dialog) {
+        auto* number = dialog->findChild<QLineEdit*>(Ids::EditNumber.objectName);
+        EXPECT_FALSE(number->isEnabled());
+        dialog->findChild<QLineEdit*>(Ids::EditName.objectName)->setText("Bernd");
+        dialog->findChild<QPushButton*>(Ids::Ok.objectName)->click();
+    });
+    DoubleClickRow(0);
+    QTRY_COMPARE_WITH_TIMEOUT(int(core->phoneBook.size()), 1, 5000);
+    Directory saved;
+    LoadListFile(saved, DataFile("names.dat"));
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved.begin()->key, "0307654321");
+    EXPECT_EQ(saved.begin()->value, "Bernd");
+    // No area code table here, so the name and two blanks.
+    EXPECT_EQ(Column(2), QStringList({"Bernd  ", "", "Bernd  "}));
+}
+
+TEST_F(MonitorWindow, EnterAndEscapeDoNotEndTheWindow) {
+    Start();
+    window->activateWindow();
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    QTest::keyClick(window.get(), Qt::Key_Return);
+    QTest::keyClick(window->CallView(), Qt::Key_Escape);
+    QApplication::processEvents();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->isMinimized());
+    EXPECT_EQ(window->result(), 0);
+}
+
+TEST_F(MonitorWindow, CloseBoxMinimizesAndSavesTheWindowState) {
+    Start();
+    window->close();
+    QApplication::processEvents();
+    EXPECT_TRUE(window->isMinimized());
+    // No tray to come back from here: the window must stay reachable.
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(SettingsStored());
+}
+
+TEST_F(MonitorWindow, MinimizingHidesIntoTheTrayWhenThereIsOne) {
+    Start(true);
+    window->showMinimized();
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 2000);
+    window->ToggleWindow();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->isMinimized());
+    window->ToggleWindow(); // visible: hidden again, with hideWhenMinimized
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MonitorWindow, ToggleMinimizesWhenHidingIsSwitchedOff) {
+    StoreSettings([](Settings& s) { s.hideWhenMinimized = 0; });
+    Start(true);
+    window->ToggleWindow();
+    EXPECT_TRUE(window->isMinimized());
+    EXPECT_TRUE(window->isVisible());
+    emit window->TrayIcon()->activated(QSystemTrayIcon::DoubleClick);
+    EXPECT_FALSE(window->isMinimized());
+    emit window->TrayIcon()->activated(QSystemTrayIcon::Trigger); // a single click: nothing
+    EXPECT_FALSE(window->isMinimized());
+}
+
+TEST_F(MonitorWindow, TrayMenuOffersHideOnlyForAShownWindow) {
+    Start();
+    QMenu* menu = window->TrayMenu();
+    auto* show = menu->findChild<QAction*>(Ids::CmdShow.objectName);
+    ASSERT_NE(show, nullptr);
+    emit menu->aboutToShow();
+    EXPECT_EQ(show->text(), "Hide");
+    window->showMinimized();
+    emit menu->aboutToShow();
+    EXPECT_EQ(show->text(), "Show");
+}
+
+TEST_F(MonitorWindow, StartMinimizedLeavesOnlyTheTrayIcon) {
+    StoreSettings([](Settings& s) { s.startMinimized = 1; });
+    Start(true);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 2000);
+}
+
+TEST_F(MonitorWindow, StartMinimizedWithoutATrayStaysMinimized) {
+    StoreSettings([](Settings& s) { s.startMinimized = 1; });
+    Start(false);
+    QTest::qWait(300);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->isMinimized());
+}
+
+TEST_F(MonitorWindow, ExitSavesColumnWidthsAndWindowRectangle) {
+    Start();
+    window->CallView()->setColumnWidth(0, 150);
+    window->move(70, 80);
+    window->resize(420, 300);
+    QApplication::processEvents();
+    window->OnExit();
+    ASSERT_TRUE(SettingsStored());
+    EXPECT_EQ(fs::file_size(SettingsFilePath()), 396u);
+    Settings stored = StoredSettings();
+    EXPECT_EQ(stored.colWidthDateTime, 150);
+    EXPECT_EQ(stored.colWidthTo, 80);
+    EXPECT_EQ(stored.colWidthWho, 190);
+    EXPECT_EQ(stored.colWidthCount, 0); // the list has no fourth column
+    // The rectangle is the outer one, frame included.
+    QRect frame = window->frameGeometry();
+    ASSERT_GE(frame.width(), 420);
+    EXPECT_EQ(stored.windowRect[0], 70);
+    EXPECT_EQ(stored.windowRect[1], 80);
+    EXPECT_EQ(stored.windowRect[2], 70 + frame.width());
+    EXPECT_EQ(stored.windowRect[3], 80 + frame.height());
+}
+
+TEST_F(MonitorWindow, ExitWhileHiddenKeepsTheStoredRectangle) {
+    Start(true);
+    window->hide();
+    window->OnExit();
+    Settings stored = StoredSettings();
+    EXPECT_EQ(stored.windowRect[0], 100);
+    EXPECT_EQ(stored.windowRect[3], 350);
+}
+
+TEST_F(MonitorWindow, TerminationSignalEndsTheSessionWithoutSaving) {
+    Start();
+    ASSERT_TRUE(WatchTerminationSignals(window.get(), [this] { window->EndSession(); }));
+    window->CallView()->setColumnWidth(0, 150);
+    ASSERT_EQ(raise(SIGTERM), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(window->SessionEnded(), 3000);
+    EXPECT_FALSE(SettingsStored());
+    EXPECT_FALSE(window->TrayIcon()->isVisible());
+}
+
+TEST(MessageBoxHandler, AnotherThreadsErrorIsShownOnTheGuiThreadWhileItWaits) {
+    InstallMessageBoxHandler();
+    QString title, text;
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    OnNextModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        title = box->windowTitle();
+        text = box->text();
+        buttons = box->standardButtons();
+        icon = box->icon();
+        box->button(QMessageBox::Cancel)->click();
+    });
+    std::atomic<bool> returned = false;
+    std::thread listener([&] {
+        ShowMessage("Error: ISDN-driver not installed");
+        returned = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(returned.load(), 5000);
+    listener.join();
+    SetMessageHandler({});
+    EXPECT_EQ(title, "TAVO");
+    EXPECT_EQ(text, "Error: ISDN-driver not installed");
+    EXPECT_EQ(buttons, QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_EQ(icon, QMessageBox::Critical);
+}
+
+TEST_F(MonitorWindow, TerminationSignalEndsTheSessionEvenWithTheListenersErrorBoxOpen) {
+    InstallMessageBoxHandler();
+    // No ISDN card here: the listener reports that in a box and waits until it is closed. The
+    // signal arrives meanwhile.
+    std::atomic<bool> boxShown = false;
+    OnNextModal([&](QWidget*) {
+        boxShown = true;
+        WatchTerminationSignals(window.get(), [this] { window->EndSession(); });
+        raise(SIGTERM);
+    });
+    Start(false, LineKind::Capi);
+    QTRY_VERIFY_WITH_TIMEOUT(window->SessionEnded(), 10000);
+    EXPECT_TRUE(boxShown.load());
+    window.reset(); // joins the listener
+    EXPECT_FALSE(SettingsStored());
+}

@@ -1,0 +1,194 @@
+#include "gui/CDisplayThread.h"
+#include "gui/CPopupDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWidget>
+#include <cstring>
+
+namespace {
+
+struct RecordingSink : SoundSink {
+    int rings = 0;
+    int melodies = 0;
+    void PlayRingIn() override { ++rings; }
+    void PlayBeepMelody() override { ++melodies; }
+};
+
+class PopupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetDefaultSettings(settings);
+        record.repeatCount = 1;
+    }
+
+    CDisplayThread* Start(const std::string& text = "012/34  ( Office/speech ) ") {
+        return CDisplayThread::Start(nullptr, context, text, record);
+    }
+
+    Settings settings{};
+    RecordingSink sound;
+    CallRecord record;
+    int restores = 0;
+    CDisplayThread::Context context{settings, sound, [this] { ++restores; }, 1000};
+};
+
+// Ticks until the popup is done; returns the number of ticks it took.
+int TicksUntilDone(CDisplayThread* popup, int limit = 50) {
+    for (int tick = 1; tick <= limit; ++tick) {
+        popup->Tick();
+        if (popup->Done())
+            return tick;
+    }
+    return -1;
+}
+
+TEST_F(PopupTest, ShowsTheTextOnTopAndPlaysTheRing) {
+    CDisplayThread* popup = Start();
+    CPopupDlg* window = popup->PopupWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(window->windowTitle(), "incoming call");
+    EXPECT_EQ(window->Text(), "012/34  ( Office/speech ) ");
+    EXPECT_EQ(window->TickCount(), 1);
+    EXPECT_EQ(sound.rings, 1);
+    EXPECT_EQ(sound.melodies, 0);
+    delete popup;
+}
+
+TEST_F(PopupTest, NoRingWithPlaySoundOff) {
+    settings.playSound = 0;
+    CDisplayThread* popup = Start();
+    EXPECT_TRUE(popup->PopupWindow()->isVisible());
+    EXPECT_EQ(sound.rings, 0);
+    delete popup;
+}
+
+TEST_F(PopupTest, UnscaledPopupEndsAtTheFirstPeriod) {
+    settings.popupScaledByCount = 0;
+    record.repeatCount = 3;
+    CDisplayThread* popup = Start();
+    EXPECT_EQ(TicksUntilDone(popup), 1);
+    delete popup;
+}
+
+TEST_F(PopupTest, ScaledPopupLastsOnePeriodPerNotice) {
+    CDisplayThread* popup = Start();
+    EXPECT_EQ(TicksUntilDone(popup), 1);
+    delete popup;
+
+    // Two repeated notices arrive during the first period: three periods in all.
+    popup = Start();
+    record.repeatCount = 3;
+    EXPECT_EQ(TicksUntilDone(popup), 3);
+    delete popup;
+
+    // The count is read again at each period, so a repeat lengthens a popup that is up.
+    record.repeatCount = 1;
+    popup = Start();
+    record.repeatCount = 2;
+    popup->Tick();
+    EXPECT_FALSE(popup->Done());
+    popup->Tick();
+    EXPECT_TRUE(popup->Done());
+    delete popup;
+}
+
+TEST_F(PopupTest, RunsOnItsTimerAndDeletesItself) {
+    context.millisecondsPerSecond = 20;
+    settings.displaySeconds = 2;
+    record.repeatCount = 2;
+    QPointer<CDisplayThread> popup = Start();
+    QPointer<CPopupDlg> window = popup->PopupWindow();
+    QSignalSpy finished(popup.data(), &CDisplayThread::Finished);
+    EXPECT_TRUE(finished.wait(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(popup.isNull(), 5000);
+    EXPECT_TRUE(window.isNull());
+}
+
+TEST_F(PopupTest, DamagedDisplayTimeStillEnds) {
+    // A negative time from a damaged settings record must not keep the popup up for good.
+    context.millisecondsPerSecond = 20;
+    settings.displaySeconds = -5;
+    QPointer<CDisplayThread> popup = Start();
+    QSignalSpy finished(popup.data(), &CDisplayThread::Finished);
+    EXPECT_TRUE(finished.wait(5000));
+}
+
+TEST_F(PopupTest, SeveralPopupsAtOnce) {
+    CDisplayThread* first = Start("first");
+    CDisplayThread* second = Start("second");
+    EXPECT_TRUE(first->PopupWindow()->isVisible());
+    EXPECT_TRUE(second->PopupWindow()->isVisible());
+    EXPECT_NE(first->PopupWindow(), second->PopupWindow());
+    delete first;
+    EXPECT_TRUE(second->PopupWindow()->isVisible());
+    delete second;
+}
+
+TEST_F(PopupTest, RestoresTheMainWindowOnlyWhenStillActive) {
+    CDisplayThread* popup = Start();
+    popup->PopupWindow()->activateWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(popup->PopupWindow()->isActiveWindow(), 2000);
+    popup->Tick();
+    EXPECT_EQ(restores, 1);
+    delete popup;
+
+    popup = Start();
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(other.isActiveWindow(), 2000);
+    popup->Tick();
+    EXPECT_TRUE(popup->Done());
+    EXPECT_EQ(restores, 1);
+    delete popup;
+}
+
+TEST_F(PopupTest, SizedToTheTextInTheConfiguredFontAndCentred) {
+    std::strcpy(settings.fontName, "Arial");
+    settings.fontSize = 240;
+    const std::string text = "Anna  0301777  ( Office/speech ) ";
+    CDisplayThread* popup = Start(text);
+    CPopupDlg* window = popup->PopupWindow();
+    QFont font("Arial");
+    font.setPointSizeF(24.0);
+    const QFontMetrics metrics(font);
+    EXPECT_EQ(window->width(), metrics.horizontalAdvance(QString::fromStdString(text)) + 30);
+    EXPECT_EQ(window->height(), metrics.height() + 31);
+    const QRect desktop = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_LE(std::abs(window->frameGeometry().center().x() - desktop.center().x()), 1);
+    EXPECT_LE(std::abs(window->frameGeometry().center().y() - desktop.center().y()), 1);
+
+    // A larger font gives a larger window.
+    settings.fontSize = 480;
+    CDisplayThread* bigger = Start(text);
+    EXPECT_GT(bigger->PopupWindow()->width(), window->width());
+    delete bigger;
+    delete popup;
+}
+
+TEST(PopupTextTest, EightBitTextsShowAsTyped) {
+    EXPECT_EQ(PopupQString("M\xc3\xbcller"), QString::fromUtf8("M\xc3\xbcller"));
+    // Not UTF-8: each byte is its Latin-1 character.
+    EXPECT_EQ(PopupQString("M\xfcller"), QString::fromUtf8("M\xc3\xbcller"));
+    EXPECT_EQ(PopupQString(""), QString());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
