@@ -1,5 +1,6 @@
 #include "gui/CPopupDlg.h"
 
+#include "gui/Cp1252Text.h"
 #include "gui/ResourceIds.h"
 
 #include <QFontMetrics>
@@ -7,7 +8,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
-#include <QStringDecoder>
 #include <mutex>
 
 namespace {
@@ -25,11 +25,7 @@ const QColor TextBackground(0xD4, 0xD0, 0xC8);
 } // namespace
 
 QString PopupQString(const std::string& text) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString decoded = utf8(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
-    if (!utf8.hasError())
-        return decoded;
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    return FromCp1252(text);
 }
 
 QFont PopupFont(const Settings& settings) {

@@ -2,6 +2,7 @@
 
 #include "core/DayView.h"
 #include "gui/CListViewEx.h"
+#include "gui/Cp1252Text.h"
 #include "gui/ResourceIds.h"
 
 #include <QEvent>
@@ -17,10 +18,6 @@ constexpr int RecordRole = Qt::UserRole;
 
 CallRecord* RecordOf(const QTreeWidgetItem* item) {
     return reinterpret_cast<CallRecord*>(item->data(0, RecordRole).value<quintptr>());
-}
-
-QString Latin1(const std::string& text) {
-    return QString::fromLatin1(text.data(), qsizetype(text.size()));
 }
 
 } // namespace
@@ -90,7 +87,7 @@ void DayListWidget::RebuildDayTabs() {
         while (dayTabs->count() > 0)
             dayTabs->removeTab(0);
         for (const DayTab& tab : BuildDayTabs(now)) {
-            int index = dayTabs->addTab(Latin1(tab.caption));
+            int index = dayTabs->addTab(FromCp1252(tab.caption));
             dayTabs->setTabData(index, QVariant(qint64(tab.dayStart)));
         }
         selectedDayStart = todayStart;
@@ -111,7 +108,7 @@ void DayListWidget::FillDayList() {
     items.reserve(qsizetype(rows.size()));
     for (const DayRow& row : rows) {
         auto* item = new QTreeWidgetItem(
-            QStringList{Latin1(row.timeText), Latin1(row.toText), Latin1(row.whoText)});
+            QStringList{FromCp1252(row.timeText), FromCp1252(row.toText), FromCp1252(row.whoText)});
         item->setData(0, RecordRole, QVariant::fromValue(quintptr(row.record)));
         items.append(item);
     }
