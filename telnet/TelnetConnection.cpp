@@ -58,9 +58,8 @@ int TelnetConnection::ReceiveByte() {
             return -1;
         }
         while (inputPosition < inputLength) {
-            std::string answers;
-            int typed = protocol.Take(input[inputPosition++], answers);
-            output.append(answers);
+            // Answers to the client's negotiation go out with the dialogue's own answers.
+            int typed = protocol.Take(input[inputPosition++], output);
             if (typed >= 0)
                 return typed;
         }
