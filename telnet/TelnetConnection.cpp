@@ -1,12 +1,20 @@
 #include "telnet/TelnetConnection.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/types.h>
+#include <thread>
 
 namespace {
 // Gathered answers go out once they reach this size even while input is still waiting.
 constexpr size_t flushThreshold = 16384;
+
+int Milliseconds(TelnetConnection::Clock::duration duration) {
+    auto ms = std::chrono::ceil<std::chrono::milliseconds>(duration).count();
+    return static_cast<int>(std::clamp<decltype(ms)>(ms, 0, 24 * 3600 * 1000));
+}
 } // namespace
 
 TelnetConnection::TelnetConnection(int socket, const std::atomic<bool>* stop)
@@ -20,14 +28,45 @@ bool TelnetConnection::Stopping() const {
     return stop && stop->load();
 }
 
+void TelnetConnection::OfferOptions() {
+    if (!ended)
+        output.append(protocol.Offer());
+}
+
+bool TelnetConnection::WaitForInput() {
+    std::optional<Clock::duration> wait;
+    if (idle)
+        wait = *idle;
+    if (deadline && (!wait || *deadline - Clock::now() < *wait))
+        wait = *deadline - Clock::now();
+    if (!wait)
+        return true; // the receive itself waits
+    pollfd waiting{socket, POLLIN, 0};
+    int ready;
+    do {
+        ready = poll(&waiting, 1, Milliseconds(*wait));
+    } while (ready < 0 && errno == EINTR && !Stopping());
+    if (ready == 0)
+        timedOut = true;
+    return ready > 0;
+}
+
 int TelnetConnection::ReceiveByte() {
-    if (ended || Stopping()) {
-        ended = true;
-        return -1;
-    }
-    if (inputPosition == inputLength) {
-        if (!Flush())
+    for (;;) {
+        if (ended || Stopping()) {
+            ended = true;
             return -1;
+        }
+        while (inputPosition < inputLength) {
+            // Answers to the client's negotiation go out with the dialogue's own answers.
+            int typed = protocol.Take(input[inputPosition++], output);
+            if (typed >= 0)
+                return typed;
+        }
+        if (!Flush() || !WaitForInput()) {
+            ended = true;
+            return -1;
+        }
         ssize_t got;
         do {
             got = recv(socket, input, sizeof input, 0);
@@ -39,13 +78,12 @@ int TelnetConnection::ReceiveByte() {
         inputPosition = 0;
         inputLength = static_cast<size_t>(got);
     }
-    return input[inputPosition++];
 }
 
 void TelnetConnection::Send(std::string_view bytes) {
     if (ended)
         return;
-    output.append(bytes);
+    protocol.Escape(bytes, output);
     if (output.size() >= flushThreshold)
         Flush();
 }
@@ -64,4 +102,14 @@ bool TelnetConnection::Flush() {
     }
     output.clear();
     return !ended;
+}
+
+void TelnetConnection::Pause(std::chrono::milliseconds duration) {
+    Flush();
+    // The whole pause is kept even when the client goes at once: a session that guessed
+    // wrong holds its place for the pause, whatever the client does.
+    const auto until = Clock::now() + duration;
+    while (!Stopping() && Clock::now() < until)
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>(until - Clock::now(), std::chrono::milliseconds(50)));
 }

@@ -42,18 +42,20 @@ std::optional<std::string> ReadLine(TelnetConnection& client, bool echo) {
     return line;
 }
 
-bool TelnetLogin(TelnetConnection& client, const TelnetLogon& logon) {
+TelnetLogonResult TelnetLogin(TelnetConnection& client, const TelnetLogon& logon) {
     client.Send(kTelnetUserIdPrompt);
     std::optional<std::string> userId = ReadLine(client, true);
-    if (!userId || !EqualIgnoringCase(*userId, logon.userId))
-        return false;
+    if (!userId)
+        return TelnetLogonResult::Ended;
+    if (!EqualIgnoringCase(*userId, logon.userId))
+        return TelnetLogonResult::Refused;
     client.Send(kTelnetPasswordPrompt);
     std::optional<std::string> password = ReadLine(client, false);
     if (!password)
-        return false;
+        return TelnetLogonResult::Ended;
     bool loggedOn = EqualIgnoringCase(*password, logon.password);
     client.Send(kTelnetAfterLogon);
-    return loggedOn;
+    return loggedOn ? TelnetLogonResult::LoggedOn : TelnetLogonResult::Refused;
 }
 
 void SendMenu(TelnetConnection& client) {
@@ -104,15 +106,25 @@ void RunMenuLoop(TelnetConnection& client, TelnetSources sources, const TelnetCl
     }
 }
 
-void RunTelnetDialogue(TelnetConnection& client, const TelnetLogon& logon, TelnetSources sources,
-                       const TelnetClock& clock) {
+TelnetLogonResult RunTelnetDialogue(TelnetConnection& client, const TelnetLogon& logon,
+                                    TelnetSources sources, const TelnetClock& clock,
+                                    const TelnetDialogueTimes& times) {
     client.Send(std::string(kTelnetTitle).append(kTelnetTitleEnd));
-    bool loggedOn = logon.userId.empty() || TelnetLogin(client, logon);
-    if (loggedOn) {
+    TelnetLogonResult result = TelnetLogonResult::LoggedOn;
+    if (!logon.userId.empty()) {
+        client.EndAt(TelnetConnection::Clock::now() + times.logonTimeout);
+        result = TelnetLogin(client, logon);
+        client.EndAt(std::nullopt);
+    }
+    if (result == TelnetLogonResult::LoggedOn) {
+        client.EndWhenIdleFor(times.menuIdleTimeout);
         SendMenu(client);
         RunMenuLoop(client, sources, clock);
     } else {
+        if (result == TelnetLogonResult::Refused)
+            client.Pause(times.failedLogonPause);
         SendGoodbye(client);
     }
     client.Flush();
+    return result;
 }

@@ -4,6 +4,7 @@
 #include "data/CallList.h"
 #include "telnet/TelnetConnection.h"
 
+#include <chrono>
 #include <ctime>
 #include <functional>
 #include <optional>
@@ -25,10 +26,20 @@ struct TelnetLogon {
     std::string password;
 };
 
+// How long a client may take, and the pause that slows down guessing.
+struct TelnetDialogueTimes {
+    std::chrono::milliseconds logonTimeout{30000};     // from the banner to the menu
+    std::chrono::milliseconds menuIdleTimeout{600000}; // between two keys in the menu
+    std::chrono::milliseconds failedLogonPause{1000};  // before the goodbye of a failed logon
+};
+
+enum class TelnetLogonResult { LoggedOn, Refused, Ended };
+
 // One typed line without its line end (LF, and the CR before it); at most 127 bytes are kept,
 // the rest of a longer line is read and dropped. Absent when the connection ended first.
 std::optional<std::string> ReadLine(TelnetConnection& client, bool echo);
-bool TelnetLogin(TelnetConnection& client, const TelnetLogon& logon);
+// Ended: the connection ended (or ran out of time) before the logon was decided.
+TelnetLogonResult TelnetLogin(TelnetConnection& client, const TelnetLogon& logon);
 void SendMenu(TelnetConnection& client);
 // Day 1 today, 2 yesterday, 3 the day before yesterday.
 void SendCallList(TelnetConnection& client, int day, TelnetSources sources,
@@ -37,5 +48,7 @@ void SendGoodbye(TelnetConnection& client);
 void RunMenuLoop(TelnetConnection& client, TelnetSources sources, const TelnetClock& clock);
 
 // The whole dialogue, from the banner to the goodbye; the caller closes the connection.
-void RunTelnetDialogue(TelnetConnection& client, const TelnetLogon& logon, TelnetSources sources,
-                       const TelnetClock& clock);
+// Tells how the logon went (LoggedOn as well when none was asked for).
+TelnetLogonResult RunTelnetDialogue(TelnetConnection& client, const TelnetLogon& logon,
+                                    TelnetSources sources, const TelnetClock& clock,
+                                    const TelnetDialogueTimes& times = {});

@@ -1,7 +1,10 @@
 #include "telnet/TelnetServer.h"
 
+#include "telnet/TelnetTexts.h"
+
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <sys/socket.h>
@@ -13,6 +16,10 @@ std::string FieldText(const char* field, size_t capacity) {
     return std::string(field, strnlen(field, capacity));
 }
 } // namespace
+
+void LogToStandardError(const std::string& text) {
+    std::fprintf(stderr, "tavo: %s\n", text.c_str());
+}
 
 TelnetChange TelnetChangeAfterOptions(uint8_t telnetEnabled, bool serverRunning, int32_t telnetPort,
                                       int32_t rememberedPort) {
@@ -26,7 +33,8 @@ TelnetChange TelnetChangeAfterOptions(uint8_t telnetEnabled, bool serverRunning,
 }
 
 TelnetServer::TelnetServer(TelnetSources sources, Settings& settings, TelnetServerOptions options)
-    : sources(sources), settings(settings), options(std::move(options)) {}
+    : sources(sources), settings(settings), options(std::move(options)),
+      lockout(this->options.lockout) {}
 
 TelnetServer::~TelnetServer() {
     std::lock_guard restart(restartMutex);
@@ -40,9 +48,22 @@ int TelnetServer::ListeningPort() const {
     return listeningPort;
 }
 
-void TelnetServer::RestartTelnetServer(int port) {
+size_t TelnetServer::SessionCount() const {
+    std::lock_guard lock(socketsMutex);
+    return SessionCountLocked();
+}
+
+size_t TelnetServer::SessionCountLocked() const {
+    size_t count = 0;
+    for (const Session& session : sessions)
+        count += session.finished ? 0 : 1;
+    return count;
+}
+
+void TelnetServer::RestartTelnetServer(int port, const std::string& address) {
     std::lock_guard restart(restartMutex);
     StopServerThread(port);
+    bindAddress = address;
 
     uint8_t enabled;
     {
@@ -56,7 +77,7 @@ void TelnetServer::RestartTelnetServer(int port) {
         startDone = false;
     }
     try {
-        serverThread = std::thread(&TelnetServer::TelnetServerThread, this);
+        serverThread = std::thread(&TelnetServer::TelnetServerThread, this, address);
     } catch (const std::system_error&) {
         options.message("Unable to start Telnet-Thread!");
         return;
@@ -76,7 +97,7 @@ void TelnetServer::ApplyTelnetOptions(int rememberedPort) {
         port = settings.telnetPort;
     }
     if (TelnetChangeAfterOptions(enabled, IsRunning(), port, rememberedPort) != TelnetChange::None)
-        RestartTelnetServer(rememberedPort);
+        RestartTelnetServer(rememberedPort, std::string(bindAddress));
 }
 
 void TelnetServer::StopServerThread(int port) {
@@ -88,16 +109,19 @@ void TelnetServer::StopServerThread(int port) {
         // The port the server really listens on reaches it even when the caller's idea of the
         // port is stale (telnetPort 0 listens on a port of the system's choosing).
         wakeUpPort = listeningPort != 0 ? listeningPort : port;
-        // A dialogue in progress ends at once: its pending receive or send returns.
-        if (currentTelnetClient >= 0)
-            shutdown(currentTelnetClient, SHUT_RDWR);
+        // Dialogues in progress end at once: their pending receives or sends return.
+        for (Session& session : sessions)
+            if (session.socket >= 0)
+                shutdown(session.socket, SHUT_RDWR);
         failed = reportingFailure;
     }
     if (serverThread.joinable()) {
         if (failed) {
             failedThreads.push_back(std::move(serverThread));
         } else {
-            SendWakeUpConnection(wakeUpPort);
+            // Only a server on all addresses is sure to be reached on 127.0.0.1.
+            if (bindAddress.empty())
+                SendWakeUpConnection(wakeUpPort);
             // The wake-up call may miss (another port was given, the connection was refused):
             // ending the accept directly makes sure the server thread ends all the same.
             {
@@ -113,7 +137,7 @@ void TelnetServer::StopServerThread(int port) {
     stopRequested = false;
 }
 
-void TelnetServer::ReportListenFailure(int port) {
+void TelnetServer::ReportListenFailure(int port, const std::string& address) {
     {
         std::lock_guard lock(socketsMutex);
         startDone = true;
@@ -124,18 +148,21 @@ void TelnetServer::ReportListenFailure(int port) {
             return;
         reportingFailure = true;
     }
-    options.message("Unable to create telnet server on port " + std::to_string(port));
+    std::string text = "Unable to create telnet server on port " + std::to_string(port);
+    if (!address.empty())
+        text += " at address " + address;
+    options.message(text);
 }
 
-void TelnetServer::TelnetServerThread() {
+void TelnetServer::TelnetServerThread(std::string address) {
     int port;
     {
         std::lock_guard lock(SettingsMutex());
         port = settings.telnetPort;
     }
-    int listener = CreateListeningSocket(port);
+    int listener = CreateListeningSocket(port, address);
     if (listener < 0) {
-        ReportListenFailure(port);
+        ReportListenFailure(port, address);
         return;
     }
     {
@@ -148,30 +175,18 @@ void TelnetServer::TelnetServerThread() {
     }
     while (!stopRequested) {
         serverRunning = true;
-        int client = AcceptClient(listener);
+        JoinFinishedSessions(false);
+        std::string peer;
+        int client = AcceptClient(listener, peer);
         if (client < 0) {
             // Out of descriptors and the like: wait a little instead of spinning.
             if (errno != EINTR && errno != ECONNABORTED && !stopRequested)
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
             continue;
         }
-        {
-            std::lock_guard lock(socketsMutex);
-            currentTelnetClient = client;
-        }
-        // Checked after publishing the client, so that a restart either sees the client and
-        // shuts it down, or is seen here.
-        if (!stopRequested)
-            Serve(client);
-        {
-            std::lock_guard lock(socketsMutex);
-            currentTelnetClient = -1;
-        }
-        if (stopRequested)
-            close(client);
-        else
-            CloseGracefully(client);
+        Admit(client, peer);
     }
+    JoinFinishedSessions(true);
     serverRunning = false;
     {
         std::lock_guard lock(socketsMutex);
@@ -181,7 +196,39 @@ void TelnetServer::TelnetServerThread() {
     close(listener);
 }
 
-void TelnetServer::Serve(int client) {
+void TelnetServer::Admit(int client, const std::string& peer) {
+    if (lockout.IsLockedOut(peer, options.lockoutClock())) {
+        RefuseConnection(client, kTelnetLockedOut);
+        return;
+    }
+    std::lock_guard lock(socketsMutex);
+    // Decided under the lock, so that a stop either sees the new session and shuts it down,
+    // or is seen here.
+    if (stopRequested) {
+        close(client);
+        return;
+    }
+    if (SessionCountLocked() >= options.maxSessions) {
+        RefuseConnection(client, kTelnetBusy);
+        return;
+    }
+    Session& session = sessions.emplace_back();
+    session.peer = peer;
+    session.socket = client;
+    try {
+        session.thread = std::thread(&TelnetServer::RunSession, this, std::ref(session));
+    } catch (const std::system_error&) {
+        sessions.pop_back();
+        RefuseConnection(client, kTelnetBusy);
+    }
+}
+
+void TelnetServer::RunSession(Session& session) {
+    int client;
+    {
+        std::lock_guard lock(socketsMutex);
+        client = session.socket;
+    }
     ConfigureClientSocket(client, options.times);
     TelnetLogon logon;
     {
@@ -191,6 +238,47 @@ void TelnetServer::Serve(int client) {
         logon.userId = FieldText(settings.telnetUserId, sizeof settings.telnetUserId);
         logon.password = FieldText(settings.telnetPassword, sizeof settings.telnetPassword);
     }
-    TelnetConnection connection(client, &stopRequested);
-    RunTelnetDialogue(connection, logon, sources, options.clock);
+    TelnetLogonResult result;
+    {
+        TelnetConnection connection(client, &stopRequested);
+        connection.OfferOptions();
+        result = RunTelnetDialogue(connection, logon, sources, options.clock, options.dialogue);
+    }
+    if (result == TelnetLogonResult::Refused &&
+        lockout.RecordFailure(session.peer, options.lockoutClock())) {
+        const TelnetLockoutRules& rules = lockout.Rules();
+        options.log("telnet: " + session.peer + " refused for " +
+                    std::to_string(rules.lockedFor.count() / 60) + " minutes after " +
+                    std::to_string(rules.failures) + " failed logons within " +
+                    std::to_string(rules.window.count()) + " seconds");
+    }
+    bool stopping;
+    {
+        // From here on a stop leaves this socket alone: its number may be reused once closed.
+        std::lock_guard lock(socketsMutex);
+        session.socket = -1;
+        stopping = stopRequested;
+    }
+    if (stopping)
+        close(client);
+    else
+        CloseGracefully(client);
+    std::lock_guard lock(socketsMutex);
+    session.finished = true;
+}
+
+void TelnetServer::JoinFinishedSessions(bool all) {
+    std::list<Session> ended;
+    {
+        std::lock_guard lock(socketsMutex);
+        for (auto it = sessions.begin(); it != sessions.end();) {
+            auto next = std::next(it);
+            if (all || it->finished)
+                ended.splice(ended.end(), sessions, it);
+            it = next;
+        }
+    }
+    // Joined outside the lock: a session still running needs it to end.
+    for (Session& session : ended)
+        session.thread.join();
 }

@@ -1,23 +1,36 @@
 #pragma once
-// The telnet server: one thread that listens on `telnetPort` and serves one client at a time.
-// The main window owns one instance and starts, restarts and stops it with RestartTelnetServer.
+// The telnet server: one thread that listens on `telnetPort` and gives every client a session
+// thread of its own, up to a limit. The main window owns one instance and starts, restarts and
+// stops it with RestartTelnetServer.
 
 #include "platform/ShowMessage.h"
 #include "settings/Settings.h"
 #include "telnet/TelnetDialogue.h"
+#include "telnet/TelnetLockout.h"
 #include "telnet/TelnetSockets.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <list>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
+// Writes one line "tavo: TEXT" to standard error.
+void LogToStandardError(const std::string& text);
+
 struct TelnetServerOptions {
     TelnetClock clock = [] { return std::time(nullptr); };
-    MessageHandler message = ShowMessage; // called on the server thread
+    MessageHandler message = ShowMessage;    // failures the user must see; server thread
+    MessageHandler log = LogToStandardError; // events worth a line; any session thread
     TelnetSocketTimes times;
+    TelnetDialogueTimes dialogue;
+    size_t maxSessions = 8; // connections beyond these are turned away with a line
+    TelnetLockoutRules lockout;
+    std::function<std::chrono::steady_clock::time_point()> lockoutClock =
+        std::chrono::steady_clock::now;
 };
 
 // What the options sheet's OK does to the server, given the settings after the sheet, whether
@@ -33,29 +46,45 @@ public:
     TelnetServer(const TelnetServer&) = delete;
     TelnetServer& operator=(const TelnetServer&) = delete;
 
-    // Ends the running server, if any (a dialogue in progress ends at once), then starts a new
+    // Ends the running server, if any (dialogues in progress end at once), then starts a new
     // one when `telnetEnabled` is exactly 1, and returns once it listens or has failed to.
-    // `port` is the port the running server listens on.
+    // `port` is the port the running server listens on. The new server binds to `address`
+    // (an IPv4 or IPv6 address; empty: all local IPv4 addresses).
     // Call without holding ListsMutex() or SettingsMutex(): the server may need them to end.
-    void RestartTelnetServer(int port);
+    void RestartTelnetServer(int port, const std::string& address = {});
     // After the options sheet's OK: restarts, stops or starts the server as the settings now
-    // ask. `rememberedPort` is `telnetPort` from before the sheet was opened.
+    // ask, on the address it was last given. `rememberedPort` is `telnetPort` from before the
+    // sheet was opened.
     void ApplyTelnetOptions(int rememberedPort);
 
-    // True while the server thread is in its accept loop (listening or in a dialogue).
+    // True while the server thread is in its accept loop (listening or in dialogues).
     bool IsRunning() const { return serverRunning.load(); }
     // The port the server listens on; 0 when none (telnetPort 0 listens on a free port).
     int ListeningPort() const;
+    // Sessions whose dialogue has not ended yet.
+    size_t SessionCount() const;
 
 private:
-    void TelnetServerThread();
-    void ReportListenFailure(int port);
-    void Serve(int client);
+    struct Session {
+        std::thread thread;
+        std::string peer;
+        int socket = -1; // -1 once the session has let go of it
+        bool finished = false;
+    };
+
+    void TelnetServerThread(std::string address);
+    void ReportListenFailure(int port, const std::string& address);
+    void Admit(int client, const std::string& peer);
+    void RunSession(Session& session);
+    void JoinFinishedSessions(bool all);
+    size_t SessionCountLocked() const;
     void StopServerThread(int port);
 
     TelnetSources sources;
     Settings& settings;
     TelnetServerOptions options;
+    TelnetLockout lockout;   // kept across restarts
+    std::string bindAddress; // the address last given to RestartTelnetServer; main thread
 
     std::atomic<bool> serverRunning{false};
     std::atomic<bool> stopRequested{false};
@@ -65,7 +94,7 @@ private:
     mutable std::mutex socketsMutex;
     int listeningSocket = -1;
     int listeningPort = 0;
-    int currentTelnetClient = -1;
+    std::list<Session> sessions;   // owned by the server thread; sockets shut down by a stop
     bool reportingFailure = false; // the thread only shows its failure and ends
     bool startDone = false;        // the new thread listens, or has failed to
     std::condition_variable startDoneChanged;

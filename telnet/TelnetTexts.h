@@ -27,6 +27,11 @@ inline constexpr std::string_view kTelnetAfterLogon = "\n\r\n\r";
 inline constexpr std::string_view kTelnetGoodbye = "\n\r\n\r---\n\rCU @ home !";
 inline constexpr std::string_view kTelnetColumnHeading = "  date\t\t\tto\t\twho\n\r";
 inline constexpr char kTelnetBell = 7;
+// The one line a connection gets when it is turned away.
+inline constexpr std::string_view kTelnetBusy =
+    "Too many telnet sessions at once, please try again later.\n\r";
+inline constexpr std::string_view kTelnetLockedOut =
+    "Too many failed logons from your address, please try again later.\n\r";
 
 // The widths a client can see: its typed lines, and each text of a listing line.
 inline constexpr size_t kTelnetBannerWidth = 127;

@@ -61,9 +61,14 @@ protected:
         pair.Type(keys);
         {
             TelnetConnection client(pair.Server());
-            RunTelnetDialogue(client, logon, {calls, phoneBook, msnList}, [] {
-                return std::time_t{1767268800}; // Thursday 1 January 2026, 12:00 UTC
-            });
+            TelnetDialogueTimes times;
+            times.failedLogonPause = std::chrono::milliseconds(0);
+            RunTelnetDialogue(
+                client, logon, {calls, phoneBook, msnList},
+                [] {
+                    return std::time_t{1767268800}; // Thursday 1 January 2026, 12:00 UTC
+                },
+                times);
         }
         return pair.Received();
     }
@@ -114,10 +119,13 @@ TEST_F(DialogueTest, ListingShowsTheCallsOfTheDay) {
 }
 
 TEST_F(DialogueTest, EveryOtherKeyRingsTheBell) {
-    // Telnet negotiation at connection time (IAC DO ECHO, IAC WILL SGA), NUL, high bytes.
-    std::string keys = "\xff\xfd\x01\xff\xfb\x03";
-    keys += std::string(1, '\0') + "a9 \x80\xfe\r\n";
+    // NUL, letters, digits, blanks, high bytes, the line end.
+    std::string keys = std::string(1, '\0') + "a9 \x80\xfe\r\n";
     EXPECT_EQ(Session(keys + "x"), banner + menu + std::string(keys.size(), '\a') + "x" + goodbye);
+    // Telnet negotiation is answered, not rung at: echo is agreed to, go-ahead of the client's
+    // is not wanted.
+    EXPECT_EQ(Session("\xff\xfd\x01\xff\xfb\x03x"),
+              banner + menu + "\xff\xfb\x01\xff\xfe\x03" + "x" + goodbye);
 }
 
 TEST_F(DialogueTest, LogonEchoesTheUserIdButNotThePassword) {

@@ -1,123 +1,13 @@
-// The server over real TCP connections on 127.0.0.1: start, stop and restart, one client at a
-// time, and clients that misbehave. Every wait is bounded by the clients' socket timeouts.
+// The server over real TCP connections on 127.0.0.1: start, stop and restart, sessions side by
+// side, the telnet protocol, logon limits, and clients that misbehave. Every wait is bounded by
+// the clients' socket timeouts.
 
-#include "telnet/TelnetServer.h"
-#include "TelnetTestClient.h"
+#include "TelnetServerFixture.h"
 
-#include <dirent.h>
-#include <fstream>
+#include <algorithm>
 #include <future>
-#include <gtest/gtest.h>
-#include <random>
 
-namespace {
-const std::string banner = "TAVO --- Version 1.3.3  (c) 2026 the TAVO developers\n\r\n\r";
-const std::string menu = "Menu\n\r----\n\r\n\r"
-                         "   1 ) incoming calls from today \n\r"
-                         "   2 ) incoming calls from yesterday \n\r"
-                         "   3 ) incoming calls from day before yesterday \n\r"
-                         "\n\r x,0 ) EXIT \n\r\n\rTAVO> ";
-const std::string goodbye = "\n\r\n\r---\n\rCU @ home !";
-using namespace std::chrono_literals;
-
-int FreePort() {
-    int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-    close(probe);
-    return ntohs(address.sin_port);
-}
-
-size_t CountEntries(const char* directory) {
-    size_t count = 0;
-    if (DIR* dir = opendir(directory)) {
-        while (readdir(dir))
-            ++count;
-        closedir(dir);
-    }
-    return count;
-}
-
-long ResidentKilobytes() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
-    return 0;
-}
-
-class ServerTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        SetDefaultSettings(settings);
-        settings.telnetEnabled = 1;
-        settings.telnetPort = 0; // a free port of the system's choosing
-    }
-    void TearDown() override { server.reset(); }
-
-    void Start(TelnetServerOptions options = {}) {
-        options.message = [this](const std::string& text) {
-            std::lock_guard lock(messagesMutex);
-            messages.push_back(text);
-        };
-        server = std::make_unique<TelnetServer>(TelnetSources{calls, phoneBook, msnList}, settings,
-                                                std::move(options));
-        Restart(0);
-    }
-    void Restart(int port) { server->RestartTelnetServer(port); }
-    void SetTelnet(uint8_t enabled, int port, const char* userId = "") {
-        std::lock_guard lock(SettingsMutex());
-        settings.telnetEnabled = enabled;
-        settings.telnetPort = port;
-        std::snprintf(settings.telnetUserId, sizeof settings.telnetUserId, "%s", userId);
-        std::snprintf(settings.telnetPassword, sizeof settings.telnetPassword, "%s", "pw");
-    }
-    std::vector<std::string> Messages() {
-        std::lock_guard lock(messagesMutex);
-        return messages;
-    }
-    // The server thread reports after the restart has returned.
-    std::vector<std::string> AwaitMessages() {
-        for (int i = 0; i < 500 && Messages().empty(); ++i)
-            std::this_thread::sleep_for(10ms);
-        return Messages();
-    }
-    int Port() const { return server->ListeningPort(); }
-    void AddCallsOfToday(int count) {
-        std::lock_guard lock(ListsMutex());
-        for (int i = 0; i < count; ++i) {
-            CallRecord call;
-            call.timeText = "2026-01-01 11:59:00";
-            call.callTime = static_cast<int32_t>(std::time(nullptr));
-            call.key = "555";
-            call.value = "0301234";
-            call.cipValue = 1;
-            calls.append(call);
-        }
-    }
-    // Reads the menu, leaves, and expects the goodbye and the server's close.
-    void LeaveAfterMenu(TestClient& client) {
-        EXPECT_EQ(client.ReadUntil("TAVO> "), banner + menu);
-        client.Send("x");
-        bool closed = false;
-        EXPECT_EQ(client.ReadToEnd(&closed), "x" + goodbye);
-        EXPECT_TRUE(closed);
-    }
-
-    Settings settings{};
-    CallList calls;
-    Directory phoneBook;
-    Directory msnList;
-    std::unique_ptr<TelnetServer> server;
-    std::mutex messagesMutex;
-    std::vector<std::string> messages;
-};
-} // namespace
+using namespace std::string_literals;
 
 TEST(TelnetOptions, OnlyTheFirstMatchingCaseActs) {
     EXPECT_EQ(TelnetChangeAfterOptions(0, true, 6100, 6100), TelnetChange::Stop);
@@ -149,25 +39,13 @@ TEST_F(ServerTest, EnabledMustBeExactlyOne) {
     EXPECT_FALSE(server->IsRunning());
 }
 
-TEST_F(ServerTest, SecondClientWaitsUntilTheFirstHasLeft) {
-    Start();
-    TestClient first(Port());
-    EXPECT_EQ(first.ReadUntil("TAVO> "), banner + menu);
-    TestClient second(Port());
-    ASSERT_TRUE(second.Connected()); // waiting in the listen queue
-    EXPECT_TRUE(second.NothingFor(300ms));
-    first.Send("x");
-    EXPECT_TRUE(first.WaitForClose());
-    LeaveAfterMenu(second);
-}
-
 TEST_F(ServerTest, SwitchingOffEndsTheDialogueAndSwitchingOnListensAgain) {
     const int port = FreePort();
     settings.telnetPort = port;
     Start();
     ASSERT_EQ(Port(), port);
     TestClient client(port);
-    EXPECT_EQ(client.ReadUntil("TAVO> "), banner + menu);
+    EXPECT_EQ(client.ReadUntil("TAVO> "), greeting + menu);
 
     SetTelnet(0, port);
     server->ApplyTelnetOptions(port);
@@ -189,7 +67,7 @@ TEST_F(ServerTest, ChangingThePortMovesTheServer) {
     settings.telnetPort = oldPort;
     Start();
     TestClient connected(oldPort);
-    EXPECT_EQ(connected.ReadUntil("TAVO> "), banner + menu);
+    EXPECT_EQ(connected.ReadUntil("TAVO> "), greeting + menu);
     const int newPort = FreePort();
     SetTelnet(1, newPort);
     server->ApplyTelnetOptions(oldPort);
@@ -204,7 +82,7 @@ TEST_F(ServerTest, RestartDoesNotWaitForAClientThatStoppedReading) {
     AddCallsOfToday(100000); // several megabytes of listing: more than the sockets can hold
     Start();
     TestClient client(Port(), 10s, 4096);
-    EXPECT_EQ(client.ReadUntil("TAVO> "), banner + menu);
+    EXPECT_EQ(client.ReadUntil("TAVO> "), greeting + menu);
     client.Send("1");
     std::this_thread::sleep_for(200ms); // the server is now blocked in its send
     auto restart = std::async(std::launch::async, [&] { server->RestartTelnetServer(Port()); });
@@ -220,7 +98,7 @@ TEST_F(ServerTest, AStalledClientIsGivenUpAndTheNextServed) {
     options.times.sendTimeout = 200ms;
     Start(options);
     TestClient stalled(Port(), 10s, 4096);
-    EXPECT_EQ(stalled.ReadUntil("TAVO> "), banner + menu);
+    EXPECT_EQ(stalled.ReadUntil("TAVO> "), greeting + menu);
     stalled.Send("1"); // and never read the listing
     TestClient next(Port(), 20s);
     LeaveAfterMenu(next);
@@ -259,7 +137,7 @@ TEST_F(ServerTest, LogonSettingsApplyToTheNextConnection) {
     Start();
     SetTelnet(1, 0, "Admin");
     TestClient client(Port());
-    EXPECT_EQ(client.ReadUntil(": "), banner + "userid   : ");
+    EXPECT_EQ(client.ReadUntil(": "), greeting + "userid   : ");
     client.Send("admin\r\n");
     EXPECT_EQ(client.ReadUntil(": "), "admin\r\npassword : ");
     client.Send("PW\r\n");
@@ -271,94 +149,13 @@ TEST_F(ServerTest, ClientLeavingInThePasswordDoesNotHoldTheServer) {
     Start();
     {
         TestClient leaving(Port());
-        EXPECT_EQ(leaving.ReadUntil(": "), banner + "userid   : ");
+        EXPECT_EQ(leaving.ReadUntil(": "), greeting + "userid   : ");
         leaving.Send("admin\r\n");
         EXPECT_EQ(leaving.ReadUntil(": "), "admin\r\npassword : ");
         leaving.Send("pa");
     }
     TestClient next(Port());
-    EXPECT_EQ(next.ReadUntil(": "), banner + "userid   : ");
-}
-
-TEST_F(ServerTest, TenMegabytesOfRandomKeysAreAnsweredOneByOne) {
-    Start();
-    std::mt19937 random(42);
-    std::string keys(10 * 1024 * 1024, '\0');
-    size_t listings = 0;
-    size_t bells = 0;
-    for (char& key : keys) {
-        do {
-            key = static_cast<char>(random() & 0xff);
-        } while (key == 'x' || key == 'X' || key == '0');
-        if (key >= '1' && key <= '3')
-            ++listings;
-        else
-            ++bells;
-    }
-    TestClient client(Port());
-    ASSERT_TRUE(client.Connected());
-    // Read while sending: the server's answers would otherwise fill both sockets.
-    auto answers = std::async(std::launch::async, [&] { return client.ReadToEnd(); });
-    EXPECT_TRUE(client.Send(keys));
-    EXPECT_TRUE(client.Send("x"));
-    std::string got = answers.get();
-    // Each listing key: its echo, an empty day (heading and two rules) and the menu again.
-    const size_t listing = 1 + (4 + 25 + 2 + 18 + 75 + 75) + menu.size();
-    EXPECT_EQ(got.size(),
-              banner.size() + menu.size() + bells + listings * listing + 1 + goodbye.size());
-    EXPECT_EQ(static_cast<size_t>(std::count(got.begin(), got.end(), '\a')), bells);
-    EXPECT_TRUE(std::string_view(got).ends_with("x" + goodbye));
-}
-
-TEST_F(ServerTest, FiftyWaitingClientsAreServedInTurn) {
-    Start();
-    TestClient first(Port());
-    EXPECT_EQ(first.ReadUntil("TAVO> "), banner + menu);
-    std::vector<std::unique_ptr<TestClient>> waiting;
-    for (int i = 0; i < 50; ++i) {
-        waiting.push_back(std::make_unique<TestClient>(Port()));
-        ASSERT_TRUE(waiting.back()->Connected());
-    }
-    first.Send("x");
-    EXPECT_TRUE(first.WaitForClose());
-    for (auto& client : waiting) {
-        LeaveAfterMenu(*client);
-        client->Close();
-    }
-}
-
-TEST_F(ServerTest, ThousandConnectionsLeaveNoThreadsDescriptorsOrMemoryBehind) {
-    Start();
-    auto cycle = [&](int i) {
-        TestClient client(Port());
-        if (i % 2 == 0) {
-            LeaveAfterMenu(client);
-        } else {
-            client.Send("\xff\xfb\x18"); // and go without a word
-        }
-    };
-    for (int i = 0; i < 50; ++i)
-        cycle(i);
-    // Counted while a client is in its dialogue, so that every earlier connection is closed.
-    auto countWhileServing = [&](size_t& threads, size_t& descriptors, long& memory) {
-        TestClient client(Port());
-        EXPECT_EQ(client.ReadUntil("TAVO> "), banner + menu);
-        threads = CountEntries("/proc/self/task");
-        descriptors = CountEntries("/proc/self/fd");
-        memory = ResidentKilobytes();
-        client.Send("x");
-        EXPECT_TRUE(client.WaitForClose());
-    };
-    size_t threadsBefore, descriptorsBefore, threadsAfter, descriptorsAfter;
-    long memoryBefore, memoryAfter;
-    countWhileServing(threadsBefore, descriptorsBefore, memoryBefore);
-    for (int i = 0; i < 1000; ++i)
-        cycle(i);
-    countWhileServing(threadsAfter, descriptorsAfter, memoryAfter);
-    EXPECT_EQ(threadsAfter, threadsBefore);
-    EXPECT_EQ(descriptorsAfter, descriptorsBefore);
-    RecordProperty("resident_growth_kb", std::to_string(memoryAfter - memoryBefore));
-    EXPECT_LT(memoryAfter - memoryBefore, 8 * 1024);
+    EXPECT_EQ(next.ReadUntil(": "), greeting + "userid   : ");
 }
 
 TEST_F(ServerTest, ListingWhileCallsAreAppended) {
@@ -369,7 +166,7 @@ TEST_F(ServerTest, ListingWhileCallsAreAppended) {
             AddCallsOfToday(1);
     });
     TestClient client(Port());
-    EXPECT_EQ(client.ReadUntil("TAVO> "), banner + menu);
+    EXPECT_EQ(client.ReadUntil("TAVO> "), greeting + menu);
     const std::string line = "2026-01-01 11:59:00  555/speech\t0301234\n\r";
     for (int i = 0; i < 50; ++i) {
         client.Send("1");
@@ -386,4 +183,191 @@ TEST_F(ServerTest, ListingWhileCallsAreAppended) {
     recorder.join();
     client.Send("x");
     EXPECT_EQ(client.ReadToEnd(), "x" + goodbye);
+}
+
+TEST_F(ServerTest, ASilentClientDoesNotKeepAnotherFromItsListing) {
+    AddCallsOfToday(3);
+    SetTelnet(1, 0, "admin");
+    Start();
+    TestClient silent(Port());
+    EXPECT_EQ(silent.ReadUntil(": "), greeting + "userid   : ");
+    TestClient busy(Port());
+    EXPECT_EQ(busy.ReadUntil(": "), greeting + "userid   : ");
+    busy.Send("admin\r\npw\r\n1");
+    EXPECT_EQ(busy.ReadUntil("TAVO> "), "admin\r\npassword : \n\r\n\r" + menu);
+    const std::string listing = busy.ReadUntil("TAVO> ");
+    EXPECT_EQ(std::count(listing.begin(), listing.end(), '\t'), 5 + 3); // the heading, 3 calls
+    EXPECT_TRUE(std::string_view(listing).ends_with(menu));
+    busy.Send("x");
+    EXPECT_EQ(busy.ReadToEnd(), "x" + goodbye);
+    EXPECT_TRUE(silent.NothingFor(0ms)); // and still waits for its user id
+    silent.Send("admin\r\npw\r\n");
+    EXPECT_EQ(silent.ReadUntil("TAVO> "), "admin\r\npassword : \n\r\n\r" + menu);
+}
+
+TEST_F(ServerTest, TheConnectionBeyondTheLimitIsTurnedAwayWithALine) {
+    TelnetServerOptions options;
+    options.maxSessions = 8;
+    Start(options);
+    std::vector<std::unique_ptr<TestClient>> clients;
+    for (int i = 0; i < 8; ++i) {
+        clients.push_back(std::make_unique<TestClient>(Port()));
+        EXPECT_EQ(clients.back()->ReadUntil("TAVO> "), greeting + menu);
+    }
+    TestClient ninth(Port());
+    bool closed = false;
+    EXPECT_EQ(ninth.ReadToEnd(&closed),
+              "Too many telnet sessions at once, please try again later.\n\r");
+    EXPECT_TRUE(closed);
+    clients.front()->Send("x");
+    EXPECT_TRUE(clients.front()->WaitForClose());
+    ASSERT_TRUE(AwaitSessions(7));
+    TestClient next(Port());
+    LeaveAfterMenu(next);
+    // Those that were served all along still are.
+    clients.back()->Send("q");
+    EXPECT_EQ(clients.back()->Read(1), "\a");
+}
+
+TEST_F(ServerTest, ClientsThatTakeTooLongAreClosed) {
+    TelnetServerOptions options;
+    options.dialogue.logonTimeout = 200ms;
+    options.dialogue.menuIdleTimeout = 200ms;
+    SetTelnet(1, 0, "admin");
+    Start(options);
+    {
+        // The logon as a whole is limited, however slowly its keys come.
+        TestClient typing(Port());
+        EXPECT_EQ(typing.ReadUntil(": "), greeting + "userid   : ");
+        bool closed = false;
+        for (int i = 0; i < 100 && !closed; ++i) {
+            typing.Send("a");
+            closed = typing.Read(1).empty();
+            std::this_thread::sleep_for(10ms);
+        }
+        EXPECT_TRUE(closed);
+    }
+    SetTelnet(1, 0, "");
+    TestClient idle(Port());
+    EXPECT_EQ(idle.ReadUntil("TAVO> "), greeting + menu);
+    bool closed = false;
+    EXPECT_EQ(idle.ReadToEnd(&closed), ""); // no goodbye
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(AwaitSessions(0));
+}
+
+TEST_F(ServerTest, FailedLogonsLockTheAddressOutForAWhile) {
+    std::atomic<int> minutes{0};
+    const auto start = std::chrono::steady_clock::now();
+    TelnetServerOptions options;
+    options.dialogue.failedLogonPause = 0ms;
+    options.lockoutClock = [&] { return start + std::chrono::minutes(minutes.load()); };
+    SetTelnet(1, 0, "admin");
+    Start(options);
+    auto failOnce = [&](const std::string& keys) {
+        TestClient client(Port());
+        client.Send(keys);
+        bool closed = false;
+        EXPECT_TRUE(client.ReadToEnd(&closed).ends_with(goodbye));
+        EXPECT_TRUE(closed);
+    };
+    // Four failures, then a minute without: the count starts again.
+    for (int i = 0; i < 4; ++i)
+        failOnce("admin\r\nguess\r\n");
+    minutes = 1;
+    for (int i = 0; i < 4; ++i)
+        failOnce(i % 2 ? "admin\r\nguess\r\n" : "root\r\n"); // a wrong user id counts as well
+    EXPECT_TRUE(Logged().empty());
+    failOnce("admin\r\nguess\r\n");
+    EXPECT_EQ(Logged(), std::vector<std::string>{"telnet: 127.0.0.1 refused for 5 minutes after 5 "
+                                                 "failed logons within 60 seconds"});
+    // Refused even with the right password, until five minutes have passed.
+    for (int wait : {0, 4}) {
+        minutes = 1 + wait;
+        TestClient refused(Port());
+        bool closed = false;
+        EXPECT_EQ(refused.ReadToEnd(&closed),
+                  "Too many failed logons from your address, please try again later.\n\r");
+        EXPECT_TRUE(closed);
+    }
+    minutes = 6;
+    TestClient client(Port());
+    client.Send("admin\r\npw\r\n");
+    EXPECT_EQ(client.ReadUntil("TAVO> "),
+              greeting + "userid   : admin\r\npassword : \n\r\n\r" + menu);
+}
+
+TEST_F(ServerTest, AFailedLogonPausesBeforeTheGoodbyeButNotARestart) {
+    TelnetServerOptions options;
+    options.dialogue.failedLogonPause = 1h;
+    SetTelnet(1, 0, "admin");
+    Start(options);
+    TestClient client(Port());
+    client.Send("admin\r\nguess\r\n");
+    EXPECT_EQ(client.ReadUntil("password : \n\r\n\r"),
+              greeting + "userid   : admin\r\npassword : \n\r\n\r");
+    EXPECT_TRUE(client.NothingFor(300ms));
+    Restart(Port());
+    EXPECT_TRUE(client.WaitForClose());
+}
+
+TEST_F(ServerTest, TelnetCommandsNeverBecomeTypedBytes) {
+    SetTelnet(1, 0, "admin");
+    {
+        std::lock_guard lock(SettingsMutex());
+        std::snprintf(settings.telnetPassword, sizeof settings.telnetPassword, "p\xffw");
+    }
+    Start();
+    TestClient client(Port());
+    EXPECT_EQ(client.ReadUntil(": "), greeting + "userid   : ");
+    // Acknowledgements of the offer, a question for an option the server lacks, an offer of a
+    // client option, a subnegotiation (with an escaped 255 in it) and a no-operation, between
+    // the letters of the user id.
+    client.Send("\xff\xfd\x01\xff\xfd\x03"
+                "ad\xff\xfd\x18m\xff\xfa\x18\x01\xff\xff\xff\xf0i\xff\xf1n\xff\xfb\x1f\r\n");
+    EXPECT_EQ(client.ReadUntil(": "), "ad\xff\xfc\x18min\xff\xfe\x1f\r\npassword : ");
+    // IAC IAC is the byte 255 of the password.
+    client.Send("p\xff\xf1\xff\xffw\r\n");
+    EXPECT_EQ(client.ReadUntil("TAVO> "), "\n\r\n\r" + menu);
+    // In the menu: no bell for any of it; an option switched off is answered once, not twice.
+    client.Send("\xff\xfe\x01\xff\xfe\x01\xff\xfa\x1f\x00\x50\xff\xf0\xff\xf6x"s);
+    EXPECT_EQ(client.ReadToEnd(), "\xff\xfc\x01x" + goodbye);
+}
+
+TEST_F(ServerTest, AClientThatNegotiatesNothingGetsTheDialogueAfterTheOffer) {
+    setenv("TZ", "UTC0", 1);
+    tzset();
+    TelnetServerOptions options;
+    options.clock = [] { return std::time_t{1767268800}; }; // Thursday 1 January 2026, 12:00
+    SetTelnet(1, 0, "admin");
+    Start(options);
+    TestClient client(Port());
+    client.Send("ADMIN\r\npw\r\n2q\r\nx");
+    const std::string rule = std::string(73, '-') + "\n\r";
+    EXPECT_EQ(client.ReadToEnd(), offer + banner + "userid   : ADMIN\r\npassword : \n\r\n\r" +
+                                      menu + "2\n\r\n\rWed Dec 31 00:00:00 2025\n\n\r" +
+                                      "  date\t\t\tto\t\twho\n\r" + rule + rule + menu + "\a\a\ax" +
+                                      goodbye);
+}
+
+TEST_F(ServerTest, TheServerListensOnlyOnTheAddressItIsGiven) {
+    Start();
+    server->RestartTelnetServer(Port(), "127.0.0.2");
+    ASSERT_TRUE(server->IsRunning());
+    EXPECT_FALSE(TestClient(Port()).Connected()); // 127.0.0.1
+    TestClient client(Port(), 10s, 0, "127.0.0.2");
+    LeaveAfterMenu(client);
+    // The options sheet's restart keeps the address.
+    const int port = Port();
+    SetTelnet(1, FreePort());
+    server->ApplyTelnetOptions(port);
+    EXPECT_FALSE(TestClient(Port()).Connected());
+    TestClient moved(Port(), 10s, 0, "127.0.0.2");
+    LeaveAfterMenu(moved);
+
+    server->RestartTelnetServer(Port(), "127.0.0.300");
+    EXPECT_EQ(AwaitMessages(), std::vector<std::string>{"Unable to create telnet server on port " +
+                                                        std::to_string(settings.telnetPort) +
+                                                        " at address 127.0.0.300"});
+    EXPECT_FALSE(server->IsRunning());
 }

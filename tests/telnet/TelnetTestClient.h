@@ -15,7 +15,7 @@ class TestClient {
 public:
     // `receiveBuffer`, when given, makes a client that can hold little unread data.
     explicit TestClient(int port, std::chrono::milliseconds timeout = std::chrono::seconds(10),
-                        int receiveBuffer = 0) {
+                        int receiveBuffer = 0, const char* host = "127.0.0.1") {
         fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (receiveBuffer > 0)
             setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
@@ -25,7 +25,7 @@ public:
         setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
         sockaddr_in address{};
         address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        inet_pton(AF_INET, host, &address.sin_addr);
         address.sin_port = htons(static_cast<uint16_t>(port));
         connected = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     }
