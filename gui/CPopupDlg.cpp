@@ -78,9 +78,12 @@ QString CPopupDlg::Text() const {
 
 void CPopupDlg::FitToText(const QString& text) {
     textHolder->setText(text);
-    const QFontMetrics metrics(PopupFont(settings));
+    setFont(PopupFont(settings));
+    const QFontMetrics metrics(font());
     const QSize textSize(metrics.horizontalAdvance(Text()), metrics.height());
     setFixedSize(PopupClientSize(textSize));
+    // The frame is known only once the window exists; centre the frame, not the client area.
+    winId();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect desktop = screen->geometry();
         const QSize outer = frameGeometry().size().expandedTo(size());
@@ -103,9 +106,7 @@ bool CPopupDlg::OnTimer() {
 
 void CPopupDlg::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    const QFont font = PopupFont(settings);
-    painter.setFont(font);
-    const QFontMetrics metrics(font);
+    const QFontMetrics metrics(font());
     const QString text = Text();
     const QRect box(15, 10, metrics.horizontalAdvance(text), metrics.height());
     painter.fillRect(box, TextBackground);
