@@ -1,5 +1,9 @@
 #include "gui/CMonitorDlg.h"
 
+#include "gui/AreaCodesMenu.h"
+#include "gui/CStatisticsDlg.h"
+#include "gui/CallSearchBar.h"
+
 #include "data/ListFile.h"
 #include "gui/CDisplayThread.h"
 #include "gui/CEditDataDlg.h"
@@ -85,6 +89,10 @@ CMonitorDlg::CMonitorDlg(MonitorCore& core, QWidget* parent)
     client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     layout->addWidget(client, 1);
+    searchBar = new CallSearchBar(core, this);
+    layout->insertWidget(0, searchBar);
+    connect(searchBar, &CallSearchBar::ResultsReady, this, &CMonitorDlg::ShowSearchResults);
+    connect(searchBar, &CallSearchBar::Cleared, this, &CMonitorDlg::FillDayList);
     CreateMenus();
     layout->setMenuBar(findChild<QMenuBar*>(Ids::MainMenu.objectName));
 
@@ -181,6 +189,12 @@ void CMonitorDlg::CreateMenus() {
     system->setObjectName(Ids::SystemMenu.objectName);
     QAction* options = system->addAction(QStringLiteral("options..."));
     options->setObjectName(Ids::CmdOptions.objectName);
+    QAction* areaCodesAction = system->addAction(QStringLiteral("area codes..."));
+    areaCodesAction->setObjectName(QStringLiteral("ID_AREACODES"));
+    connect(areaCodesAction, &QAction::triggered, this, &CMonitorDlg::OnAreaCodes);
+    QAction* statisticsAction = system->addAction(QStringLiteral("statistics..."));
+    statisticsAction->setObjectName(QStringLiteral("ID_STATISTICS"));
+    connect(statisticsAction, &QAction::triggered, this, &CMonitorDlg::OnStatistics);
     system->addSeparator();
     QAction* exit = system->addAction(QStringLiteral("exit"));
     exit->setObjectName(Ids::CmdExit.objectName);
@@ -338,6 +352,15 @@ void CMonitorDlg::RebuildDayTabs() {
 }
 
 void CMonitorDlg::FillDayList() {
+    // While a search is shown, a change of the history searches again instead.
+    if (searchBar->Active()) {
+        searchBar->Refresh();
+        if (statistics != nullptr)
+            statistics->Refresh();
+        return;
+    }
+    if (statistics != nullptr && statistics->isVisible())
+        statistics->Refresh();
     std::vector<DayRow> rows;
     {
         std::lock_guard lock(ListsMutex());
@@ -514,4 +537,36 @@ void CMonitorDlg::EndSession() {
     dayTimer->stop();
     hideTimer->stop();
     QCoreApplication::exit(0); // quit() would ask the windows, and this one never closes
+}
+
+void CMonitorDlg::ShowSearchResults(const SearchResult& result, const QString& query) {
+    callView->clear();
+    QList<QTreeWidgetItem*> items;
+    items.reserve(qsizetype(result.rows.size()));
+    for (const SearchRow& row : result.rows)
+        items.append(new QTreeWidgetItem(
+            QStringList{Latin1(row.timeText), Latin1(row.toText), Latin1(row.whoText)}));
+    callView->addTopLevelItems(items);
+    searchBar->setToolTip(
+        QStringLiteral("%1 calls match \"%2\"%3")
+            .arg(result.matches)
+            .arg(query)
+            .arg(result.matches > result.rows.size()
+                     ? QStringLiteral(", the newest %1 shown").arg(result.rows.size())
+                     : QString()));
+}
+
+void CMonitorDlg::OnAreaCodes() {
+    if (OfferAreaCodes(this, core, StandardAreaCodeQuestions()))
+        FillDayList();
+}
+
+void CMonitorDlg::OnStatistics() {
+    if (statistics == nullptr)
+        statistics = new CStatisticsDlg(core, this);
+    else
+        statistics->Refresh();
+    statistics->show();
+    statistics->raise();
+    statistics->activateWindow();
 }
