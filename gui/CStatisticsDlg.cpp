@@ -42,10 +42,19 @@ QChart* BarChart(const QString& title, const QStringList& categories,
     chart->legend()->hide();
     auto* xAxis = new QBarCategoryAxis;
     xAxis->append(categories);
+    if (categories.size() > 24) {
+        // Thirty dates side by side: a smaller face keeps two digits from being cut to "...".
+        QFont small = xAxis->labelsFont();
+        small.setPointSizeF(small.pointSizeF() * 0.75);
+        xAxis->setLabelsFont(small);
+    }
     auto* yAxis = new QValueAxis;
-    yAxis->setRange(0, std::max(highest, 1));
+    // Whole numbers on the axis: a top and a tick step that divide evenly.
+    const int step = std::max(1, (highest + 4) / 5);
+    const int top = std::max(step, (highest + step - 1) / step * step);
+    yAxis->setRange(0, top);
     yAxis->setLabelFormat(QStringLiteral("%d"));
-    yAxis->setTickCount(std::min(std::max(highest, 1), 5) + 1);
+    yAxis->setTickCount(top / step + 1);
     chart->addAxis(xAxis, Qt::AlignBottom);
     chart->addAxis(yAxis, Qt::AlignLeft);
     series->attachAxis(xAxis);
@@ -75,7 +84,7 @@ CStatisticsDlg::CStatisticsDlg(MonitorCore& core, QWidget* parent)
     callers->setRootIsDecorated(false);
     callers->setMinimumHeight(120);
     layout->addWidget(callers);
-    resize(760, 720);
+    resize(820, 640);
     Refresh();
 }
 
@@ -108,9 +117,7 @@ void CStatisticsDlg::Show(const CallStatistics& stats, std::time_t now) {
         std::tm local{};
         const std::time_t moment = now - std::time_t(i) * 86400;
         localtime_r(&moment, &local);
-        days << QStringLiteral("%1.%2.")
-                    .arg(local.tm_mday, 2, 10, QLatin1Char('0'))
-                    .arg(local.tm_mon + 1, 2, 10, QLatin1Char('0'));
+        days << QString::number(local.tm_mday); // the day of the month: 30 labels must fit
     }
     QStringList hours;
     for (int h = 0; h < 24; ++h)
