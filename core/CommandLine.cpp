@@ -111,6 +111,92 @@ CommandLineResult ParseSayCommand(const std::vector<std::string>& args) {
     return result;
 }
 
+// tavo import [--country CC] [--yes] [--data-dir DIR] [--] FILE...
+CommandLineResult ParseImportCommand(const std::vector<std::string>& args) {
+    CommandLineResult result;
+    CommandLine& o = result.options;
+    o.command = TavoCommand::Import;
+    bool filesOnly = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string value;
+        bool matched = false;
+        if (filesOnly || args[i].empty() || args[i][0] != '-' || args[i] == "-") {
+            o.importFiles.push_back(args[i]);
+        } else if (args[i] == "--") {
+            filesOnly = true;
+        } else if (args[i] == "--yes" || args[i] == "-y") {
+            o.yes = true;
+        } else if (TakeValue(args, i, "--country", value, matched) || matched) {
+            if (!matched || value.empty())
+                return Failed(std::move(result), "option --country needs a country code");
+            o.country = value;
+        } else if (TakeValue(args, i, "--data-dir", value, matched) || matched) {
+            if (!matched || value.empty())
+                return Failed(std::move(result), "option --data-dir needs a directory");
+            o.dataDir = value;
+        } else {
+            return Failed(std::move(result), "unknown option for import: " + args[i]);
+        }
+    }
+    if (o.importFiles.empty())
+        return Failed(std::move(result), "usage: tavo import [--country CC] [--yes] FILE...");
+    return result;
+}
+
+// tavo areacodes COUNTRY
+CommandLineResult ParseAreaCodesCommand(const std::vector<std::string>& args) {
+    CommandLineResult result;
+    result.options.command = TavoCommand::AreaCodes;
+    if (args.size() != 1 || args[0].empty() || args[0][0] == '-')
+        return Failed(std::move(result), "usage: tavo areacodes COUNTRY (for example DE)");
+    result.options.country = args[0];
+    return result;
+}
+
+// tavo export [--from DATE] [--to DATE] [--format csv|json] [--data-dir DIR] FILE|-
+CommandLineResult ParseExportCommand(const std::vector<std::string>& args) {
+    CommandLineResult result;
+    CommandLine& o = result.options;
+    o.command = TavoCommand::Export;
+    std::vector<std::string> files;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string value;
+        bool matched = false;
+        if (args[i] == "-" || args[i].empty() || args[i][0] != '-') {
+            files.push_back(args[i]);
+        } else if (TakeValue(args, i, "--from", value, matched) || matched) {
+            if (!IsCalendarDate(value))
+                return Failed(std::move(result), "option --from takes a date YYYY-MM-DD");
+            o.exportFrom = value;
+        } else if (TakeValue(args, i, "--to", value, matched) || matched) {
+            if (!IsCalendarDate(value))
+                return Failed(std::move(result), "option --to takes a date YYYY-MM-DD");
+            o.exportTo = value;
+        } else if (TakeValue(args, i, "--format", value, matched) || matched) {
+            if (value == "csv")
+                o.exportFormat = ExportFormat::Csv;
+            else if (value == "json")
+                o.exportFormat = ExportFormat::Json;
+            else
+                return Failed(std::move(result), "option --format takes csv or json");
+        } else if (TakeValue(args, i, "--data-dir", value, matched) || matched) {
+            if (!matched || value.empty())
+                return Failed(std::move(result), "option --data-dir needs a directory");
+            o.dataDir = value;
+        } else {
+            return Failed(std::move(result), "unknown option for export: " + args[i]);
+        }
+    }
+    if (files.size() != 1 || files[0].empty())
+        return Failed(std::move(result), "usage: tavo export [--from DATE] [--to DATE] "
+                                         "[--format csv|json] FILE|-");
+    if (o.exportFrom && o.exportTo && *o.exportFrom > *o.exportTo)
+        return Failed(std::move(result),
+                      "--from " + *o.exportFrom + " is after --to " + *o.exportTo);
+    o.exportFile = files[0];
+    return result;
+}
+
 // The monitor's own options.
 CommandLineResult ParseMonitorOptions(const std::vector<std::string>& args) {
     CommandLineResult result;
@@ -176,13 +262,38 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
         return ParseDumpCommand(rest);
     if (!args.empty() && args[0] == "say")
         return ParseSayCommand(rest);
+    if (!args.empty() && args[0] == "import")
+        return ParseImportCommand(rest);
+    if (!args.empty() && args[0] == "areacodes")
+        return ParseAreaCodesCommand(rest);
+    if (!args.empty() && args[0] == "export")
+        return ParseExportCommand(rest);
     return ParseMonitorOptions(args);
+}
+
+bool IsCalendarDate(const std::string& text) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-')
+        return false;
+    for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
+        if (!std::isdigit(static_cast<unsigned char>(text[i])))
+            return false;
+    const int year = std::stoi(text.substr(0, 4));
+    const int month = std::stoi(text.substr(5, 2));
+    const int day = std::stoi(text.substr(8, 2));
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month < 1 || month > 12 || day < 1)
+        return false;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return day <= days[month - 1] + (month == 2 && leap ? 1 : 0);
 }
 
 std::string UsageText() {
     return "Usage: tavo [OPTION]...\n"
            "       tavo dump FILE\n"
            "       tavo say [--wav FILE] TEXT...\n"
+           "       tavo import [--country CC] [--yes] FILE...\n"
+           "       tavo areacodes COUNTRY\n"
+           "       tavo export [--from DATE] [--to DATE] [--format csv|json] FILE|-\n"
            "Monitor incoming ISDN calls through CAPI 2.0: every call is logged, listed,\n"
            "resolved to names and announced; the phones on the line ring as usual.\n"
            "\n"
@@ -203,6 +314,12 @@ std::string UsageText() {
            "  dump FILE             print the records of a list file (caller.his, names.dat,\n"
            "                        msn.dat), one tab-separated line each\n"
            "  say [--wav FILE] TEXT speak TEXT with the stored voice, or write it to a WAV file\n"
+           "  import [--country CC] [--yes] FILE...\n"
+           "                        add the numbers of vCard or CSV address books to the phone\n"
+           "                        book, after a preview and a confirmation\n"
+           "  areacodes COUNTRY     print an area-code table for COUNTRY (for example DE)\n"
+           "  export [--from DATE] [--to DATE] [--format csv|json] FILE|-\n"
+           "                        write the call history with names as CSV or JSON lines\n"
            "\n"
            "Exit codes: 0 success, 1 failure at run time, 2 bad command line or unusable file.\n";
 }

@@ -6,7 +6,8 @@
 #include <vector>
 
 enum class LineKind { Capi, Sim };
-enum class TavoCommand { Monitor, Dump, Say };
+enum class TavoCommand { Monitor, Dump, Say, Import, AreaCodes, Export };
+enum class ExportFormat { Csv, Json };
 
 struct CapiRemote {
     std::string driver;
@@ -29,6 +30,16 @@ struct CommandLine {
     // tavo say [--wav FILE] TEXT...
     std::optional<std::string> wavFile;
     std::vector<std::string> sayWords;
+    // tavo import [--country CC] [--yes] FILE...
+    std::optional<std::string> country;
+    bool yes = false;
+    std::vector<std::string> importFiles;
+    // tavo areacodes COUNTRY (the country is kept in `country`)
+    // tavo export [--from DATE] [--to DATE] [--format csv|json] FILE|-
+    std::optional<std::string> exportFrom; // YYYY-MM-DD, checked
+    std::optional<std::string> exportTo;
+    ExportFormat exportFormat = ExportFormat::Csv;
+    std::string exportFile; // "-": standard output
 };
 
 struct CommandLineResult {
@@ -41,6 +52,9 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args);
 
 // "DRIVER:HOST:PORT" -> CapiRemote; nullopt when malformed.
 std::optional<CapiRemote> ParseCapiRemote(const std::string& text);
+
+// True for a real calendar date written YYYY-MM-DD.
+bool IsCalendarDate(const std::string& text);
 
 // The text printed by --help.
 std::string UsageText();

@@ -65,7 +65,8 @@ std::string DayWhoText(const ResolvedCall& call) {
         return "<< unknown >>";
     if (call.callerKind == CallerKind::IsdnUnknown)
         return "<< ISDN unknown >>";
-    std::string text = call.areaCodeFound ? SplitNumber(call) : std::string();
+    // Without an area code the number shows as it is, unsplit.
+    std::string text = SplitNumber(call);
     if (call.callerName)
         text = *call.callerName + "  " + text;
     return text;

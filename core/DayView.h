@@ -38,7 +38,7 @@ inline bool InDayRange(int32_t callTime, int32_t dayStart) {
 std::string DayToText(const ResolvedCall& call);
 
 // "<< unknown >>" for "0", "<< ISDN unknown >>" for "*", else the number with the area-code
-// slash (empty without an area code), preceded by the phone-book name and two blanks.
+// slash (as it is without an area code), preceded by the phone-book name and two blanks.
 std::string DayWhoText(const ResolvedCall& call);
 
 struct DayRow {

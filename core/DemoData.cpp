@@ -1,5 +1,6 @@
 #include "core/DemoData.h"
 
+#include "core/GeocodedAreaCodes.h"
 #include "data/ListFile.h"
 #include "platform/FileBytes.h"
 
@@ -49,7 +50,16 @@ std::string SeedDemoData(const std::string& directory, std::string_view phoneBoo
         return "cannot write " + (dir / "names.dat").string();
     if (!SaveListFile(msnList, (dir / "msn.dat").string()))
         return "cannot write " + (dir / "msn.dat").string();
-    if (!ReplaceFileAtomically((dir / "areacode.lst").string(), areaCodeText))
+    const std::string areaCodes =
+        areaCodeText.empty() ? DemoAreaCodes() : std::string(areaCodeText);
+    if (!ReplaceFileAtomically((dir / "areacode.lst").string(), areaCodes))
         return "cannot write " + (dir / "areacode.lst").string();
     return "";
+}
+
+std::string DemoAreaCodes() {
+    const GeocodedTable table = GeocodedAreaCodes("DE", "de");
+    if (!table.error.empty())
+        return DemoAreaCodeText;
+    return AreaCodeFileText(table.entries);
 }

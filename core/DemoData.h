@@ -18,8 +18,13 @@ extern const char* const DemoAreaCodeText;
 std::string ParseDirectoryText(std::string_view text, Directory& directory);
 
 // Writes "names.dat", "msn.dat" and "areacode.lst" into `directory` from the given sources
-// with the program's own list code. Returns an empty text, or what went wrong.
+// with the program's own list code; without an area-code text, DemoAreaCodes(). Returns an empty
+// text, or what went wrong.
 std::string SeedDemoData(const std::string& directory,
                          std::string_view phoneBookText = DemoPhoneBookText,
                          std::string_view msnListText = DemoMsnListText,
-                         std::string_view areaCodeText = DemoAreaCodeText);
+                         std::string_view areaCodeText = {});
+
+// The demo's area-code table: the German table from the geocoding data (the demo's numbers are
+// German), or the small built-in one when that data gives none.
+std::string DemoAreaCodes();

@@ -1,5 +1,6 @@
 #include "core/HeadlessMonitor.h"
 
+#include "core/AreaCodesCommand.h"
 #include "core/IncomingCallConsole.h"
 #include "core/MonitorCore.h"
 #include "platform/TerminationSignals.h"
@@ -21,6 +22,8 @@ int RunHeadlessMonitor(int argc, char** argv, const CommandLine& options) {
         return 1;
     }
     core.LoadData();
+    if (core.areaCodes.size() == 0)
+        std::fprintf(stderr, "%s\n", EmptyAreaCodesNote().c_str());
     core.StartCallCapture([&app, &core](const IncomingCallNotice& notice) {
         // Like a sent window message: the listener waits until the call has been handled.
         QMetaObject::invokeMethod(

@@ -42,7 +42,9 @@ std::string CallerText(const ResolvedCall& call) {
         return UnknownCallerText;
     if (call.callerName)
         return BoundText(*call.callerName + "  " + call.callingNumber);
-    if (call.areaCodeFound)
+    // A number with no rule is still a number the line delivered: it shows as it is, unsplit.
+    // Only the mark "*" and an absent number leave the text empty.
+    if (call.areaCodeFound || call.callerKind == CallerKind::Number)
         return BoundText(SplitNumber(call));
     return std::string();
 }

@@ -37,7 +37,8 @@ template <size_t N> std::string FieldText(const char (&field)[N]) {
 std::optional<std::string> MsnText(const ResolvedCall& call, bool onlyNamedMsns);
 
 // How the caller is shown: "<< unknown >>" for the withheld mark "0", else the phone-book name,
-// two blanks and the number, else the number split after its area code, else empty.
+// two blanks and the number, else the number split after its area code, else the number as it
+// is; empty for the mark "*" and an absent number.
 std::string CallerText(const ResolvedCall& call);
 
 // "<time> - <caller> -->> <msn>(<called number>)"

@@ -1,5 +1,9 @@
 #include "gui/CMonitorDlg.h"
 
+#include "gui/AreaCodesMenu.h"
+#include "gui/CStatisticsDlg.h"
+#include "gui/CallSearchBar.h"
+
 #include "data/ListFile.h"
 #include "gui/AppIcon.h"
 #include "gui/CDisplayThread.h"
@@ -41,8 +45,13 @@ CMonitorDlg::CMonitorDlg(MonitorCore& core, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    searchBar = new CallSearchBar(core, this);
+    layout->addWidget(searchBar);
     dayList = new DayListWidget(core, this);
     layout->addWidget(dayList, 1);
+    connect(searchBar, &CallSearchBar::ResultsReady, this, &CMonitorDlg::ShowSearchResults);
+    connect(searchBar, &CallSearchBar::Cleared, dayList, &DayListWidget::ShowDay);
+    connect(dayList, &DayListWidget::HistoryChanged, searchBar, &CallSearchBar::Refresh);
     CreateMenus();
     layout->setMenuBar(findChild<QMenuBar*>(Ids::MainMenu.objectName));
     connect(dayList, &DayListWidget::CallDoubleClicked, this, &CMonitorDlg::OnCallListDoubleClick);
@@ -120,6 +129,12 @@ void CMonitorDlg::CreateMenus() {
     system->setObjectName(Ids::SystemMenu.objectName);
     QAction* options = system->addAction(QStringLiteral("options..."));
     options->setObjectName(Ids::CmdOptions.objectName);
+    QAction* areaCodesAction = system->addAction(QStringLiteral("area codes..."));
+    areaCodesAction->setObjectName(QStringLiteral("ID_AREACODES"));
+    connect(areaCodesAction, &QAction::triggered, this, &CMonitorDlg::OnAreaCodes);
+    QAction* statisticsAction = system->addAction(QStringLiteral("statistics..."));
+    statisticsAction->setObjectName(QStringLiteral("ID_STATISTICS"));
+    connect(statisticsAction, &QAction::triggered, this, &CMonitorDlg::OnStatistics);
     system->addSeparator();
     QAction* exit = system->addAction(QStringLiteral("exit"));
     exit->setObjectName(Ids::CmdExit.objectName);
@@ -240,6 +255,8 @@ void CMonitorDlg::OnHideTimer() {
 
 void CMonitorDlg::SelectToday() {
     dayList->SelectToday();
+    if (statistics != nullptr && statistics->isVisible())
+        statistics->Refresh();
 }
 
 void CMonitorDlg::OnCallListDoubleClick() {
@@ -378,4 +395,30 @@ QTabBar* CMonitorDlg::DayTabs() const {
 
 CListViewEx* CMonitorDlg::CallView() const {
     return dayList->CallView();
+}
+
+void CMonitorDlg::ShowSearchResults(const SearchResult& result, const QString& query) {
+    dayList->ShowSearchRows(result.rows);
+    searchBar->setToolTip(
+        QStringLiteral("%1 calls match \"%2\"%3")
+            .arg(result.matches)
+            .arg(query)
+            .arg(result.matches > result.rows.size()
+                     ? QStringLiteral(", the newest %1 shown").arg(result.rows.size())
+                     : QString()));
+}
+
+void CMonitorDlg::OnAreaCodes() {
+    if (OfferAreaCodes(this, core, StandardAreaCodeQuestions()))
+        dayList->FillDayList();
+}
+
+void CMonitorDlg::OnStatistics() {
+    if (statistics == nullptr)
+        statistics = new CStatisticsDlg(core, this);
+    else
+        statistics->Refresh();
+    statistics->show();
+    statistics->raise();
+    statistics->activateWindow();
 }

@@ -18,6 +18,9 @@ class QTabBar;
 class QTimer;
 class CListViewEx;
 class DayListWidget;
+class CStatisticsDlg;
+class CallSearchBar;
+struct SearchResult;
 class QWidget;
 
 class CMonitorDlg : public QDialog, public CallAnnouncer {
@@ -65,6 +68,12 @@ public:
     CListViewEx* CallView() const;
     QMenu* TrayMenu() const { return trayMenu; }
     QSystemTrayIcon* TrayIcon() const { return trayIcon; }
+    CallSearchBar* SearchBar() const { return searchBar; }
+    CStatisticsDlg* Statistics() const { return statistics; }
+
+    // "area codes..." and "statistics..." in the System menu.
+    void OnAreaCodes();
+    void OnStatistics();
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -86,6 +95,7 @@ private:
     void OnHideTimer();
     void CorrectForFrame();
     bool RunOptionsSheet();
+    void ShowSearchResults(const SearchResult& result, const QString& query);
 
     MonitorCore& core;
     QIcon appIcon;
@@ -93,6 +103,8 @@ private:
     QSystemTrayIcon* trayIcon = nullptr;
     QMenu* trayMenu = nullptr;
     QAction* trayShowAction = nullptr;
+    CallSearchBar* searchBar = nullptr;
+    CStatisticsDlg* statistics = nullptr;
     QTimer* hideTimer = nullptr; // timer 2
     QTimer* dayTimer = nullptr;  // timer 3
     bool trayAvailable = false;

@@ -97,6 +97,10 @@ void DayListWidget::RebuildDayTabs() {
 }
 
 void DayListWidget::FillDayList() {
+    if (showingSearch) {
+        emit HistoryChanged();
+        return;
+    }
     std::vector<DayRow> rows;
     {
         std::lock_guard lock(ListsMutex());
@@ -113,6 +117,22 @@ void DayListWidget::FillDayList() {
         items.append(item);
     }
     callView->addTopLevelItems(items);
+}
+
+void DayListWidget::ShowSearchRows(const std::vector<SearchRow>& rows) {
+    showingSearch = true;
+    callView->clear();
+    QList<QTreeWidgetItem*> items;
+    items.reserve(qsizetype(rows.size()));
+    for (const SearchRow& row : rows)
+        items.append(new QTreeWidgetItem(QStringList{
+            FromCp1252(row.timeText), FromCp1252(row.toText), FromCp1252(row.whoText)}));
+    callView->addTopLevelItems(items);
+}
+
+void DayListWidget::ShowDay() {
+    showingSearch = false;
+    FillDayList();
 }
 
 void DayListWidget::RefreshSelectedDay() {

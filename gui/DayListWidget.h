@@ -3,12 +3,14 @@
 // day's calls. It builds its rows from the core's lists and tells its owner when a row is
 // double-clicked; what follows (the entry editor) is the owner's.
 
+#include "core/HistorySearch.h"
 #include "core/MonitorCore.h"
 
 #include <QWidget>
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 class CListViewEx;
 class QTabBar;
@@ -32,6 +34,11 @@ public:
     void RefreshSelectedDay();
     // Tab 0, then its calls.
     void SelectToday();
+    // Rows found by a search take the place of the day's calls until ShowDay(); while they are
+    // shown, a refill asks the owner to search again (HistoryChanged) instead.
+    void ShowSearchRows(const std::vector<SearchRow>& rows);
+    void ShowDay();
+    bool ShowingSearch() const { return showingSearch; }
     // Writes a record's new repeat count into its row's fourth cell.
     void ShowRepeatCount(const CallRecord& record);
 
@@ -47,6 +54,8 @@ public:
 signals:
     // A row was double-clicked; the list has handled the clicks, so the row is selected.
     void CallDoubleClicked();
+    // The history changed while search rows were shown.
+    void HistoryChanged();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -60,4 +69,5 @@ private:
     CListViewEx* callView;
     int32_t todayStart = 0;
     int32_t selectedDayStart = 0;
+    bool showingSearch = false;
 };

@@ -1,7 +1,10 @@
 // tavo: the incoming-call monitor.
+#include "core/AreaCodesCommand.h"
 #include "core/Autostart.h"
 #include "core/CommandLine.h"
 #include "core/DumpCommand.h"
+#include "core/ExportCommand.h"
+#include "core/ImportCommand.h"
 #include "core/SayCommand.h"
 #include "gui/RunMonitor.h"
 #include "platform/Version.h"
@@ -46,6 +49,12 @@ int main(int argc, char** argv) {
         return RunDumpCommand(options);
     case TavoCommand::Say:
         return RunSayCommand(options);
+    case TavoCommand::Import:
+        return RunImportCommand(options);
+    case TavoCommand::AreaCodes:
+        return RunAreaCodesCommand(options);
+    case TavoCommand::Export:
+        return RunExportCommand(options);
     case TavoCommand::Monitor:
         break;
     }

@@ -11,5 +11,7 @@ public:
         : COptionDirectory(
               context,
               {"caller", OptionIds::CallerPage, Ids::OptCallerList.objectName, "number", false},
-              context.phoneBook, context.phoneBookFile) {}
+              context.phoneBook, context.phoneBookFile) {
+        EnableImport();
+    }
 };

@@ -45,6 +45,10 @@ void COptionDirectory::OnInitDialog() {
     connect(add, &QPushButton::clicked, this, [this] { OnAdd(); });
     connect(change, &QPushButton::clicked, this, [this] { OnChange(); });
     connect(remove, &QPushButton::clicked, this, [this] { OnDelete(); });
+    if (importEnabled) {
+        QPushButton* import = AddButton("import...", "IDC_IMPORT", 203, 159, 60, 14);
+        connect(import, &QPushButton::clicked, this, [this] { OnImport(); });
+    }
     FillList();
 }
 
@@ -103,6 +107,16 @@ void COptionDirectory::OnDelete() {
         return;
     entries.remove(entry);
     FillList();
+}
+
+void COptionDirectory::EnableImport() {
+    importEnabled = true;
+}
+
+void COptionDirectory::OnImport() {
+    // Added to the page's copy like entries made by hand: "names.dat" is written on OK.
+    if (RunPhoneBookImport(this, entries, importDialogs) > 0)
+        FillList();
 }
 
 void COptionDirectory::OnOK() {

@@ -2,6 +2,7 @@
 // What the "caller" and "MSN" pages share: a private copy of one directory, shown sorted by
 // number, edited entry by entry, and handed back on OK.
 
+#include "gui/ImportPreviewDlg.h"
 #include "gui/options/COptionPage.h"
 
 class CListViewEx;
@@ -22,6 +23,10 @@ public:
 
     const Directory& PrivateCopy() const { return entries; }
 
+    // The phone book's page offers "import..."; the dialogs are replaceable for tests.
+    void EnableImport();
+    PhoneBookImportDialogs importDialogs = StandardImportDialogs();
+
 private:
     void OnInitDialog() override;
     void FillList();
@@ -29,10 +34,12 @@ private:
     void OnAdd();
     void OnChange();
     void OnDelete();
+    void OnImport();
 
     Kind kind;
     Directory& shared;
     std::string fileName;
     Directory entries;
     CListViewEx* list = nullptr;
+    bool importEnabled = false;
 };

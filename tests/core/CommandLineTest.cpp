@@ -82,3 +82,35 @@ TEST(CommandLine, UsageNamesEveryOption) {
                                "--help", "--version", "--autostart", "dump", "say"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
 }
+
+TEST(CommandLine, ImportAreaCodesAndExport) {
+    auto r = Parse({"import", "--country=de", "-y", "a.vcf", "--", "--odd.csv"});
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.options.command, TavoCommand::Import);
+    EXPECT_EQ(r.options.country, "de");
+    EXPECT_TRUE(r.options.yes);
+    EXPECT_EQ(r.options.importFiles, (std::vector<std::string>{"a.vcf", "--odd.csv"}));
+    EXPECT_NE(Parse({"import", "--yes"}).error, "");
+    EXPECT_NE(Parse({"import", "--country"}).error, "");
+
+    r = Parse({"areacodes", "GB"});
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.options.command, TavoCommand::AreaCodes);
+    EXPECT_EQ(r.options.country, "GB");
+    EXPECT_NE(Parse({"areacodes"}).error, "");
+
+    r = Parse({"export", "--from", "2024-02-29", "--to=2024-03-01", "--format", "json", "-"});
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.options.command, TavoCommand::Export);
+    EXPECT_EQ(r.options.exportFormat, ExportFormat::Json);
+    EXPECT_EQ(r.options.exportFile, "-");
+    for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{
+             {"export", "--from", "2023-02-29", "x"},
+             {"export", "--to", "2024-13-01", "x"},
+             {"export", "--from", "2024-1-01", "x"},
+             {"export", "--from", "2024-03-02", "--to", "2024-03-01", "x"},
+             {"export", "--format", "xml", "x"},
+             {"export", "a", "b"},
+             {"export"}})
+        EXPECT_NE(Parse(bad).error, "") << bad[1];
+}

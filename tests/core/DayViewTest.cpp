@@ -117,8 +117,10 @@ TEST(DayTexts, WhoByTheFirstRuleThatApplies) {
     EXPECT_EQ(lists.Who("*"), "<< ISDN unknown >>");
     EXPECT_EQ(lists.Who("0301234567"), "Anna  030/1234567");
     EXPECT_EQ(lists.Who("0307654321"), "030/7654321");
-    EXPECT_EQ(lists.Who("0999888"), "Far Away  ");
-    EXPECT_EQ(lists.Who("0999777"), "");
+    // Without an area code the number shows as it is, unsplit.
+    EXPECT_EQ(lists.Who("0999888"), "Far Away  0999888");
+    EXPECT_EQ(lists.Who("0999777"), "0999777");
+    EXPECT_EQ(lists.Who(""), "");
     // The area code is the whole number: the slash comes last.
     EXPECT_EQ(lists.Who("0201"), "0201/");
 }

@@ -60,3 +60,15 @@ TEST(DemoData, BuiltInSourcesAreWellFormed) {
     ASSERT_FALSE(areaCodes.empty());
     EXPECT_EQ(areaCodes.back(), '\n');
 }
+
+TEST(DemoData, SeedsTheGermanTableOfTheGeocodingData) {
+    std::string pattern = (fs::temp_directory_path() / "tavo-demo-XXXXXX").string();
+    fs::path dir = mkdtemp(pattern.data());
+    ASSERT_EQ(SeedDemoData(dir.string(), "0301\tAnna\n", "5551\tOffice\n"), "");
+    AreaCodeTable areaCodes;
+    areaCodes.LoadAreaCodes((dir / "areacode.lst").string());
+    EXPECT_GT(areaCodes.size(), 1000u);
+    ASSERT_NE(areaCodes.FindAreaCode("040555666"), nullptr);
+    EXPECT_EQ(areaCodes.FindAreaCode("040555666")->placeName, "Hamburg");
+    fs::remove_all(dir);
+}

@@ -180,8 +180,8 @@ TEST_F(HandlerTest, OnlyNamedMsnsLeavesNoTraceButTheRewrittenHistory) {
 
 TEST_F(HandlerTest, UnknownMsnShowsTheCalledNumber) {
     Handler().OnIncomingCall(Notice("0777", "4711", 1, 16));
-    EXPECT_EQ(announcer.logLines.at(0), "2000-01-15 14:03:27 -  -->> 4711/telephony(4711)");
-    EXPECT_EQ(announcer.popups.at(0).text, "  ( 4711/telephony ) ");
+    EXPECT_EQ(announcer.logLines.at(0), "2000-01-15 14:03:27 - 0777 -->> 4711/telephony(4711)");
+    EXPECT_EQ(announcer.popups.at(0).text, "0777  ( 4711/telephony ) ");
     EXPECT_EQ(announcer.spoken.at(0), "Incoming call on 4 7 1 1 from 0777" + std::string(2, ' '));
 }
 

@@ -65,7 +65,10 @@ TEST_F(TextsTest, CallerTextRules) {
     // A known caller shows name, two blanks and the number without the area-code slash.
     EXPECT_EQ(CallerText(phoneBook, areaCodes, "0301777"), "Anna  0301777");
     EXPECT_EQ(CallerText(phoneBook, areaCodes, "0301888"), "0301/888");
-    EXPECT_EQ(CallerText(phoneBook, areaCodes, "0777"), "");
+    // A number no rule matches is shown as it is; only the mark "*" and no number stay empty.
+    EXPECT_EQ(CallerText(phoneBook, areaCodes, "0777"), "0777");
+    EXPECT_EQ(CallerText(phoneBook, areaCodes, "*"), "");
+    EXPECT_EQ(CallerText(phoneBook, areaCodes, ""), "");
     EXPECT_EQ(CallerText(phoneBook, areaCodes, "012"), "012/");
 }
 

@@ -342,8 +342,8 @@ TEST_F(MonitorWindow, DoubleClickOnANewCallerAddsItForEveryCall) {
     ASSERT_EQ(saved.size(), 1u);
     EXPECT_EQ(saved.begin()->key, "0307654321");
     EXPECT_EQ(saved.begin()->value, "Bernd");
-    // No area code table here, so the name and two blanks.
-    EXPECT_EQ(Column(2), QStringList({"Bernd  ", "", "Bernd  "}));
+    // No area code table here: the name, two blanks and the number unsplit.
+    EXPECT_EQ(Column(2), QStringList({"Bernd  0307654321", "0201555", "Bernd  0307654321"}));
 }
 
 TEST_F(MonitorWindow, EnterAndEscapeDoNotEndTheWindow) {

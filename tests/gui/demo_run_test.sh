@@ -35,7 +35,8 @@ check "the fallback note" grep -qx 'no display: running headless' "$work/err"
 check "only log lines on stdout" test -z "$(grep -v -- ' -->> ' "$work/out")"
 check "a known caller with name and number" \
     grep -q -- ' - Anna Berger  0301234567 -->> Office/telephony(5551)$' "$work/out"
-check "an unknown international caller" grep -q -- ' -  -->> Private/speech(5552)$' "$work/out"
+check "an unknown international caller" \
+    grep -q -- ' - 004989765432 -->> Private/speech(5552)$' "$work/out"
 check "a withheld caller" grep -q -- ' - << unknown >> -->> Office/telephony(5551)$' "$work/out"
 check "the user's data directory untouched" test ! -e "$work/home/.local/share/TAVO"
 check "the user's settings untouched" test ! -e "$work/home/.config/TAVO"

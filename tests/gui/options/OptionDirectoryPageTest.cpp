@@ -2,6 +2,7 @@
 #include "OptionsFixture.h"
 
 #include "data/ListFile.h"
+#include "gui/options/COptionDirectory.h"
 #include "platform/ShowMessage.h"
 
 #include <QTreeWidget>
@@ -246,4 +247,45 @@ TEST_F(DirectoryPages, SheetStartsFromTheDirectoriesAsTheyAreWhenOpened) {
     OpenSheet();
     ShowPage(callerPage);
     EXPECT_EQ(CallerList()->topLevelItemCount(), 4);
+}
+
+TEST_F(DirectoryPages, ImportShowsThePreviewAndAddsOnlyNewNumbersOnOk) {
+    const std::string vcf = Path("book.vcf").string();
+    {
+        std::FILE* file = std::fopen(vcf.c_str(), "wb");
+        std::fputs("BEGIN:VCARD\r\nFN:Anna\r\nTEL:+49 30 1234567\r\nTEL:+49 30 1234567\r\n"
+                   "END:VCARD\r\nBEGIN:VCARD\r\nFN:Thirty again\r\nTEL:30\r\nEND:VCARD\r\n",
+                   file);
+        std::fclose(file);
+    }
+    setenv("LC_ALL", "de_DE.UTF-8", 1);
+    OpenSheet();
+    ShowPage(callerPage);
+    auto* page = dynamic_cast<COptionDirectory*>(ActivePage());
+    ASSERT_NE(page, nullptr);
+    std::vector<std::string> previews;
+    page->importDialogs.chooseFiles = [&](QWidget*) {
+        return QStringList{QString::fromStdString(vcf)};
+    };
+    page->importDialogs.confirm = [&](QWidget*, const ImportPreview& preview, const QString&) {
+        previews.push_back(
+            ImportPreviewText(preview).substr(0, ImportPreviewText(preview).find('\n')));
+        return true;
+    };
+    page->importDialogs.showWarning = [&](QWidget*, const QString& text) {
+        warnings.push_back(text);
+    };
+    Click("IDC_IMPORT");
+    unsetenv("LC_ALL");
+    EXPECT_TRUE(warnings.empty());
+    // "30" is no complete German number; the second TEL is the same number again.
+    EXPECT_EQ(previews,
+              std::vector<std::string>{"1 to add, 0 already there, 1 duplicates, 1 unreadable"});
+    EXPECT_EQ(Column(CallerList(), 0), (std::vector<std::string>{"0301234567", "100", "2", "30"}));
+    EXPECT_EQ(FileBytes("names.dat"), namesBefore); // nothing written before OK
+    PressOk();
+    ASSERT_TRUE(SheetAccepted());
+    const auto saved = Reload(Path("names.dat").string());
+    ASSERT_EQ(saved.size(), 4u);
+    EXPECT_EQ(saved.back(), (std::vector<std::string>{"0301234567", "Anna", ""}));
 }

@@ -1,0 +1,119 @@
+#include "core/HistoryExport.h"
+
+#include "core/ResolvedCallCache.h"
+#include "data/CsvText.h"
+#include "data/ListFile.h"
+#include "data/TextCharset.h"
+
+#include <ctime>
+
+namespace {
+
+int64_t LocalMidnightOf(const std::string& date, int extraDays) {
+    std::tm day{};
+    day.tm_year = std::stoi(date.substr(0, 4)) - 1900;
+    day.tm_mon = std::stoi(date.substr(5, 2)) - 1;
+    day.tm_mday = std::stoi(date.substr(8, 2)) + extraDays; // mktime carries over
+    day.tm_isdst = -1;
+    return int64_t(std::mktime(&day));
+}
+
+std::string JsonString(const std::string& stored) {
+    std::string json = "\"";
+    for (char c : StoredTextToUtf8(stored)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            json += '\\';
+            json += c;
+        } else if (byte < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            json += escaped;
+        } else {
+            json += c;
+        }
+    }
+    return json + "\"";
+}
+
+struct ExportFields {
+    std::string time, called, msn, service, calling, name, place, repeats;
+};
+
+ExportFields FieldsOf(const CallRecord& call, const ResolvedCall& resolved) {
+    ExportFields fields;
+    fields.time = call.timeText ? *call.timeText : FormatCallTime(call.callTime);
+    fields.called = resolved.calledNumber;
+    fields.msn = resolved.msnName;
+    fields.service = resolved.service ? resolved.service : "";
+    fields.calling = resolved.callingNumber;
+    fields.name = resolved.callerName.value_or("");
+    fields.place = resolved.placeName;
+    fields.repeats = std::to_string(call.repeatCount);
+    return fields;
+}
+
+std::string CsvLine(const ExportFields& f) {
+    std::string line;
+    for (const std::string* field :
+         {&f.time, &f.called, &f.msn, &f.service, &f.calling, &f.name, &f.place}) {
+        line += CsvField(StoredTextToUtf8(*field));
+        line += ',';
+    }
+    return line + f.repeats + "\r\n";
+}
+
+std::string JsonLine(const ExportFields& f) {
+    return "{\"time\":" + JsonString(f.time) + ",\"called\":" + JsonString(f.called) +
+           ",\"msn\":" + JsonString(f.msn) + ",\"service\":" + JsonString(f.service) +
+           ",\"calling\":" + JsonString(f.calling) + ",\"name\":" + JsonString(f.name) +
+           ",\"place\":" + JsonString(f.place) + ",\"repeats\":" + f.repeats + "}\n";
+}
+
+} // namespace
+
+ExportRange ExportRangeOf(const std::optional<std::string>& fromDate,
+                          const std::optional<std::string>& toDate) {
+    ExportRange range;
+    if (fromDate)
+        range.from = LocalMidnightOf(*fromDate, 0);
+    if (toDate)
+        range.to = LocalMidnightOf(*toDate, 1);
+    return range;
+}
+
+bool InExportRange(const CallRecord& call, const ExportRange& range) {
+    if (!call.timeText && call.callTime == 0)
+        return !range.from && !range.to;
+    if (range.from && call.callTime < *range.from)
+        return false;
+    if (range.to && call.callTime >= *range.to)
+        return false;
+    return true;
+}
+
+std::string ExportHeader(ExportFormat format) {
+    if (format == ExportFormat::Json)
+        return std::string();
+    return "time,called,msn,service,calling,name,place,repeats\r\n";
+}
+
+int64_t ExportHistory(const CallList& calls, const Directory& msnList, const Directory& phoneBook,
+                      const AreaCodeTable& areaCodes, const ExportRange& range, ExportFormat format,
+                      std::FILE* out) {
+    ResolvedCallCache cache(msnList, phoneBook, areaCodes);
+    const std::string header = ExportHeader(format);
+    if (std::fwrite(header.data(), 1, header.size(), out) != header.size())
+        return -1;
+    int64_t written = 0;
+    for (const CallRecord& call : calls) {
+        if (!InExportRange(call, range))
+            continue;
+        const ExportFields fields = FieldsOf(call, cache.Resolve(call));
+        const std::string line = format == ExportFormat::Csv ? CsvLine(fields) : JsonLine(fields);
+        if (std::fwrite(line.data(), 1, line.size(), out) != line.size())
+            return -1;
+        ++written;
+    }
+    return std::fflush(out) == 0 ? written : -1;
+}

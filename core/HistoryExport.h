@@ -1,0 +1,34 @@
+#pragma once
+// The call history written out with what was found for each call: RFC 4180 CSV with a header
+// line, or one JSON object per line. Texts are written as UTF-8.
+
+#include "core/CommandLine.h"
+#include "data/AreaCodeTable.h"
+#include "data/CallList.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+struct ExportRange {
+    std::optional<int64_t> from; // first second included (local midnight of the first day)
+    std::optional<int64_t> to;   // first second after the last day
+};
+
+// --from and --to dates (YYYY-MM-DD, checked) as local day boundaries; both days included.
+ExportRange ExportRangeOf(const std::optional<std::string>& fromDate,
+                          const std::optional<std::string>& toDate);
+
+// A call belongs to the range by its time. Records from old files carry no time: they are
+// written only when no date was given.
+bool InExportRange(const CallRecord& call, const ExportRange& range);
+
+// The CSV header line (with CR LF); empty for JSON lines.
+std::string ExportHeader(ExportFormat format);
+
+// Writes every call of `calls` within `range`, oldest first. Returns the number of calls
+// written, or -1 when writing failed.
+int64_t ExportHistory(const CallList& calls, const Directory& msnList, const Directory& phoneBook,
+                      const AreaCodeTable& areaCodes, const ExportRange& range, ExportFormat format,
+                      std::FILE* out);

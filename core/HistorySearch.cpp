@@ -1,0 +1,133 @@
+#include "core/HistorySearch.h"
+
+#include "core/ResolvedCallCache.h"
+
+#include <algorithm>
+#include <cctype>
+#include <unordered_map>
+
+namespace {
+
+// Lower case for 8-bit (Latin-1) text, whatever the C locale: "MÜLLER" finds "Müller".
+std::string Lower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 'A' && byte <= 'Z')
+            c = char(byte + 32);
+        else if (byte >= 0xC0 && byte <= 0xDE && byte != 0xD7)
+            c = char(byte + 32);
+    }
+    return lower;
+}
+
+bool Holds(const std::string& text, const std::string& lowerQuery) {
+    return Lower(text).find(lowerQuery) != std::string::npos;
+}
+
+// Records from old files carry no time.
+bool HasTime(const CallRecord& call) {
+    return call.timeText || call.callTime != 0;
+}
+
+} // namespace
+
+std::shared_ptr<const HistorySnapshot> TakeHistorySnapshot(const CallList& calls,
+                                                           const Directory& msnList,
+                                                           const Directory& phoneBook,
+                                                           const AreaCodeTable& areaCodes) {
+    auto snapshot = std::make_shared<HistorySnapshot>();
+    snapshot->calls.assign(calls.begin(), calls.end());
+    snapshot->msnList.assign(msnList);
+    snapshot->phoneBook.assign(phoneBook);
+    for (const AreaCodeEntry& entry : areaCodes)
+        snapshot->areaCodes.AddAreaCodes(entry.areaCode + "\t" + entry.placeName + "\n");
+    return snapshot;
+}
+
+SearchResult SearchHistory(const HistorySnapshot& snapshot, const std::string& query, size_t limit,
+                           const std::atomic<bool>* cancel) {
+    SearchResult result;
+    const std::string lowerQuery = Lower(query);
+    if (lowerQuery.find_first_not_of(" \t") == std::string::npos)
+        return result;
+    ResolvedCallCache cache(snapshot.msnList, snapshot.phoneBook, snapshot.areaCodes);
+    // Whether a caller matches depends only on what was resolved: asked once per distinct call.
+    std::unordered_map<const ResolvedCall*, bool> matched;
+    for (size_t i = snapshot.calls.size(); i-- > 0;) {
+        if ((i & 0xFFF) == 0 && cancel != nullptr && cancel->load()) {
+            result.cancelled = true;
+            return result;
+        }
+        const CallRecord& call = snapshot.calls[i];
+        const ResolvedCall& resolved = cache.Resolve(call);
+        auto known = matched.find(&resolved);
+        if (known == matched.end()) {
+            const bool hit = Holds(resolved.callingNumber, lowerQuery) ||
+                             (resolved.callerName && Holds(*resolved.callerName, lowerQuery)) ||
+                             Holds(resolved.placeName, lowerQuery);
+            known = matched.emplace(&resolved, hit).first;
+        }
+        if (!known->second)
+            continue;
+        ++result.matches;
+        if (result.rows.size() < limit)
+            result.rows.push_back(
+                {TextOf(call.timeText), DayToText(resolved), DayWhoText(resolved), i});
+    }
+    return result;
+}
+
+CallStatistics CountCalls(const HistorySnapshot& snapshot, std::time_t now) {
+    CallStatistics stats;
+    stats.perDay.assign(StatisticsDays, 0);
+    stats.perHour.assign(24, 0);
+    const std::vector<DayTab> days = [&] {
+        // The starts of the last 30 local days, today first (calendar days, as the tabs count).
+        std::vector<DayTab> starts;
+        std::tm today{};
+        localtime_r(&now, &today);
+        for (int i = 0; i < StatisticsDays; ++i) {
+            std::tm noon{};
+            noon.tm_year = today.tm_year;
+            noon.tm_mon = today.tm_mon;
+            noon.tm_mday = today.tm_mday - i;
+            noon.tm_hour = 12;
+            noon.tm_isdst = -1;
+            starts.push_back({std::string(), LocalDayStart(std::mktime(&noon))});
+        }
+        return starts;
+    }();
+    const int64_t tomorrow = int64_t(days.front().dayStart) + SecondsPerDay + 7200;
+    std::unordered_map<std::string, int> perCaller;
+    for (const CallRecord& call : snapshot.calls) {
+        if (!HasTime(call))
+            continue;
+        const std::time_t when = call.callTime;
+        std::tm local{};
+        if (localtime_r(&when, &local) != nullptr)
+            ++stats.perHour[size_t(local.tm_hour)];
+        if (call.callTime >= days.back().dayStart && call.callTime < tomorrow) {
+            for (int i = 0; i < StatisticsDays; ++i) {
+                if (call.callTime >= days[size_t(i)].dayStart) {
+                    ++stats.perDay[size_t(StatisticsDays - 1 - i)];
+                    break;
+                }
+            }
+        }
+        const std::string& number = TextOf(call.value);
+        if (!number.empty() && number != "0" && number != "*")
+            ++perCaller[number];
+    }
+    std::vector<std::pair<std::string, int>> ranked(perCaller.begin(), perCaller.end());
+    std::sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) {
+        return a.second != b.second ? a.second > b.second : a.first < b.first;
+    });
+    if (ranked.size() > 10)
+        ranked.resize(10);
+    for (const auto& [number, count] : ranked) {
+        const DirectoryEntry* entry = snapshot.phoneBook.findByKey(number);
+        stats.topCallers.push_back({number, entry ? TextOf(entry->value) : std::string(), count});
+    }
+    return stats;
+}

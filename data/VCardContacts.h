@@ -1,0 +1,17 @@
+#pragma once
+// vCard 3.0 and 4.0 address books: every TEL of every card, named by FN, or by N when a card has
+// no FN. Folded lines are joined, the escapes \\ \; \, and \n are undone, and quoted-printable
+// values (written by older exporters) are decoded.
+
+#include "data/ContactNumbers.h"
+
+#include <string>
+#include <string_view>
+
+// True when the bytes look like a vCard file (a BEGIN:VCARD line before anything else).
+bool LooksLikeVCard(std::string_view text);
+
+// Undoes the vCard text escapes; "\n" and "\N" become a line feed.
+std::string UnescapeVCardText(std::string_view value);
+
+ContactNumbers ParseVCards(std::string_view text);

@@ -1,0 +1,148 @@
+#include "gui/CStatisticsDlg.h"
+
+#include "gui/Cp1252Text.h"
+
+#include "core/MonitorCore.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <mutex>
+
+namespace {
+
+QChartView* MakeChartView(QWidget* parent, const QString& objectName) {
+    auto* view = new QChartView(parent);
+    view->setObjectName(objectName);
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setMinimumHeight(200);
+    return view;
+}
+
+QChart* BarChart(const QString& title, const QStringList& categories,
+                 const std::vector<int>& counts) {
+    auto* set = new QBarSet(QStringLiteral("calls"));
+    int highest = 0;
+    for (int count : counts) {
+        *set << count;
+        highest = std::max(highest, count);
+    }
+    auto* series = new QBarSeries;
+    series->append(set);
+    auto* chart = new QChart;
+    chart->setTitle(title);
+    chart->addSeries(series);
+    chart->legend()->hide();
+    auto* xAxis = new QBarCategoryAxis;
+    xAxis->append(categories);
+    if (categories.size() > 24) {
+        // Thirty dates side by side: a smaller face keeps two digits from being cut to "...".
+        QFont small = xAxis->labelsFont();
+        small.setPointSizeF(small.pointSizeF() * 0.75);
+        xAxis->setLabelsFont(small);
+    }
+    auto* yAxis = new QValueAxis;
+    // Whole numbers on the axis: a top and a tick step that divide evenly.
+    const int step = std::max(1, (highest + 4) / 5);
+    const int top = std::max(step, (highest + step - 1) / step * step);
+    yAxis->setRange(0, top);
+    yAxis->setLabelFormat(QStringLiteral("%d"));
+    yAxis->setTickCount(top / step + 1);
+    chart->addAxis(xAxis, Qt::AlignBottom);
+    chart->addAxis(yAxis, Qt::AlignLeft);
+    series->attachAxis(xAxis);
+    series->attachAxis(yAxis);
+    return chart;
+}
+
+} // namespace
+
+CStatisticsDlg::CStatisticsDlg(MonitorCore& core, QWidget* parent)
+    : QDialog(parent, Qt::Window), core(core) {
+    setObjectName(QStringLiteral("IDD_STATISTICS"));
+    setWindowTitle(QStringLiteral("TAVO statistics"));
+    pool.setMaxThreadCount(1);
+    auto* layout = new QVBoxLayout(this);
+    total = new QLabel(this);
+    total->setObjectName(QStringLiteral("IDC_STAT_TOTAL"));
+    layout->addWidget(total);
+    dayChart = MakeChartView(this, QStringLiteral("IDC_STAT_DAYS"));
+    hourChart = MakeChartView(this, QStringLiteral("IDC_STAT_HOURS"));
+    layout->addWidget(dayChart, 1);
+    layout->addWidget(hourChart, 1);
+    callers = new QTreeWidget(this);
+    callers->setObjectName(QStringLiteral("IDC_STAT_CALLERS"));
+    callers->setHeaderLabels(
+        {QStringLiteral("calls"), QStringLiteral("number"), QStringLiteral("name")});
+    callers->setRootIsDecorated(false);
+    callers->setMinimumHeight(120);
+    layout->addWidget(callers);
+    resize(820, 640);
+    Refresh();
+}
+
+CStatisticsDlg::~CStatisticsDlg() {
+    ++generation;
+    pool.waitForDone();
+}
+
+void CStatisticsDlg::Refresh() {
+    std::shared_ptr<const HistorySnapshot> snapshot;
+    {
+        std::lock_guard lock(ListsMutex());
+        snapshot = TakeHistorySnapshot(core.callList, core.msnList, core.phoneBook, core.areaCodes);
+    }
+    const std::time_t now = core.Now();
+    const quint64 mine = ++generation;
+    pool.start([this, snapshot, now, mine] {
+        CallStatistics stats = CountCalls(*snapshot, now);
+        QMetaObject::invokeMethod(this, [this, mine, now, stats = std::move(stats)] {
+            if (mine == generation)
+                Show(stats, now);
+        });
+    });
+}
+
+void CStatisticsDlg::Show(const CallStatistics& stats, std::time_t now) {
+    shown = stats;
+    QStringList days;
+    for (int i = StatisticsDays - 1; i >= 0; --i) {
+        std::tm local{};
+        const std::time_t moment = now - std::time_t(i) * 86400;
+        localtime_r(&moment, &local);
+        days << QString::number(local.tm_mday); // the day of the month: 30 labels must fit
+    }
+    QStringList hours;
+    for (int h = 0; h < 24; ++h)
+        hours << QString::number(h);
+    int lastDays = 0;
+    for (int count : stats.perDay)
+        lastDays += count;
+    total->setText(
+        QStringLiteral("%1 calls in the last %2 days").arg(lastDays).arg(StatisticsDays));
+    QChart* oldDays = dayChart->chart();
+    QChart* oldHours = hourChart->chart();
+    dayChart->setChart(BarChart(QStringLiteral("calls per day"), days, stats.perDay));
+    hourChart->setChart(
+        BarChart(QStringLiteral("calls per hour of the day (all calls)"), hours, stats.perHour));
+    delete oldDays; // a chart view does not own the chart it is given
+    delete oldHours;
+    callers->clear();
+    for (const CallStatistics::Caller& caller : stats.topCallers) {
+        auto* row = new QTreeWidgetItem(callers);
+        row->setText(0, QString::number(caller.calls));
+        row->setText(1, FromCp1252(caller.number));
+        row->setText(2, FromCp1252(caller.name));
+    }
+    callers->resizeColumnToContents(1);
+    emit Updated();
+}

@@ -1,0 +1,98 @@
+// Not a test: the main window over a sample history, with the search, the statistics or the
+// import preview open, for screenshots under Xvfb. Usage: names_showcase search|stats|import
+#include "core/DemoData.h"
+#include "core/ImportPreview.h"
+#include "core/MonitorCore.h"
+#include "data/ListFile.h"
+#include "gui/CMonitorDlg.h"
+#include "gui/CStatisticsDlg.h"
+#include "gui/CallSearchBar.h"
+#include "gui/ImportPreviewDlg.h"
+#include "platform/DataDirectory.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+// Six weeks of calls from the demo's numbers, more in office hours.
+void WriteHistory(std::time_t now) {
+    const char* callers[] = {"0301234567", "0891112233",   "0201987654", "040555666", "06912345678",
+                             "0",          "004989765432", "0221778899", "0301234567"};
+    CallList calls;
+    unsigned seed = 7;
+    for (int day = 42; day >= 0; --day) {
+        const int count = 3 + int((seed = seed * 1103515245 + 12345) >> 16) % 9;
+        for (int i = 0; i < count; ++i) {
+            seed = seed * 1103515245 + 12345;
+            const int hour = 8 + int(seed >> 16) % 11;
+            const std::time_t when = now - day * 86400 - (now % 86400) + hour * 3600 + i * 60;
+            if (when > now)
+                continue;
+            CallRecord record;
+            record.callTime = int32_t(when);
+            record.timeText = FormatCallTime(record.callTime);
+            record.key = i % 3 ? "5551" : "5552";
+            record.value = callers[(seed >> 8) % 9];
+            record.cipValue = i % 4 ? 16 : 1;
+            record.repeatCount = 1;
+            calls.append(record);
+        }
+    }
+    SaveListFile(calls, "caller.his");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string what = argc > 1 ? argv[1] : "search";
+    std::string pattern = (std::filesystem::temp_directory_path() / "tavo-shots-XXXXXX").string();
+    const std::string dir = mkdtemp(pattern.data());
+    setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
+    if (!SeedDemoData(dir).empty() || !EnterDataDirectory(dir).empty())
+        return 1;
+    WriteHistory(std::time(nullptr));
+    QApplication app(argc, argv);
+    CommandLine options;
+    options.line = LineKind::Sim;
+    options.dataDir = dir;
+    MonitorCore core(options);
+    CMonitorDlg window(core);
+    window.StartUp();
+    window.resize(640, 460);
+    window.ShowAsStarted();
+    if (what == "search") {
+        window.SearchBar()->setFocus();
+        window.SearchBar()->setText(QStringLiteral("berlin"));
+    } else if (what == "stats") {
+        window.OnStatistics();
+    } else if (what == "import") {
+        const std::string vcf = dir + "/contacts.vcf";
+        std::FILE* file = std::fopen(vcf.c_str(), "wb");
+        std::fputs("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna Berger\r\nTEL:+49 30 1234567\r\n"
+                   "END:VCARD\r\nBEGIN:VCARD\r\nVERSION:4.0\r\nN:M\xC3\xBCller;J\xC3\xBCrgen;;;\r\n"
+                   "TEL;TYPE=home:+49 40 555 666\r\nTEL;TYPE=cell:+49 151 2345\r\n 6789\r\n"
+                   "TEL;VALUE=uri:tel:+44-20-7946-0018\r\nEND:VCARD\r\nBEGIN:VCARD\r\n"
+                   "FN:Pizza Service\r\nTEL:0201 987654\r\nTEL:0201/987654\r\nTEL:987654\r\n"
+                   "END:VCARD\r\n",
+                   file);
+        std::fclose(file);
+        std::vector<ContactFile> files{ReadContactFile(vcf)};
+        ImportPreview preview = BuildImportPreview(files, core.phoneBook, [](const std::string& w) {
+            return NumberAsLineDelivers(w, "DE");
+        });
+        auto* dialog = new ImportPreviewDlg(
+            preview, QStringLiteral("Numbers as the line delivers them in DE (from LANG)."),
+            &window);
+        dialog->show();
+    }
+    QTimer::singleShot(8000, &app, [] { QApplication::quit(); });
+    const int code = app.exec();
+    std::filesystem::remove_all(dir);
+    return code;
+}
