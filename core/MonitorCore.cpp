@@ -7,6 +7,7 @@
 #include "platform/DataDirectory.h"
 #include "platform/SoundCanberra.h"
 #include "platform/SoundSink.h"
+#include "settings/SettingsRanges.h"
 #include "speech/CSpeechEngine.h"
 #include "speech/SpeechSettings.h"
 #include "telnet/TelnetServer.h"
@@ -76,6 +77,10 @@ void MonitorCore::LoadData() {
     {
         std::lock_guard lock(SettingsMutex());
         LoadSettings(settings);
+        if (const std::string replaced = UseDefaultsForValuesOutOfRange(settings);
+            !replaced.empty())
+            std::fprintf(stderr, "tavo: settings out of range, defaults used: %s\n",
+                         replaced.c_str());
     }
     if (announcer != nullptr)
         handler = std::make_unique<IncomingCallHandler>(

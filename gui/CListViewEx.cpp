@@ -108,6 +108,10 @@ QString CListViewEx::FitTextWithEllipsis(const QFontMetrics& metrics, const QStr
     return text.left(keep) + dots;
 }
 
+int CListViewEx::WholeTextWidth(const QFontMetrics& metrics, const QString& text, int column) {
+    return metrics.horizontalAdvance(text) + (column == 0 ? firstColumnOffset : otherColumnOffset);
+}
+
 CListViewEx::Cell CListViewEx::LayoutCell(const QModelIndex& index, int column,
                                           const QRect& rowRect, const QFontMetrics& metrics) const {
     const QHeaderView* head = header();

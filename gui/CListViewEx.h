@@ -39,6 +39,9 @@ public:
     static QString FitTextWithEllipsis(const QFontMetrics& metrics, const QString& text, int width,
                                        int offset);
 
+    // The narrowest column in which `text` is drawn whole (no state images).
+    static int WholeTextWidth(const QFontMetrics& metrics, const QString& text, int column);
+
     // Item texts are read with at most this many characters.
     static constexpr int maxItemText = 259;
 

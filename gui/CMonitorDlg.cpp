@@ -11,6 +11,7 @@
 #include "gui/DayListWidget.h"
 #include "gui/DialogUnits.h"
 #include "gui/ResourceIds.h"
+#include "gui/WindowPlacement.h"
 #include "gui/options/COptionCommand.h"
 #include "platform/ShowMessage.h"
 #include "platform/SoundSink.h"
@@ -22,12 +23,15 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
+#include <QShortcut>
 #include <QSystemTrayIcon>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <array>
+#include <filesystem>
 #include <mutex>
 
 QString MonitorWindowTitle() {
@@ -117,16 +121,28 @@ void CMonitorDlg::ShowAsStarted() {
 }
 
 void CMonitorDlg::CreateColumns() {
-    std::lock_guard lock(SettingsMutex());
-    dayList->CreateColumns(core.settings.colWidthDateTime, core.settings.colWidthTo,
-                           core.settings.colWidthWho);
+    std::array<int, 3> widths;
+    {
+        std::lock_guard lock(SettingsMutex());
+        widths = {core.settings.colWidthDateTime, core.settings.colWidthTo,
+                  core.settings.colWidthWho};
+    }
+    // Stored widths are the user's; a first start measures the texts in the desktop's font.
+    std::error_code error;
+    if (!std::filesystem::exists(SettingsFilePath(), error))
+        widths = dayList->DefaultColumnWidths(widths);
+    dayList->CreateColumns(widths[0], widths[1], widths[2]);
 }
 
 void CMonitorDlg::CreateMenus() {
     auto* menuBar = new QMenuBar(this);
     menuBar->setObjectName(Ids::MainMenu.objectName);
-    QMenu* system = menuBar->addMenu(QStringLiteral("System"));
+    QMenu* system = menuBar->addMenu(QStringLiteral("&System"));
     system->setObjectName(Ids::SystemMenu.objectName);
+    // Alt+S comes with the mnemonic; F10 opens the menu bar as on other desktops.
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(f10, &QShortcut::activated, menuBar,
+            [menuBar, system] { menuBar->setActiveAction(system->menuAction()); });
     QAction* options = system->addAction(QStringLiteral("options..."));
     options->setObjectName(Ids::CmdOptions.objectName);
     QAction* areaCodesAction = system->addAction(QStringLiteral("area codes..."));
@@ -181,14 +197,22 @@ void CMonitorDlg::MoveToStoredRect() {
         std::lock_guard lock(SettingsMutex());
         std::copy(std::begin(core.settings.windowRect), std::end(core.settings.windowRect), rect);
     }
-    int width = rect[2] - rect[0];
-    int height = rect[3] - rect[1];
-    move(rect[0], rect[1]);
-    // A damaged rectangle keeps the template's size rather than making the window vanish.
-    if (width > 0 && height > 0) {
-        resize(width, height);
-        storedFrameSize = QSize(width, height);
-    }
+    Settings defaults;
+    SetDefaultSettings(defaults);
+    const QSize defaultSize(defaults.windowRect[2] - defaults.windowRect[0],
+                            defaults.windowRect[3] - defaults.windowRect[1]);
+    QList<QRect> screens;
+    if (const QScreen* primary = QGuiApplication::primaryScreen())
+        screens.append(primary->availableGeometry());
+    for (const QScreen* screen : QGuiApplication::screens())
+        if (screen != QGuiApplication::primaryScreen())
+            screens.append(screen->availableGeometry());
+    // A damaged or foreign rectangle must not open the window off every screen or larger
+    // than them; the settings keep it until they are saved again.
+    const QRect place = StartWindowRect(StoredWindowRect(rect), screens, defaultSize);
+    move(place.topLeft());
+    resize(place.size());
+    storedFrameSize = place.size();
 }
 
 void CMonitorDlg::showEvent(QShowEvent* event) {
@@ -247,10 +271,11 @@ void CMonitorDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CMonitorDlg::OnHideTimer() {
-    if (isVisible()) {
+    // One look after the minimized start: hide the window if it is still minimized. Waiting on
+    // would undo the first "Show", as the minimized window may already be hidden by then.
+    hideTimer->stop();
+    if (isVisible() && isMinimized())
         hide();
-        hideTimer->stop();
-    }
 }
 
 void CMonitorDlg::SelectToday() {
@@ -295,6 +320,7 @@ void CMonitorDlg::OnCallListDoubleClick() {
 
 void CMonitorDlg::ToggleWindow() {
     if (isMinimized() || !isVisible()) {
+        hideTimer->stop();
         showNormal();
         raise();
         activateWindow();

@@ -10,6 +10,7 @@
 #include <QTabBar>
 #include <QTreeWidgetItem>
 
+#include <algorithm>
 #include <mutex>
 
 namespace {
@@ -48,6 +49,24 @@ void DayListWidget::CreateColumns(int dateTimeWidth, int toWidth, int whoWidth) 
     callView->SetFullRowSelect(true);
 }
 
+std::array<int, 3> DayListWidget::DefaultColumnWidths(const std::array<int, 3>& atLeast) const {
+    // A whole date and time with the widest digits, and typical "to" and "who" texts.
+    const QFontMetrics metrics = callView->fontMetrics();
+    QChar widest = u'0';
+    for (QChar digit : QStringLiteral("0123456789"))
+        if (metrics.horizontalAdvance(digit) > metrics.horizontalAdvance(widest))
+            widest = digit;
+    QString dateTime = QStringLiteral("0000-00-00 00:00:00");
+    dateTime.replace(u'0', widest);
+    const std::array<QString, 3> samples = {dateTime, QStringLiteral("Office/telephony"),
+                                            QStringLiteral("Anna Berger  0301/2345678")};
+    std::array<int, 3> widths{};
+    for (int column = 0; column < 3; ++column)
+        widths[column] = std::max(atLeast[column],
+                                  CListViewEx::WholeTextWidth(metrics, samples[column], column));
+    return widths;
+}
+
 std::array<int, 4> DayListWidget::ColumnWidths() const {
     const QHeaderView* header = callView->header();
     std::array<int, 4> widths{};
@@ -62,9 +81,11 @@ void DayListWidget::resizeEvent(QResizeEvent* event) {
 }
 
 void DayListWidget::LayOut() {
-    dayTabs->setGeometry(0, 0, width(), height());
-    callView->setGeometry(5, 30, width() - 10, height() - 35);
-    callView->raise(); // the tab control must never cover the list
+    // The tab bar takes only its row, so its scroll arrows stay above the list and all eight
+    // days can be reached in a narrow window.
+    const int tabRow = dayTabs->sizeHint().height();
+    dayTabs->setGeometry(0, 0, width(), tabRow);
+    callView->setGeometry(5, tabRow + 5, width() - 10, height() - tabRow - 10);
 }
 
 bool DayListWidget::eventFilter(QObject* watched, QEvent* event) {

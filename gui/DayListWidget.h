@@ -23,6 +23,9 @@ public:
 
     // The three columns "date/time", "to" and "who" at the given widths in pixels.
     void CreateColumns(int dateTimeWidth, int toWidth, int whoWidth);
+    // Widths for a first start, when no settings are stored: wide enough for a whole date and
+    // time and typical texts in the list's font, and never below `atLeast`.
+    std::array<int, 3> DefaultColumnWidths(const std::array<int, 3>& atLeast) const;
     // Widths of the date/time, to, who and count columns; 0 for a column that does not exist.
     std::array<int, 4> ColumnWidths() const;
 

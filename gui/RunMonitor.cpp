@@ -3,6 +3,7 @@
 #include "core/DemoData.h"
 #include "core/HeadlessMonitor.h"
 #include "gui/CMonitorApp.h"
+#include "gui/DisplayProbe.h"
 #include "platform/DataDirectory.h"
 #include "settings/Settings.h"
 
@@ -12,15 +13,6 @@
 #include <string>
 
 namespace {
-
-bool HasDisplay() {
-    auto set = [](const char* name) {
-        const char* value = std::getenv(name);
-        return value != nullptr && *value != '\0';
-    };
-    // A platform chosen by hand (offscreen, vnc, ...) needs no display variable.
-    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
-}
 
 // A demo never writes the user's own files: without --data-dir it runs in a fresh directory of
 // its own, with its settings there too.
@@ -73,10 +65,15 @@ int RunMonitor(int argc, char** argv, const CommandLine& options) {
     int code;
     if (options.headless) {
         code = RunHeadlessMonitor(argc, argv, options);
-    } else if (!HasDisplay()) {
+    } else if (const std::optional<std::string> platform =
+                   ChooseGuiPlatform(CurrentDisplayEnvironment());
+               !platform) {
+        // No display, or one that is named but does not answer.
         std::fputs("no display: running headless\n", stderr);
         code = RunHeadlessMonitor(argc, argv, options);
     } else {
+        if (!platform->empty())
+            setenv("QT_QPA_PLATFORM", platform->c_str(), 1);
         code = CMonitorApp().Run(argc, argv, options);
     }
 

@@ -7,9 +7,9 @@
 #include "gui/options/COptionMain.h"
 #include "gui/options/COptionTTS.h"
 #include "gui/options/COptionTelnet2.h"
+#include "gui/options/FontChoiceDialog.h"
 
 #include <QDialogButtonBox>
-#include <QFontDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
@@ -17,14 +17,7 @@
 
 OptionsDialogs StandardOptionsDialogs() {
     OptionsDialogs dialogs;
-    dialogs.chooseFont = [](QWidget* parent, const QFont& initial) -> std::optional<QFont> {
-        bool ok = false;
-        const QFont chosen =
-            QFontDialog::getFont(&ok, initial, parent, QString(), QFontDialog::DontUseNativeDialog);
-        if (!ok)
-            return std::nullopt;
-        return chosen;
-    };
+    dialogs.chooseFont = ChooseFontFaceAndSize;
     dialogs.showWarning = [](QWidget* parent, const QString& text) {
         QMessageBox::warning(parent, QStringLiteral("TAVO"), text);
     };

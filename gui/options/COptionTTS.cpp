@@ -55,6 +55,25 @@ COptionTTS::~COptionTTS() {
 }
 
 void COptionTTS::OnInitDialog() {
+    CreateControls();
+    SpeechModeId chosen{};
+    int32_t storedVolume = 0;
+    std::string speakTemplate;
+    {
+        std::lock_guard lock(SettingsMutex());
+        chosen = StoredModeId(context.settings);
+        storedVolume = context.settings.ttsVolume;
+        speakTemplate = FieldText(context.settings.speakTemplate);
+    }
+    chosen = OpenEngine(chosen);
+    ShowVolume(storedVolume);
+    ApplySpeedAndPitch();
+    FillVoiceList(chosen);
+    testText->setText(FromRecordText(speakTemplate));
+    ConnectControls();
+}
+
+void COptionTTS::CreateControls() {
     AddLabel("available text-to-speech engines", 7, 7, 200, 8);
     voices = new QListWidget(this);
     voices->setObjectName(Ids::OptEngineList.objectName);
@@ -75,28 +94,25 @@ void COptionTTS::OnInitDialog() {
     volumeValue->setObjectName(Ids::OptVolumeValue.objectName);
 
     testText = AddEdit(Ids::OptTestText.objectName, 7, 150, 200, 13);
-    QPushButton* test = AddButton("Test", Ids::OptTest.objectName, 213, 149, 50, 14);
+    testButton = AddButton("Test", Ids::OptTest.objectName, 213, 149, 50, 14);
+}
 
+SpeechModeId COptionTTS::OpenEngine(SpeechModeId chosen) {
     if (context.makeSpeechEngine)
         engine = context.makeSpeechEngine();
-    SpeechModeId chosen{};
-    int32_t storedVolume = 0;
-    std::string speakTemplate;
-    {
-        std::lock_guard lock(SettingsMutex());
-        chosen = StoredModeId(context.settings);
-        storedVolume = context.settings.ttsVolume;
-        speakTemplate = FieldText(context.settings.speakTemplate);
+    if (!engine)
+        return chosen;
+    engine->CreateEnumerator();
+    engine->EnumerateModes();
+    // A stored voice that is gone gives way to the first one.
+    if (!engine->SelectMode(chosen)) {
+        engine->SelectMode(engine->GetModeId(0));
+        chosen = engine->GetModeId(0);
     }
-    if (engine) {
-        engine->CreateEnumerator();
-        engine->EnumerateModes();
-        if (!engine->SelectMode(chosen)) {
-            engine->SelectMode(engine->GetModeId(0));
-            chosen = engine->GetModeId(0);
-        }
-    }
+    return chosen;
+}
 
+void COptionTTS::ShowVolume(int32_t storedVolume) {
     {
         const QSignalBlocker blocker(volume);
         volume->setRange(0, 100);
@@ -105,30 +121,31 @@ void COptionTTS::OnInitDialog() {
     volumeValue->setText(QString::number(volume->value()));
     if (engine)
         engine->SetVolume(volume->value());
+}
 
-    ApplySpeedAndPitch();
-
-    if (engine) {
-        const QSignalBlocker blocker(voices);
-        for (int index = 0;; ++index) {
-            const std::string name = engine->GetModeName(index);
-            if (name.empty())
-                break;
-            // Made whole before it joins the list, so the list sorts it by this order.
-            auto* row = new VoiceRow(FromRecordText(name));
-            row->setData(modeIndexRole, index);
-            voices->addItem(row);
-            if (engine->GetModeId(index) == chosen)
-                voices->setCurrentItem(row);
-        }
+void COptionTTS::FillVoiceList(const SpeechModeId& chosen) {
+    if (!engine)
+        return;
+    const QSignalBlocker blocker(voices);
+    for (int index = 0;; ++index) {
+        const std::string name = engine->GetModeName(index);
+        if (name.empty())
+            break;
+        // Made whole before it joins the list, so the list sorts it by this order.
+        auto* row = new VoiceRow(FromRecordText(name));
+        row->setData(modeIndexRole, index);
+        voices->addItem(row);
+        if (engine->GetModeId(index) == chosen)
+            voices->setCurrentItem(row);
     }
-    testText->setText(FromRecordText(speakTemplate));
+}
 
+void COptionTTS::ConnectControls() {
     connect(speed, &QSlider::valueChanged, this, [this] { OnSlider(speed, speedValue); });
     connect(pitch, &QSlider::valueChanged, this, [this] { OnSlider(pitch, pitchValue); });
     connect(volume, &QSlider::valueChanged, this, [this] { OnSlider(volume, volumeValue); });
     connect(voices, &QListWidget::itemSelectionChanged, this, [this] { OnSelectionChanged(); });
-    connect(test, &QPushButton::clicked, this, [this] { OnTest(); });
+    connect(testButton, &QPushButton::clicked, this, [this] { OnTest(); });
 }
 
 void COptionTTS::ApplySpeedAndPitch() {

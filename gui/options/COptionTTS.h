@@ -3,11 +3,13 @@
 // engine; the main window's engine takes the stored choice after OK.
 
 #include "gui/options/COptionPage.h"
+#include "speech/SpeechModeId.h"
 
 #include <memory>
 
 class CSpeechEngine;
 class QListWidget;
+class QPushButton;
 class QSlider;
 
 // The real engine over the system's synthesizer: what the page uses unless told otherwise.
@@ -26,6 +28,12 @@ public:
 
 private:
     void OnInitDialog() override;
+    // The steps of the first showing, in their order.
+    void CreateControls();
+    SpeechModeId OpenEngine(SpeechModeId chosen); // the voice in use afterwards
+    void ShowVolume(int32_t storedVolume);
+    void FillVoiceList(const SpeechModeId& chosen);
+    void ConnectControls();
     void ApplySpeedAndPitch();
     void OnSelectionChanged();
     void OnSlider(QSlider* slider, QLabel* label);
@@ -41,4 +49,5 @@ private:
     QLabel* pitchValue = nullptr;
     QLabel* volumeValue = nullptr;
     QLineEdit* testText = nullptr;
+    QPushButton* testButton = nullptr;
 };

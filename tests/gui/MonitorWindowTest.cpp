@@ -5,27 +5,32 @@
 #include "gui/DayListWidget.h"
 #include "gui/ResourceIds.h"
 #include "platform/DataDirectory.h"
+#include "platform/FileBytes.h"
 #include "platform/ShowMessage.h"
 #include "platform/SoundSink.h"
 #include "platform/TerminationSignals.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <csignal>
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <thread>
@@ -194,14 +199,46 @@ TEST_F(MonitorWindow, StartUpLoadsFilesAndTakesTheStoredLayout) {
     EXPECT_TRUE(window->isVisible());
 }
 
-TEST_F(MonitorWindow, LayoutPutsTheListInsideTheTabs) {
+TEST_F(MonitorWindow, EveryDayTabCanBeReachedAboveTheList) {
     Start();
-    window->resize(500, 400);
+    window->resize(300, 300); // far too narrow for eight tabs: the bar scrolls
     QApplication::processEvents();
-    QWidget* client = window->CallView()->parentWidget();
-    EXPECT_EQ(window->DayTabs()->geometry(), QRect(0, 0, client->width(), client->height()));
-    EXPECT_EQ(window->CallView()->geometry(),
-              QRect(5, 30, client->width() - 10, client->height() - 35));
+    QTabBar* tabs = window->DayTabs();
+    const QRect list = window->CallView()->geometry();
+    EXPECT_LE(tabs->geometry().bottom(), list.top());
+    QToolButton* right = nullptr;
+    for (QToolButton* arrow : tabs->findChildren<QToolButton*>())
+        if (arrow->arrowType() == Qt::RightArrow)
+            right = arrow;
+    ASSERT_NE(right, nullptr);
+    ASSERT_TRUE(right->isVisibleTo(window.get()));
+    // The arrow is above the list, not behind it, and takes the bar to the last day.
+    EXPECT_FALSE(right->geometry().translated(tabs->pos()).intersects(list));
+    for (int click = 0; click < 10 && right->isEnabled(); ++click)
+        QTest::mouseClick(right, Qt::LeftButton);
+    EXPECT_TRUE(tabs->rect().contains(tabs->tabRect(7)));
+}
+
+TEST_F(MonitorWindow, FirstStartColumnsShowWholeTextsStoredWidthsStayAsStored) {
+    Directory msns;
+    msns.append(Entry("5551", "Office"));
+    ASSERT_TRUE(SaveListFile(msns, DataFile("msn.dat")));
+    CallRecord call = Call(Feb07Midnight + 3600, "5551", "0301234567");
+    call.cipValue = 16;
+    StoreCalls({call});
+    Start();
+    const CListViewEx* view = window->CallView();
+    ASSERT_EQ(view->topLevelItemCount(), 1);
+    EXPECT_EQ(view->topLevelItem(0)->text(1), "Office/telephony");
+    for (int column = 0; column < 3; ++column)
+        EXPECT_EQ(view->CellAt(0, column).text, view->topLevelItem(0)->text(column)) << column;
+    window.reset();
+    core.reset();
+
+    StoreSettings([](Settings& s) { s.colWidthDateTime = 40; });
+    Start();
+    EXPECT_EQ(window->CallView()->columnWidth(0), 40);
+    EXPECT_EQ(window->CallView()->columnWidth(1), 80);
 }
 
 TEST_F(MonitorWindow, EightDayTabsRollOverAtMidnight) {
@@ -291,6 +328,37 @@ TEST_F(MonitorWindow, OptionsSaveAndShowTodayOnlyAfterOk) {
     options->trigger();
     EXPECT_TRUE(SettingsStored());
     EXPECT_EQ(window->DayTabs()->currentIndex(), 0);
+}
+
+TEST_F(MonitorWindow, TheSystemMenuOpensFromTheKeyboard) {
+    Start();
+    auto* system = window->findChild<QMenu*>(Ids::SystemMenu.objectName);
+    ASSERT_NE(system, nullptr);
+    EXPECT_EQ(system->title(), "&System");
+    for (auto [key, modifiers] :
+         {std::pair{Qt::Key_S, Qt::AltModifier}, std::pair{Qt::Key_F10, Qt::NoModifier}}) {
+        window->activateWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(window->isActiveWindow(), 2000);
+        QTest::keyClick(window.get(), key, modifiers);
+        QTRY_VERIFY_WITH_TIMEOUT(system->isVisible(), 2000);
+        system->close();
+    }
+}
+
+TEST_F(MonitorWindow, ADamagedSettingsRecordOpensAWindowOnTheScreen) {
+    std::string bytes(sizeof(Settings), '\x7f');
+    bytes.replace(offsetof(Settings, startMinimized), 4, 4, '\0'); // to see the window
+    ASSERT_TRUE(fs::create_directories(fs::path(SettingsFilePath()).parent_path()));
+    ASSERT_TRUE(ReplaceFileAtomically(SettingsFilePath(), bytes, 0600));
+    Start();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(window->frameGeometry()));
+    EXPECT_EQ(window->frameGeometry().width(), 450);
+    EXPECT_EQ(core->settings.displaySeconds, 5);
+    EXPECT_EQ(core->settings.telnetPort, 6100);
+    EXPECT_LT(window->CallView()->columnWidth(0), 4000);
+    // The record stays as it was until the settings are saved.
+    EXPECT_EQ(ReadFileBytes(SettingsFilePath(), MissingFile::Fail).bytes, bytes);
 }
 
 TEST_F(MonitorWindow, DoubleClickWithoutASelectionAsksForOne) {
@@ -409,6 +477,16 @@ TEST_F(MonitorWindow, StartMinimizedLeavesOnlyTheTrayIcon) {
     QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 2000);
 }
 
+TEST_F(MonitorWindow, StartedMinimizedTheFirstShowShowsTheWindow) {
+    StoreSettings([](Settings& s) { s.startMinimized = 1; });
+    Start(true);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 2000);
+    window->TrayMenu()->findChild<QAction*>(Ids::CmdShow.objectName)->trigger();
+    QTest::qWait(300); // longer than the start's hide check
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->isMinimized());
+}
+
 TEST_F(MonitorWindow, StartMinimizedWithoutATrayStaysMinimized) {
     StoreSettings([](Settings& s) { s.startMinimized = 1; });
     Start(false);
@@ -418,6 +496,7 @@ TEST_F(MonitorWindow, StartMinimizedWithoutATrayStaysMinimized) {
 }
 
 TEST_F(MonitorWindow, ExitSavesColumnWidthsAndWindowRectangle) {
+    StoreSettings([](Settings&) {});
     Start();
     window->CallView()->setColumnWidth(0, 150);
     window->move(70, 80);

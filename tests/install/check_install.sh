@@ -12,8 +12,9 @@ cmake --install "$build" --prefix "$stage/usr" >/dev/null || { echo "FAIL: cmake
 for f in bin/tavo bin/tavo-capi-peer; do
     [ -x "$stage/usr/$f" ] || fail "$f missing or not executable"
 done
-for f in share/applications/tavo.desktop share/man/man1/tavo.1 lib/systemd/user/tavo.service \
-         share/icons/hicolor/scalable/apps/tavo.svg; do
+for f in share/applications/tavo.desktop share/man/man1/tavo.1.gz share/man/man1/tavo-capi-peer.1.gz \
+         lib/systemd/user/tavo.service share/icons/hicolor/scalable/apps/tavo.svg \
+         share/doc/tavo/copyright share/doc/tavo/changelog.gz; do
     [ -f "$stage/usr/$f" ] || fail "$f missing"
 done
 for size in 16 22 32 48 64 128 256; do
@@ -24,7 +25,12 @@ desktop-file-validate "$stage/usr/share/applications/tavo.desktop" || fail "desk
 grep -qx 'Categories=Network;Telephony;' "$stage/usr/share/applications/tavo.desktop" ||
     fail "desktop entry category"
 
-man_text=$(MANWIDTH=100 man -l "$stage/usr/share/man/man1/tavo.1" 2>&1) || fail "man page does not render"
+man_text=$(MANWIDTH=100 man -l "$stage/usr/share/man/man1/tavo.1.gz" 2>&1) || fail "man page does not render"
+peer_text=$(MANWIDTH=100 man -l "$stage/usr/share/man/man1/tavo-capi-peer.1.gz" 2>&1) ||
+    fail "tavo-capi-peer man page does not render"
+for option in $("$stage/usr/bin/tavo-capi-peer" --help | grep -o -- '--[a-z-]*' | sort -u); do
+    printf '%s\n' "$peer_text" | grep -q -- "$option" || fail "tavo-capi-peer man page lacks $option"
+done
 # The man page documents every option the program knows.
 help=$("$stage/usr/bin/tavo" --help) || fail "tavo --help"
 for option in $(printf '%s\n' "$help" | grep -o -- '--[a-z-]*' | sort -u); do

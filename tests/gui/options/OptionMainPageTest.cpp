@@ -143,3 +143,20 @@ TEST_F(MainPage, CancelLeavesTheRecordAsItWas) {
     EXPECT_FALSE(SheetAccepted());
     EXPECT_TRUE(SameBytes(settings, before));
 }
+
+TEST_F(MainPage, SpeakTextsAreWindows1252BothWays) {
+    std::strcpy(settings.unknownSpeakText, "Gr\xfc\xdf \x80");
+    OpenSheet();
+    auto* unknown = Find<QLineEdit>("IDC_UNKNOWN_SPEAK_TEXT");
+    EXPECT_EQ(unknown->text(), QString::fromUtf8("Gr\u00fc\u00df \u20ac"));
+    // Pasted with a character the record cannot hold: refused, the box keeps its text.
+    auto* speak = Find<QLineEdit>("IDC_SPEAK_TEMPLATE");
+    speak->selectAll();
+    speak->insert(QString::fromUtf8("Anruf \u2192 %to%"));
+    EXPECT_EQ(speak->text(), "Incoming call on %to% from %from%");
+    unknown->setText(QString::fromUtf8("\u0160imon \u20ac"));
+    PressOk();
+    ASSERT_TRUE(SheetAccepted());
+    EXPECT_STREQ(settings.unknownSpeakText, "\x8aimon \x80");
+    EXPECT_STREQ(settings.speakTemplate, "Incoming call on %to% from %from%");
+}

@@ -1,0 +1,16 @@
+#pragma once
+// Where the main window opens, from the outer rectangle the settings keep.
+
+#include <QList>
+#include <QRect>
+
+#include <cstdint>
+#include <optional>
+
+// left, top, right, bottom as stored; absent when it is empty or beyond what a screen can hold.
+std::optional<QRect> StoredWindowRect(const int32_t (&rect)[4]);
+
+// The stored rectangle when it lies at least partly on one of `screens` and fits on that screen;
+// else `defaultSize` centred on the first (primary) screen.
+QRect StartWindowRect(const std::optional<QRect>& stored, const QList<QRect>& screens,
+                      QSize defaultSize);
