@@ -3,8 +3,10 @@
 #include "capi/CCAPIAccess.h"
 #include "capi/CCAPIThread.h"
 #include "capi/CapiLine.h"
+#include "core/HistoryLoad.h"
 #include "data/ListFile.h"
 #include "platform/DataDirectory.h"
+#include "platform/ShowMessage.h"
 #include "platform/SoundCanberra.h"
 #include "platform/SoundSink.h"
 #include "speech/CSpeechEngine.h"
@@ -65,22 +67,43 @@ MonitorCore::~MonitorCore() {
     areaCodes.ClearAreaCodes();
 }
 
+void MonitorCore::SetStorageListener(StorageListener listener) {
+    storage->SetListener(std::move(listener));
+}
+
 void MonitorCore::LoadData() {
+    HistoryLoadResult history;
     {
         std::lock_guard lock(ListsMutex());
         LoadListFile(phoneBook, "names.dat");
         LoadListFile(msnList, "msn.dat");
-        LoadListFile(callList, "caller.his");
+        history = LoadCallHistory(callList, IncomingCallHandler::HistoryFileName, clock());
         areaCodes.LoadAreaCodes("areacode.lst");
+    }
+    for (const std::string& message : history.messages)
+        ShowMessage(message);
+    if (!DataDirectoryWritable()) {
+        const std::string path = DataDirectoryPath();
+        storage->ReportKnownFailure("The data directory " + (path.empty() ? "." : path) +
+                                    " cannot be written: calls are announced, but nothing is "
+                                    "saved until it can be written.");
     }
     {
         std::lock_guard lock(SettingsMutex());
-        LoadSettings(settings);
+        if (std::string note = LoadSettings(settings); !note.empty())
+            std::fprintf(stderr, "tavo: %s\n", note.c_str());
     }
-    if (announcer != nullptr)
+    if (announcer != nullptr) {
         handler = std::make_unique<IncomingCallHandler>(
             IncomingCallParts{phoneBook, msnList, callList, settings, areaCodes, *announcer, clock,
                               [] { ChangeToProgramDirectory(); }});
+        handler->SetStorageReport(
+            [state = storage.get()](const std::string& file, bool ok, const std::string& error) {
+                state->Report(file, ok, error);
+            });
+        if (!history.saveAllowed)
+            handler->KeepHistoryFileAsItIs();
+    }
 }
 
 void MonitorCore::StartCallCapture(CallSink deliver) {
