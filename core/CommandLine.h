@@ -6,7 +6,7 @@
 #include <vector>
 
 enum class LineKind { Capi, Sim };
-enum class TavoCommand { Monitor, Dump, Say };
+enum class TavoCommand { Monitor, Dump, Say, CapiLine };
 
 struct CapiRemote {
     std::string driver;
@@ -29,6 +29,9 @@ struct CommandLine {
     // tavo say [--wav FILE] TEXT...
     std::optional<std::string> wavFile;
     std::vector<std::string> sayWords;
+    // tavo capi-line [--capi-remote DRIVER:HOST:PORT] [--again]: the monitor's own line
+    // process, started by the monitor and not listed in the help.
+    bool lineAgain = false;
 };
 
 struct CommandLineResult {

@@ -3,6 +3,8 @@
 #include "capi/CCAPIAccess.h"
 #include "capi/CCAPIThread.h"
 #include "capi/CapiLine.h"
+#include "capi/LineSupervisor.h"
+#include "core/CapiLineCommand.h"
 #include "core/HistoryLoad.h"
 #include "data/ListFile.h"
 #include "platform/DataDirectory.h"
@@ -30,11 +32,23 @@ private:
 };
 
 // Declared in this order so the listener goes first, then the access object, then the line.
+// libcapi20 runs in a line process of its own (supervised); the simulated line in this one.
 struct MonitorCore::Capture {
     std::unique_ptr<CapiProvider> line;
     std::unique_ptr<Receiver> receiver;
     std::unique_ptr<CCAPIAccess> access;
     std::unique_ptr<CCAPIThread> listener;
+    std::unique_ptr<CapiLineSupervisor> supervisor;
+
+    void RequestStop() {
+        if (listener)
+            listener->RequestStop();
+        if (supervisor)
+            supervisor->RequestStop();
+    }
+    bool IsFinished() const {
+        return (!listener || listener->IsFinished()) && (!supervisor || supervisor->IsFinished());
+    }
 };
 
 namespace {
@@ -109,8 +123,18 @@ void MonitorCore::LoadData() {
 void MonitorCore::StartCallCapture(CallSink deliver) {
     StopCallCapture();
     capture = std::make_unique<Capture>();
-    capture->line = OpenLine(options);
     capture->receiver = std::make_unique<Receiver>(std::move(deliver));
+    if (options.line == LineKind::Capi && !options.demo) {
+        // libcapi20 dies or hangs on some frames a server may send: it must not take the
+        // monitor with it.
+        CapiLineSupervisor::Options lineOptions;
+        lineOptions.command = CapiLineCommandFor(options);
+        capture->supervisor =
+            std::make_unique<CapiLineSupervisor>(*capture->receiver, std::move(lineOptions));
+        capture->supervisor->Start();
+        return;
+    }
+    capture->line = OpenLine(options);
     capture->access = std::make_unique<CCAPIAccess>(capture->line.get(), *capture->receiver);
     capture->listener = std::make_unique<CCAPIThread>(*capture->access);
     capture->listener->Start();
@@ -119,17 +143,21 @@ void MonitorCore::StartCallCapture(CallSink deliver) {
 void MonitorCore::StopCallCapture() {
     if (!capture)
         return;
+    // The listener may be waiting for this very thread to handle a call: keep handling events
+    // until it has seen the stop request.
+    capture->RequestStop();
+    while (!capture->IsFinished()) {
+        if (QCoreApplication::instance() != nullptr)
+            QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     if (capture->listener) {
-        // The listener may be waiting for this very thread to handle a call: keep handling
-        // events until it has seen the stop request.
-        capture->listener->RequestStop();
-        while (!capture->listener->IsFinished()) {
-            if (QCoreApplication::instance() != nullptr)
-                QCoreApplication::processEvents();
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
         capture->listener->Stop();
         capture->listener.reset();
+    }
+    if (capture->supervisor) {
+        capture->supervisor->Stop();
+        capture->supervisor.reset();
     }
     capture.reset(); // releases CAPI, after the listener has ended
 }
@@ -180,8 +208,8 @@ void MonitorCore::Shutdown() {
 void MonitorCore::EndSession() {
     // Only asked, not waited for: this may run inside an event loop that the listener itself
     // waits on (an error box it asked for). The listener is joined when the core goes.
-    if (capture && capture->listener)
-        capture->listener->RequestStop();
+    if (capture)
+        capture->RequestStop();
     speechEngine.reset();
 }
 

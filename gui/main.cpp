@@ -1,5 +1,6 @@
 // tavo: the incoming-call monitor.
 #include "core/Autostart.h"
+#include "core/CapiLineCommand.h"
 #include "core/CommandLine.h"
 #include "core/DumpCommand.h"
 #include "core/SayCommand.h"
@@ -46,6 +47,8 @@ int main(int argc, char** argv) {
         return RunDumpCommand(options);
     case TavoCommand::Say:
         return RunSayCommand(options);
+    case TavoCommand::CapiLine:
+        return RunCapiLineCommand(options);
     case TavoCommand::Monitor:
         break;
     }
