@@ -2,6 +2,7 @@
 
 #include "capi/LineChild.h"
 
+#include <mutex>
 #include <unistd.h>
 
 int RunCapiLineCommand(const CommandLine& options) {
@@ -13,9 +14,28 @@ int RunCapiLineCommand(const CommandLine& options) {
     return RunCapiLineChild(child, STDIN_FILENO, STDOUT_FILENO);
 }
 
+namespace {
+std::mutex programMutex;
+std::string& LineProgram() {
+    static std::string program;
+    return program;
+}
+} // namespace
+
+void UseCapiLineProcess(const std::string& program) {
+    std::lock_guard lock(programMutex);
+    LineProgram() = program;
+}
+
 std::vector<std::string> CapiLineCommandFor(const CommandLine& options) {
-    // The running program itself, even when its file has been replaced by an update since.
-    std::vector<std::string> command{"/proc/self/exe", "capi-line"};
+    std::string program;
+    {
+        std::lock_guard lock(programMutex);
+        program = LineProgram();
+    }
+    if (program.empty())
+        return {};
+    std::vector<std::string> command{program, "capi-line"};
     if (options.capiRemote)
         command.push_back("--capi-remote=" + options.capiRemote->driver + ":" +
                           options.capiRemote->host + ":" +

@@ -8,5 +8,10 @@
 // The exit code of the line process.
 int RunCapiLineCommand(const CommandLine& options);
 
-// The command line that starts a line process for the monitor's options (this very program).
+// Says that `program` runs `capi-line` (the tavo program does, a test program does not). Until
+// it is called, the monitor keeps libcapi20 in its own process.
+void UseCapiLineProcess(const std::string& program);
+
+// The command line that starts a line process for the monitor's options; empty when no program
+// was named with UseCapiLineProcess.
 std::vector<std::string> CapiLineCommandFor(const CommandLine& options);

@@ -124,11 +124,12 @@ void MonitorCore::StartCallCapture(CallSink deliver) {
     StopCallCapture();
     capture = std::make_unique<Capture>();
     capture->receiver = std::make_unique<Receiver>(std::move(deliver));
-    if (options.line == LineKind::Capi && !options.demo) {
+    std::vector<std::string> lineCommand = CapiLineCommandFor(options);
+    if (options.line == LineKind::Capi && !options.demo && !lineCommand.empty()) {
         // libcapi20 dies or hangs on some frames a server may send: it must not take the
         // monitor with it.
         CapiLineSupervisor::Options lineOptions;
-        lineOptions.command = CapiLineCommandFor(options);
+        lineOptions.command = std::move(lineCommand);
         capture->supervisor =
             std::make_unique<CapiLineSupervisor>(*capture->receiver, std::move(lineOptions));
         capture->supervisor->Start();

@@ -42,6 +42,8 @@ int main(int argc, char** argv) {
         std::printf("autostart %s: %s\n", options.autostart->c_str(), AutostartEntryPath().c_str());
         return 0;
     }
+    // The running program itself, even when its file has been replaced by an update since.
+    UseCapiLineProcess("/proc/self/exe");
     switch (options.command) {
     case TavoCommand::Dump:
         return RunDumpCommand(options);
