@@ -49,6 +49,10 @@ void IncomingCallHandler::FlushHistory() {
     history->Flush();
 }
 
+bool IncomingCallHandler::FlushHistoryFor(std::chrono::milliseconds timeout) {
+    return history->FlushFor(timeout);
+}
+
 IncomingCallHandler::Outcome IncomingCallHandler::OnIncomingCall(const IncomingCallNotice& notice) {
     const std::time_t now = parts.clock();
     Settings settings;

@@ -15,6 +15,7 @@
 #include "data/ResolvedCall.h"
 #include "settings/Settings.h"
 
+#include <chrono>
 #include <ctime>
 #include <functional>
 #include <memory>
@@ -75,6 +76,8 @@ public:
 
     // Waits until "caller.his" holds every call handled so far.
     void FlushHistory();
+    // The same for at most `timeout`; false when the save is still going on.
+    bool FlushHistoryFor(std::chrono::milliseconds timeout);
 
     // Where the outcome of each write of "caller.his", its journal and "caller.txt" goes (to
     // tell the user of failures once). Set before the first call.

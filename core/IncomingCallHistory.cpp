@@ -175,6 +175,12 @@ void HistoryWriter::Flush() {
     shared->idle.wait(lock, [&] { return !shared->pending && !shared->writing; });
 }
 
+bool HistoryWriter::FlushFor(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(shared->mutex);
+    return shared->idle.wait_for(lock, timeout,
+                                 [&] { return !shared->pending && !shared->writing; });
+}
+
 HistoryWriter::Counts HistoryWriter::Written() const {
     std::lock_guard lock(shared->mutex);
     return shared->counts;

@@ -18,6 +18,7 @@
 
 #include "data/CallList.h"
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -51,6 +52,9 @@ public:
 
     // Waits until every requested save has been written (or has failed).
     void Flush();
+    // The same for at most `timeout`; false when saves are still pending. A writer that is
+    // telling the user of a failure waits for the GUI thread, which must keep handling events.
+    bool FlushFor(std::chrono::milliseconds timeout);
 
     // Results of the writes so far, for tests and benchmarks.
     struct Counts {

@@ -201,7 +201,10 @@ void MonitorCore::Shutdown() {
         speechEngine.reset();
     }
     if (handler) {
-        handler->FlushHistory();
+        // The writer may be telling of a failed save in a box, which this thread shows.
+        while (!handler->FlushHistoryFor(std::chrono::milliseconds(5)))
+            if (QCoreApplication::instance() != nullptr)
+                QCoreApplication::processEvents();
         handler.reset();
     }
 }

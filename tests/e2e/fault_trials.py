@@ -92,6 +92,7 @@ def main():
                 if not killed and time.monotonic() - start >= kill_after:
                     killed = True
                     kill_at = time.monotonic()
+                    mark = len(monitor.lines["err"])
                     if a.target == "monitor":
                         monitor.p.send_signal(signal.SIGKILL)
                     else:
@@ -100,12 +101,12 @@ def main():
                         for p in pid:
                             os.kill(int(p), signal.SIGKILL)
         monitor.pump(0.3)
-        if os.environ.get("TRIALS_DEBUG"): print(monitor.lines, peer.lines["err"][-3:])
         for _, line in monitor.lines["out"]:
             if " -->> " in line:
                 announced.add(line.split("/", 1)[1].split(" ", 1)[0][1:])
         if not killed:
             kill_at = time.monotonic()
+            mark = len(monitor.lines["err"])
             if a.target == "monitor":
                 monitor.p.send_signal(signal.SIGKILL)
             else:
@@ -122,7 +123,6 @@ def main():
             monitor = Proc(argv, env)
             t, _ = monitor.wait_line("err", "listening", 30)
         else:
-            mark = len(monitor.lines["err"])
             t, _ = monitor.wait_line("err", "listening again", 30, mark)
         if t is None:
             sys.exit("trial %d: no recovery" % trial)
