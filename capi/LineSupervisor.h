@@ -25,7 +25,7 @@ public:
         std::chrono::milliseconds firstRestartDelay{1000};
         std::chrono::milliseconds maxRestartDelay{60000};
         // A process that ran this long was healthy: the next restart pauses the shortest time.
-        std::chrono::milliseconds healthyRun{60000};
+        std::chrono::milliseconds healthyRun{10000};
         // How long a stop waits for the process to release CAPI and end before killing it.
         std::chrono::milliseconds stopGrace{4000};
         // One line per change of the line's state. Empty: standard error.

@@ -55,6 +55,9 @@ def main():
     ap.add_argument("--calls", type=int, default=10)
     ap.add_argument("--target", choices=["monitor", "line"], default="monitor")
     ap.add_argument("--seed", type=int, default=1)
+    ap.add_argument("--settle", type=float, default=0,
+                    help="seconds to wait after each recovery (the line process counts as "
+                         "healthy after 10 s, and its restarts pause longer until then)")
     a = ap.parse_args()
     random.seed(a.seed)
     tavo = os.path.join(a.build, "gui/tavo")
@@ -125,8 +128,11 @@ def main():
         else:
             t, _ = monitor.wait_line("err", "listening again", 30, mark)
         if t is None:
-            sys.exit("trial %d: no recovery" % trial)
+            sys.exit("trial %d: no recovery\n%s" % (trial, "\n".join(l for _, l in monitor.lines["err"][-8:])))
         recoveries.append(t - kill_at)
+        end = time.monotonic() + a.settle
+        while time.monotonic() < end:
+            monitor.pump(0.1)
     monitor.p.send_signal(signal.SIGTERM)
     monitor.p.wait(timeout=15)
     peer.send("quit")
