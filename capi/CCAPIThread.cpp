@@ -86,13 +86,29 @@ void CCAPIThread::Log(const std::string& line) {
 bool CCAPIThread::Pause(std::chrono::milliseconds delay) {
     if (options.pause)
         return options.pause(delay) && !StopRequested();
+    const Clock::time_point end = Clock::now() + delay;
     std::unique_lock lock(state->mutex);
-    return !state->stopSignal.wait_for(lock, delay, [this] { return state->stopRequested; });
+    while (true) {
+        const Clock::time_point now = Clock::now();
+        if (now >= end)
+            return true;
+        const Clock::time_point until =
+            options.heartbeat ? std::min(end, now + options.waitSlice) : end;
+        if (state->stopSignal.wait_until(lock, until, [this] { return state->stopRequested; }))
+            return false;
+        if (options.heartbeat) {
+            lock.unlock();
+            options.heartbeat();
+            lock.lock();
+        }
+    }
 }
 
 bool CCAPIThread::Register(const std::shared_ptr<State>& shared, bool showErrors,
                            std::optional<std::string>& error) {
     CapiProvider* provider = capi.Provider();
+    if (options.registering)
+        options.registering();
     {
         std::lock_guard lock(shared->mutex);
         shared->inRegistration = true;
@@ -114,6 +130,8 @@ bool CCAPIThread::Register(const std::shared_ptr<State>& shared, bool showErrors
 
 CCAPIThread::LoopEnd CCAPIThread::ReceiveLoop() {
     while (!StopRequested() && capi.IsRegistered()) {
+        if (options.heartbeat)
+            options.heartbeat();
         if (capi.WaitForCapiSignal(options.waitSlice) != CapiNoError)
             continue; // nothing arrived in this slice
         if (StopRequested())
@@ -126,16 +144,16 @@ CCAPIThread::LoopEnd CCAPIThread::ReceiveLoop() {
 
 void CCAPIThread::Run(const std::shared_ptr<State>& shared) {
     bool startup = true;
-    bool listenedBefore = false;
+    bool listenedBefore = options.listenedBefore;
     std::chrono::milliseconds delay = options.firstRetryDelay;
     std::optional<std::string> lastError;
     std::chrono::milliseconds lastAnnouncedDelay{0};
 
     while (!StopRequested()) {
         // The start-up failures are shown to the user; later ones only change the log.
-        const bool shown = startup;
+        const bool shown = startup && options.showStartupErrors;
         std::optional<std::string> error;
-        if (!Register(shared, startup, error)) {
+        if (!Register(shared, shown, error)) {
             std::lock_guard lock(shared->mutex);
             shared->finished = true;
             shared->finishedSignal.notify_all();

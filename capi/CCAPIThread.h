@@ -27,6 +27,15 @@ public:
         std::function<bool(std::chrono::milliseconds)> pause;
         // One line per change of the line's state. Empty: standard error.
         std::function<void(const std::string&)> log;
+        // Called at least once per wait slice while the thread is receiving or pausing, and
+        // when it begins a registration (`registering`): a process that supervises this thread
+        // from outside sees from their absence that the thread is stuck inside CAPI.
+        std::function<void()> heartbeat;
+        std::function<void()> registering;
+        // Failures of the first registration are shown with ShowMessage; false: logged only.
+        bool showStartupErrors = true;
+        // The line has been listened on before (by an earlier listener): "listening again".
+        bool listenedBefore = false;
     };
 
     CCAPIThread(CCAPIAccess& capi, Options options);

@@ -197,6 +197,27 @@ CommandLineResult ParseExportCommand(const std::vector<std::string>& args) {
     return result;
 }
 
+// tavo capi-line [--capi-remote DRIVER:HOST:PORT] [--again]
+CommandLineResult ParseCapiLineCommand(const std::vector<std::string>& args) {
+    CommandLineResult result;
+    CommandLine& o = result.options;
+    o.command = TavoCommand::CapiLine;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string value;
+        bool matched = false;
+        if (args[i] == "--again") {
+            o.lineAgain = true;
+        } else if (TakeValue(args, i, "--capi-remote", value, matched) || matched) {
+            o.capiRemote = ParseCapiRemote(value);
+            if (!o.capiRemote)
+                return Failed(std::move(result), "capi-line: bad --capi-remote '" + value + "'");
+        } else {
+            return Failed(std::move(result), "capi-line: unknown option '" + args[i] + "'");
+        }
+    }
+    return result;
+}
+
 // The monitor's own options.
 CommandLineResult ParseMonitorOptions(const std::vector<std::string>& args) {
     CommandLineResult result;
@@ -268,6 +289,8 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
         return ParseAreaCodesCommand(rest);
     if (!args.empty() && args[0] == "export")
         return ParseExportCommand(rest);
+    if (!args.empty() && args[0] == "capi-line")
+        return ParseCapiLineCommand(rest);
     return ParseMonitorOptions(args);
 }
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 enum class LineKind { Capi, Sim };
-enum class TavoCommand { Monitor, Dump, Say, Import, AreaCodes, Export };
+enum class TavoCommand { Monitor, Dump, Say, Import, AreaCodes, Export, CapiLine };
 enum class ExportFormat { Csv, Json };
 
 struct CapiRemote {
@@ -40,6 +40,9 @@ struct CommandLine {
     std::optional<std::string> exportTo;
     ExportFormat exportFormat = ExportFormat::Csv;
     std::string exportFile; // "-": standard output
+    // tavo capi-line [--capi-remote DRIVER:HOST:PORT] [--again]: the monitor's own line
+    // process, started by the monitor and not listed in the help.
+    bool lineAgain = false;
 };
 
 struct CommandLineResult {

@@ -1,8 +1,10 @@
 #include "core/IncomingCallHandler.h"
 
+#include "core/HistoryJournal.h"
 #include "core/IncomingCallHistory.h"
 #include "core/IncomingCallRepeats.h"
 #include "core/IncomingCallTexts.h"
+#include "platform/FileBytes.h"
 
 #include <cstdio>
 #include <mutex>
@@ -11,14 +13,10 @@
 namespace {
 
 // "caller.txt" is a text log with Windows line ends, so that files from either system read the
-// same. A line that cannot be written is lost without a word: the call itself goes on.
-void AppendLogLine(const std::string& line) {
-    std::FILE* file = std::fopen(IncomingCallHandler::LogFileName, "ab");
-    if (!file)
-        return;
-    std::fwrite(line.data(), 1, line.size(), file);
-    std::fwrite("\r\n", 1, 2, file);
-    std::fclose(file);
+// same. Each line goes in whole or not at all (a full disk must not glue the next line onto a
+// cut one); the call itself goes on either way.
+bool AppendLogLine(const std::string& line, std::string& error) {
+    return AppendWhole(IncomingCallHandler::LogFileName, line + "\r\n", error);
 }
 
 } // namespace
@@ -31,10 +29,28 @@ IncomingCallHandler::IncomingCallHandler(IncomingCallParts givenParts)
     history->Prepare(parts.callList);
 }
 
+void IncomingCallHandler::SetStorageReport(StorageReport report) {
+    storageReport = std::move(report);
+    history->SetSaveReport(
+        [report = storageReport](const std::string&, bool ok, const std::string& error) {
+            if (report)
+                report(HistoryFileName, ok, error);
+        });
+}
+
+void IncomingCallHandler::Report(const std::string& file, bool ok, const std::string& error) {
+    if (storageReport)
+        storageReport(file, ok, error);
+}
+
 IncomingCallHandler::~IncomingCallHandler() = default;
 
 void IncomingCallHandler::FlushHistory() {
     history->Flush();
+}
+
+bool IncomingCallHandler::FlushHistoryFor(std::chrono::milliseconds timeout) {
+    return history->FlushFor(timeout);
 }
 
 IncomingCallHandler::Outcome IncomingCallHandler::OnIncomingCall(const IncomingCallNotice& notice) {
@@ -73,7 +89,12 @@ IncomingCallHandler::Outcome IncomingCallHandler::OnIncomingCall(const IncomingC
     }
 
     // Every notice saves the history, even one that changed nothing in it.
-    history->RequestSave(parts.callList, HistoryFileName);
+    if (saveHistory)
+        history->RequestSave(parts.callList, HistoryFileName);
+    // Failures are told after the call has been shown: a message box must not hold it up.
+    for (const auto& [file, error] : writeResults)
+        Report(file, error.empty(), error);
+    writeResults.clear();
     return outcome;
 }
 
@@ -100,13 +121,19 @@ IncomingCallHandler::Outcome IncomingCallHandler::AnnounceNewCall(const Incoming
         std::lock_guard lock(ListsMutex());
         stored = parts.callList.append(std::move(record));
     }
+    if (parts.changeToProgramDirectory)
+        parts.changeToProgramDirectory();
+    // Kept on the disk before it is shown: a call that was announced survives a crash.
+    std::string error;
+    history->JournalRecord(*stored, HistoryFileName, error);
+    writeResults.emplace_back(JournalPathFor(HistoryFileName), error);
     CallAnnouncer& announcer = parts.announcer;
     announcer.ShowToday();
 
     const std::string line = LogLine(timeText, callerText, *msnText, notice.calledNumber);
-    if (parts.changeToProgramDirectory)
-        parts.changeToProgramDirectory();
-    AppendLogLine(line);
+    error.clear();
+    AppendLogLine(line, error);
+    writeResults.emplace_back(LogFileName, error);
     announcer.LogLineWritten(line);
 
     if (settings.displaySeconds != 0)

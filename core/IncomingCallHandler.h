@@ -1,7 +1,8 @@
 #pragma once
 // Everything the monitor does about one incoming call, in its fixed order: the repeat check,
 // the MSN filter, the record in the call list, today's view, the log line in "caller.txt", the
-// popup, the beep melody, the spoken announcement and the save of "caller.his".
+// popup, the beep melody, the spoken announcement and the save of "caller.his". A new record is
+// journaled (flushed to the disk) before anything about it is shown.
 //
 // The handler draws nothing itself: what a front end shows or plays goes through CallAnnouncer,
 // which the main window implements with its widgets and the headless monitor with standard
@@ -14,10 +15,13 @@
 #include "data/ResolvedCall.h"
 #include "settings/Settings.h"
 
+#include <chrono>
 #include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 class CallAnnouncer {
 public:
@@ -72,13 +76,30 @@ public:
 
     // Waits until "caller.his" holds every call handled so far.
     void FlushHistory();
+    // The same for at most `timeout`; false when the save is still going on.
+    bool FlushHistoryFor(std::chrono::milliseconds timeout);
+
+    // Where the outcome of each write of "caller.his", its journal and "caller.txt" goes (to
+    // tell the user of failures once). Set before the first call.
+    using StorageReport =
+        std::function<void(const std::string& file, bool ok, const std::string& error)>;
+    void SetStorageReport(StorageReport report);
+    // "caller.his" could not be read and must not be replaced: new calls go only to its
+    // journal, which is folded in at a start-up that can read the file again.
+    void KeepHistoryFileAsItIs() { saveHistory = false; }
 
 private:
     // A call not seen before: record, log, popup and beep. Dropped when the MSN filter says so.
     Outcome AnnounceNewCall(const IncomingCallNotice& notice, const ResolvedCall& call,
                             const Settings& settings, std::time_t now);
 
+    void Report(const std::string& file, bool ok, const std::string& error);
+
     IncomingCallParts parts;
+    StorageReport storageReport;
+    bool saveHistory = true;
+    // The files written for the call being handled and why each failed ("" when it did not).
+    std::vector<std::pair<std::string, std::string>> writeResults;
     std::unique_ptr<RepeatFinder> repeats;
     std::unique_ptr<HistoryWriter> history;
 };

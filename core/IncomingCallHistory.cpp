@@ -1,5 +1,6 @@
 #include "core/IncomingCallHistory.h"
 
+#include "core/HistoryJournal.h"
 #include "data/ListFile.h"
 #include "platform/FileBytes.h"
 
@@ -9,6 +10,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <unistd.h>
 
 struct HistoryWriter::Shared {
     std::mutex mutex;
@@ -22,6 +24,11 @@ struct HistoryWriter::Shared {
     bool writing = false;
     bool stop = false;
     Counts counts;
+    SaveReport report;
+    // Journal entries made so far, and how many of them the pending request's bytes hold.
+    size_t journaled = 0;
+    size_t covered = 0;
+    bool journalOnDisk = true; // one may be left from an earlier run
     std::thread thread;
 };
 
@@ -47,11 +54,21 @@ void RunWriter(HistoryWriter::Shared& shared) {
         shared.bytes.clear();
         shared.replace = false;
         const std::string path = shared.path;
+        const size_t covered = shared.covered;
+        const HistoryWriter::SaveReport report = shared.report;
         shared.pending = false;
         shared.writing = true;
         lock.unlock();
-        const bool ok = ReplaceFileAtomically(path, image);
+        std::string error;
+        const bool ok = ReplaceFileAtomically(path, image, 0666, &error);
+        if (report)
+            report(path, ok, error);
         lock.lock();
+        // Under the lock: no entry can be journaled between the check and the removal.
+        if (ok && covered == shared.journaled && shared.journalOnDisk) {
+            ::unlink(JournalPathFor(path).c_str());
+            shared.journalOnDisk = false;
+        }
         shared.writing = false;
         ++(ok ? shared.counts.written : shared.counts.failed);
         if (!shared.pending)
@@ -116,8 +133,28 @@ void HistoryWriter::RequestSave(const CallList& list, const std::string& path) {
         shared->bytes += bytes;
     }
     shared->path = std::move(fullPath);
+    shared->covered = shared->journaled;
     shared->pending = true;
     shared->wake.notify_one();
+}
+
+bool HistoryWriter::JournalRecord(const CallRecord& record, const std::string& path,
+                                  std::string& error) {
+    std::error_code pathError;
+    std::string fullPath = std::filesystem::absolute(path, pathError).string();
+    if (pathError)
+        fullPath = path;
+    std::lock_guard lock(shared->mutex);
+    if (!AppendJournalEntry(JournalPathFor(fullPath), record, error))
+        return false;
+    ++shared->journaled;
+    shared->journalOnDisk = true;
+    return true;
+}
+
+void HistoryWriter::SetSaveReport(SaveReport report) {
+    std::lock_guard lock(shared->mutex);
+    shared->report = std::move(report);
 }
 
 void HistoryWriter::Prepare(const CallList& list) {
@@ -136,6 +173,12 @@ void HistoryWriter::Prepare(const CallList& list) {
 void HistoryWriter::Flush() {
     std::unique_lock lock(shared->mutex);
     shared->idle.wait(lock, [&] { return !shared->pending && !shared->writing; });
+}
+
+bool HistoryWriter::FlushFor(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(shared->mutex);
+    return shared->idle.wait_for(lock, timeout,
+                                 [&] { return !shared->pending && !shared->writing; });
 }
 
 HistoryWriter::Counts HistoryWriter::Written() const {

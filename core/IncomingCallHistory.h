@@ -9,12 +9,18 @@
 // file's bytes and writes them. Requests that arrive while a save is being written are coalesced
 // into one further save. The bytes on disk are exactly those of CallList::save.
 //
+// Before a new call is announced its record goes to the journal beside the file
+// (core/HistoryJournal.h), flushed to the disk; a save that holds every journaled record removes
+// the journal.
+//
 // The call list only grows while the monitor runs. A list that shrank, or whose last known
 // record is no longer where it was, is encoded whole again.
 
 #include "data/CallList.h"
 
+#include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -32,12 +38,23 @@ public:
     // when it was changed in any other way.
     void RequestSave(const CallList& list, const std::string& path);
 
+    // Makes `record` (just appended to the list) durable in the journal of the history at
+    // `path` before it is announced. False with `error` set when it could not be.
+    bool JournalRecord(const CallRecord& record, const std::string& path, std::string& error);
+
+    // The outcome of every save, on the writer's thread (for telling the user of failures).
+    using SaveReport = std::function<void(const std::string& path, bool ok, const std::string&)>;
+    void SetSaveReport(SaveReport report);
+
     // Encodes the whole list now, so that the first save of a long history costs no more than
     // any later one. Call where a pause does not matter (at start-up).
     void Prepare(const CallList& list);
 
     // Waits until every requested save has been written (or has failed).
     void Flush();
+    // The same for at most `timeout`; false when saves are still pending. A writer that is
+    // telling the user of a failure waits for the GUI thread, which must keep handling events.
+    bool FlushFor(std::chrono::milliseconds timeout);
 
     // Results of the writes so far, for tests and benchmarks.
     struct Counts {

@@ -3,8 +3,12 @@
 #include "capi/CCAPIAccess.h"
 #include "capi/CCAPIThread.h"
 #include "capi/CapiLine.h"
+#include "capi/LineSupervisor.h"
+#include "core/CapiLineCommand.h"
+#include "core/HistoryLoad.h"
 #include "data/ListFile.h"
 #include "platform/DataDirectory.h"
+#include "platform/ShowMessage.h"
 #include "platform/SoundCanberra.h"
 #include "platform/SoundSink.h"
 #include "settings/SettingsRanges.h"
@@ -29,11 +33,23 @@ private:
 };
 
 // Declared in this order so the listener goes first, then the access object, then the line.
+// libcapi20 runs in a line process of its own (supervised); the simulated line in this one.
 struct MonitorCore::Capture {
     std::unique_ptr<CapiProvider> line;
     std::unique_ptr<Receiver> receiver;
     std::unique_ptr<CCAPIAccess> access;
     std::unique_ptr<CCAPIThread> listener;
+    std::unique_ptr<CapiLineSupervisor> supervisor;
+
+    void RequestStop() {
+        if (listener)
+            listener->RequestStop();
+        if (supervisor)
+            supervisor->RequestStop();
+    }
+    bool IsFinished() const {
+        return (!listener || listener->IsFinished()) && (!supervisor || supervisor->IsFinished());
+    }
 };
 
 namespace {
@@ -66,33 +82,65 @@ MonitorCore::~MonitorCore() {
     areaCodes.ClearAreaCodes();
 }
 
+void MonitorCore::SetStorageListener(StorageListener listener) {
+    storage->SetListener(std::move(listener));
+}
+
 void MonitorCore::LoadData() {
+    HistoryLoadResult history;
     {
         std::lock_guard lock(ListsMutex());
         LoadListFile(phoneBook, "names.dat");
         LoadListFile(msnList, "msn.dat");
-        LoadListFile(callList, "caller.his");
+        history = LoadCallHistory(callList, IncomingCallHandler::HistoryFileName, clock());
         areaCodes.LoadAreaCodes("areacode.lst");
+    }
+    for (const std::string& message : history.messages)
+        ShowMessage(message);
+    if (!DataDirectoryWritable()) {
+        const std::string path = DataDirectoryPath();
+        storage->ReportKnownFailure("The data directory " + (path.empty() ? "." : path) +
+                                    " cannot be written: calls are announced, but nothing is "
+                                    "saved until it can be written.");
     }
     {
         std::lock_guard lock(SettingsMutex());
-        LoadSettings(settings);
+        if (std::string note = LoadSettings(settings); !note.empty())
+            std::fprintf(stderr, "tavo: %s\n", note.c_str());
         if (const std::string replaced = UseDefaultsForValuesOutOfRange(settings);
             !replaced.empty())
             std::fprintf(stderr, "tavo: settings out of range, defaults used: %s\n",
                          replaced.c_str());
     }
-    if (announcer != nullptr)
+    if (announcer != nullptr) {
         handler = std::make_unique<IncomingCallHandler>(
             IncomingCallParts{phoneBook, msnList, callList, settings, areaCodes, *announcer, clock,
                               [] { ChangeToProgramDirectory(); }});
+        handler->SetStorageReport(
+            [state = storage.get()](const std::string& file, bool ok, const std::string& error) {
+                state->Report(file, ok, error);
+            });
+        if (!history.saveAllowed)
+            handler->KeepHistoryFileAsItIs();
+    }
 }
 
 void MonitorCore::StartCallCapture(CallSink deliver) {
     StopCallCapture();
     capture = std::make_unique<Capture>();
-    capture->line = OpenLine(options);
     capture->receiver = std::make_unique<Receiver>(std::move(deliver));
+    std::vector<std::string> lineCommand = CapiLineCommandFor(options);
+    if (options.line == LineKind::Capi && !options.demo && !lineCommand.empty()) {
+        // libcapi20 dies or hangs on some frames a server may send: it must not take the
+        // monitor with it.
+        CapiLineSupervisor::Options lineOptions;
+        lineOptions.command = std::move(lineCommand);
+        capture->supervisor =
+            std::make_unique<CapiLineSupervisor>(*capture->receiver, std::move(lineOptions));
+        capture->supervisor->Start();
+        return;
+    }
+    capture->line = OpenLine(options);
     capture->access = std::make_unique<CCAPIAccess>(capture->line.get(), *capture->receiver);
     capture->listener = std::make_unique<CCAPIThread>(*capture->access);
     capture->listener->Start();
@@ -101,17 +149,21 @@ void MonitorCore::StartCallCapture(CallSink deliver) {
 void MonitorCore::StopCallCapture() {
     if (!capture)
         return;
+    // The listener may be waiting for this very thread to handle a call: keep handling events
+    // until it has seen the stop request.
+    capture->RequestStop();
+    while (!capture->IsFinished()) {
+        if (QCoreApplication::instance() != nullptr)
+            QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     if (capture->listener) {
-        // The listener may be waiting for this very thread to handle a call: keep handling
-        // events until it has seen the stop request.
-        capture->listener->RequestStop();
-        while (!capture->listener->IsFinished()) {
-            if (QCoreApplication::instance() != nullptr)
-                QCoreApplication::processEvents();
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
         capture->listener->Stop();
         capture->listener.reset();
+    }
+    if (capture->supervisor) {
+        capture->supervisor->Stop();
+        capture->supervisor.reset();
     }
     capture.reset(); // releases CAPI, after the listener has ended
 }
@@ -154,7 +206,10 @@ void MonitorCore::Shutdown() {
         speechEngine.reset();
     }
     if (handler) {
-        handler->FlushHistory();
+        // The writer may be telling of a failed save in a box, which this thread shows.
+        while (!handler->FlushHistoryFor(std::chrono::milliseconds(5)))
+            if (QCoreApplication::instance() != nullptr)
+                QCoreApplication::processEvents();
         handler.reset();
     }
 }
@@ -162,8 +217,8 @@ void MonitorCore::Shutdown() {
 void MonitorCore::EndSession() {
     // Only asked, not waited for: this may run inside an event loop that the listener itself
     // waits on (an error box it asked for). The listener is joined when the core goes.
-    if (capture && capture->listener)
-        capture->listener->RequestStop();
+    if (capture)
+        capture->RequestStop();
     speechEngine.reset();
 }
 

@@ -7,6 +7,7 @@
 #include "capi/IncomingCallNotice.h"
 #include "core/CommandLine.h"
 #include "core/IncomingCallHandler.h"
+#include "core/StorageState.h"
 #include "data/AreaCodeTable.h"
 #include "data/CallList.h"
 #include "platform/SoundSink.h"
@@ -37,8 +38,17 @@ public:
     void SetAnnouncer(CallAnnouncer* announcer) { this->announcer = announcer; }
 
     // Loads "names.dat", "msn.dat", "caller.his", then "areacode.lst", then the settings, in that
-    // order, from the current directory; then makes the call handler over them.
+    // order, from the current directory; then makes the call handler over them. A damaged
+    // history is kept aside, calls left in its journal are taken back, and a data directory
+    // that cannot be written is reported (the monitor runs on and saves nothing until it can).
     void LoadData();
+
+    // Told when the data files go from writable to failing and back (after ShowMessage has
+    // told the user), on the thread that wrote; for the window's tray tooltip, say. Set it
+    // before LoadData.
+    using StorageListener = std::function<void(bool writable, const std::string& text)>;
+    void SetStorageListener(StorageListener listener);
+    const StorageState& Storage() const { return *storage; }
 
     // Called on the core's thread for every call the listener delivers, while it waits.
     using CallSink = std::function<void(const IncomingCallNotice&)>;
@@ -86,6 +96,7 @@ private:
     Clock clock;
     std::unique_ptr<SoundSink> sound;
     CallAnnouncer* announcer = nullptr;
+    std::unique_ptr<StorageState> storage = std::make_unique<StorageState>();
     std::unique_ptr<IncomingCallHandler> handler;
     std::unique_ptr<Capture> capture;
     std::unique_ptr<CSpeechEngine> speechEngine;

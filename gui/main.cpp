@@ -1,6 +1,7 @@
 // tavo: the incoming-call monitor.
 #include "core/AreaCodesCommand.h"
 #include "core/Autostart.h"
+#include "core/CapiLineCommand.h"
 #include "core/CommandLine.h"
 #include "core/DumpCommand.h"
 #include "core/ExportCommand.h"
@@ -44,6 +45,8 @@ int main(int argc, char** argv) {
         std::printf("autostart %s: %s\n", options.autostart->c_str(), AutostartEntryPath().c_str());
         return 0;
     }
+    // The running program itself, even when its file has been replaced by an update since.
+    UseCapiLineProcess("/proc/self/exe");
     switch (options.command) {
     case TavoCommand::Dump:
         return RunDumpCommand(options);
@@ -55,6 +58,8 @@ int main(int argc, char** argv) {
         return RunAreaCodesCommand(options);
     case TavoCommand::Export:
         return RunExportCommand(options);
+    case TavoCommand::CapiLine:
+        return RunCapiLineCommand(options);
     case TavoCommand::Monitor:
         break;
     }

@@ -52,7 +52,9 @@ std::string EnterDataDirectory(const std::string& path) {
         return "cannot create the data directory " + path + ": " + ec.message();
     if (!fs::is_directory(path, ec))
         return "the data directory " + path + " is not a directory";
-    if (access(path.c_str(), R_OK | W_OK | X_OK) != 0)
+    // A directory that cannot be written still lets the monitor run and announce; the monitor
+    // says that nothing is saved (DataDirectoryWritable).
+    if (access(path.c_str(), R_OK | X_OK) != 0)
         return "cannot use the data directory " + path + ": " + std::strerror(errno);
     fs::path absolute = fs::absolute(path, ec);
     if (ec)
@@ -67,6 +69,11 @@ std::string EnterDataDirectory(const std::string& path) {
 std::string DataDirectoryPath() {
     std::lock_guard lock(pathMutex);
     return RememberedPath();
+}
+
+bool DataDirectoryWritable() {
+    const std::string path = DataDirectoryPath();
+    return access(path.empty() ? "." : path.c_str(), W_OK) == 0;
 }
 
 void ChangeToProgramDirectory() {

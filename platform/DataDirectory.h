@@ -16,12 +16,16 @@ struct DataDirectoryChoice {
 DataDirectoryChoice ChooseDataDirectory(const std::optional<std::string>& option);
 
 // Creates the directory (and its parents) when missing, checks that it is a directory the
-// program can write, makes it the current directory and remembers it for
-// ChangeToProgramDirectory. Returns an empty text on success, else a message for the user.
+// program can read (writing is not required, see DataDirectoryWritable), makes it the current
+// directory and remembers it for ChangeToProgramDirectory. Returns an empty text on success, else a
+// message for the user.
 std::string EnterDataDirectory(const std::string& path);
 
 // The directory remembered by the last successful EnterDataDirectory (absolute), or empty.
 std::string DataDirectoryPath();
+
+// Whether the entered data directory (else the current one) can be written now.
+bool DataDirectoryWritable();
 
 // Makes the data directory the current directory again. An installed program's own directory is
 // not writable, so this returns to the data directory rather than to the executable's.

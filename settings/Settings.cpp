@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,6 +27,16 @@ template <size_t N> void Terminate(char (&field)[N]) {
 std::string ConfigDirectory() {
     const std::string directory = TavoConfigDirectory();
     return directory.empty() ? std::string("./TAVO") : directory;
+}
+
+// Stored files that were not understood and could not be kept aside: never replaced.
+std::mutex& ProtectedMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+std::set<std::string>& ProtectedFiles() {
+    static std::set<std::string> files;
+    return files;
 }
 
 bool MakeDirectories(const std::string& path) {
@@ -81,12 +93,38 @@ void ApplyStoredSettings(Settings& settings, const std::string& stored) {
     Terminate(settings.telnetPassword);
 }
 
-void LoadSettingsFrom(Settings& settings, const std::string& path) {
+std::string LoadSettingsFrom(Settings& settings, const std::string& path) {
     FileReadResult file = ReadFileBytes(path, MissingFile::Fail);
     ApplyStoredSettings(settings, file.opened ? file.bytes : std::string());
+    if (!file.opened || file.bytes.size() <= sizeof(Settings))
+        return {};
+    // Not a record of ours: never let a save of the defaults replace it unseen.
+    std::string note = "the settings file " + path + " holds " + std::to_string(file.bytes.size()) +
+                       " bytes, not " + std::to_string(sizeof(Settings)) +
+                       ": it was ignored and the defaults are used";
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    const std::string aside = path + ".ignored-" + stamp;
+    struct stat st {};
+    if (::lstat(aside.c_str(), &st) != 0 && ::rename(path.c_str(), aside.c_str()) == 0) {
+        note += "; the file was kept as " + aside;
+    } else {
+        std::lock_guard lock(ProtectedMutex());
+        ProtectedFiles().insert(path);
+        note += "; it is left as it is, and settings are not saved over it";
+    }
+    return note;
 }
 
 bool SaveSettingsTo(const Settings& settings, const std::string& path) {
+    {
+        std::lock_guard lock(ProtectedMutex());
+        if (ProtectedFiles().count(path) != 0)
+            return false;
+    }
     // The record holds the telnet password: a new file is readable by its owner only.
     return ReplaceFileAtomically(
         path, std::string_view(reinterpret_cast<const char*>(&settings), sizeof settings), 0600);
@@ -96,8 +134,9 @@ std::string SettingsFilePath() {
     return ConfigDirectory() + "/options";
 }
 
-void LoadSettings(Settings& settings) {
-    LoadSettingsFrom(settings, SettingsFilePath());
+std::string LoadSettings(Settings& settings) {
+    RemoveStaleTemporaryFiles(ConfigDirectory());
+    return LoadSettingsFrom(settings, SettingsFilePath());
 }
 
 bool SaveSettings(const Settings& settings) {

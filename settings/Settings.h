@@ -53,8 +53,11 @@ static_assert(offsetof(Settings, telnetPassword) == 364);
 // Zeroes the record and stores every default.
 void SetDefaultSettings(Settings& settings);
 
-// Defaults, then the stored record ($XDG_CONFIG_HOME/TAVO/options) over them.
-void LoadSettings(Settings& settings);
+// Defaults, then the stored record ($XDG_CONFIG_HOME/TAVO/options) over them. Returns what the
+// user must be told ("" when nothing): a stored value longer than the record is ignored, and the
+// file is first kept beside itself ("options.ignored-<time>") so a later save loses none of it;
+// when it cannot be kept, later saves leave it alone and fail.
+std::string LoadSettings(Settings& settings);
 // Replaces the stored record atomically; false when it could not be written.
 bool SaveSettings(const Settings& settings);
 
@@ -62,7 +65,7 @@ bool SaveSettings(const Settings& settings);
 std::string SettingsFilePath();
 
 // The same over an explicit file (tests, tools).
-void LoadSettingsFrom(Settings& settings, const std::string& path);
+std::string LoadSettingsFrom(Settings& settings, const std::string& path);
 bool SaveSettingsTo(const Settings& settings, const std::string& path);
 
 // Stored bytes -> record: defaults first, then at most 396 stored bytes over them. A longer value

@@ -76,9 +76,9 @@ bool MonitorScene::StopPeer() {
     return peer.Wait(Patience) == 0;
 }
 
-bool MonitorScene::StartMonitor(unsigned serverPort) {
+bool MonitorScene::StartMonitorIn(ChildProcess& process, unsigned serverPort) {
     const std::string& dir = home.Path();
-    return monitor.Start({TAVO_PATH, "--headless", "--data-dir", dir + "/data", "--capi-remote",
+    return process.Start({TAVO_PATH, "--headless", "--data-dir", dir + "/data", "--capi-remote",
                           "rcapi:127.0.0.1:" + std::to_string(serverPort)},
                          {{"HOME", dir},
                           {"XDG_CONFIG_HOME", dir + "/config"},

@@ -32,7 +32,9 @@ public:
     unsigned StartPeer(const std::vector<std::string>& options, unsigned port = 0);
     // Ends the peer with "quit" and waits for it.
     bool StopPeer();
-    bool StartMonitor(unsigned port);
+    bool StartMonitor(unsigned port) { return StartMonitorIn(monitor, port); }
+    // Another monitor on the same home and data directory (after the first one has ended).
+    bool StartMonitorIn(ChildProcess& process, unsigned port);
     // Waits for the peer's "registered ID" line; the application id, or nullopt.
     std::optional<uint16_t> WaitRegistered(Duration timeout = Patience);
 

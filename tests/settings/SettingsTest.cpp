@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -143,11 +145,41 @@ TEST_F(SettingsStore, ShortStoredValueReplacesOnlyItsLeadingBytes) {
     ExpectDefaultsFrom(s, 200);
 }
 
-TEST_F(SettingsStore, OverlongStoredValueGivesTheDefaults) {
-    Store(std::string(397, '\x7F'));
+TEST_F(SettingsStore, OverlongStoredValueGivesTheDefaultsAndIsKept) {
+    for (size_t size : {size_t(397), size_t(10) << 20}) {
+        SCOPED_TRACE(size);
+        const std::string stored(size, '\x7F');
+        Store(stored);
+        Settings s;
+        const std::string note = LoadSettings(s);
+        ExpectDefaultsFrom(s, 0);
+        EXPECT_NE(note.find(std::to_string(size) + " bytes"), std::string::npos) << note;
+        // The save at exit writes the defaults, but the stored bytes stay beside them.
+        ASSERT_TRUE(SaveSettings(s));
+        EXPECT_EQ(ReadAll(SettingsFilePath()).size(), sizeof(Settings));
+        std::vector<std::string> kept;
+        for (const auto& entry : std::filesystem::directory_iterator(home + "/config/TAVO"))
+            if (entry.path().filename().string().rfind("options.ignored-", 0) == 0)
+                kept.push_back(entry.path().string());
+        ASSERT_EQ(kept.size(), 1u) << note;
+        EXPECT_EQ(note.find(kept[0]) != std::string::npos, true) << note;
+        EXPECT_TRUE(ReadAll(kept[0]) == stored);
+        std::filesystem::remove(kept[0]);
+    }
+}
+
+TEST_F(SettingsStore, OverlongValueThatCannotBeKeptAsideIsNeverReplaced) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only directories";
+    const std::string stored(397, '\x01');
+    Store(stored);
+    const std::string dir = home + "/config/TAVO";
+    ::chmod(dir.c_str(), 0500);
     Settings s;
-    LoadSettings(s);
-    ExpectDefaultsFrom(s, 0);
+    EXPECT_NE(LoadSettings(s).find("not saved"), std::string::npos);
+    ::chmod(dir.c_str(), 0700);
+    EXPECT_FALSE(SaveSettings(s));
+    EXPECT_TRUE(ReadAll(SettingsFilePath()) == stored);
 }
 
 TEST_F(SettingsStore, ReservedWordPaddingAndTextTailsRoundTripExactly) {

@@ -43,6 +43,7 @@ TEST(PeerCommand, OtherCommands) {
     EXPECT_EQ(hangup.reason, 0x3490);
     EXPECT_EQ(Parse<HangupCommand>("hangup 513 reason=0x3491").reason, 0x3491);
     EXPECT_EQ(Parse<RawCommand>("raw 0C 00 01 00 04 82 00 00 01 01 00 00").message.size(), 12u);
+    EXPECT_EQ(FormatHex(Parse<FrameCommand>("frame 00 00 0C").bytes), "00 00 0C");
     Parse<DropCommand>("drop");
     Parse<QuitCommand>("quit");
     Parse<EmptyCommand>("");
@@ -67,6 +68,8 @@ TEST(PeerCommand, BadLinesAreErrors) {
                             "raw",
                             "raw 0",
                             "raw zz",
+                            "frame",
+                            "frame 0",
                             "drop now",
                             "quit 1",
                             "dial 123"}) {

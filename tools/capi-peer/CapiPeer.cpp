@@ -323,6 +323,8 @@ bool CapiPeer::HandleCommandLine(std::string_view line) {
                 Hangup(command);
             else if constexpr (std::is_same_v<T, RawCommand>)
                 Raw(command);
+            else if constexpr (std::is_same_v<T, FrameCommand>)
+                Frame(command);
             else if constexpr (std::is_same_v<T, DropCommand>)
                 Drop();
             else if constexpr (std::is_same_v<T, QuitCommand>)
@@ -392,6 +394,31 @@ void CapiPeer::Raw(const RawCommand& raw) {
         if (connection->closing || !connection->registered)
             continue;
         SendMessage(*connection, raw.message);
+        sent = true;
+    }
+    if (!sent)
+        output.error("no application is registered; nothing sent");
+}
+
+void CapiPeer::Frame(const FrameCommand& frame) {
+    bool sent = false;
+    for (auto& connection : connections) {
+        if (connection->closing || !connection->registered)
+            continue;
+        size_t done = 0;
+        while (done < frame.bytes.size()) {
+            ssize_t n = ::send(connection->fd, frame.bytes.data() + done, frame.bytes.size() - done,
+                               MSG_NOSIGNAL);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                Close(*connection, std::strerror(errno));
+                break;
+            }
+            done += static_cast<size_t>(n);
+        }
+        if (done == frame.bytes.size())
+            output.line("frame " + std::to_string(done) + " bytes sent");
         sent = true;
     }
     if (!sent)

@@ -68,6 +68,7 @@ private:
     void Ring(RingCommand ring);
     void Hangup(const HangupCommand& hangup);
     void Raw(const RawCommand& raw);
+    void Frame(const FrameCommand& frame);
     void Drop();
     uint32_t NewPlci(uint32_t controller);
     Connection* Find(uint64_t serial);

@@ -136,6 +136,16 @@ PeerCommandResult ParseRaw(std::string_view line) {
     return {RawCommand{std::move(*bytes)}, ""};
 }
 
+PeerCommandResult ParseFrame(std::string_view line) {
+    size_t at = line.find("frame");
+    auto bytes = ParseHex(line.substr(at + 5));
+    if (!bytes || bytes->empty())
+        return Error("usage: frame HEX (the bytes to send, length prefix included)");
+    if (bytes->size() > 65537)
+        return Error("a frame has at most 65537 bytes");
+    return {FrameCommand{std::move(*bytes)}, ""};
+}
+
 } // namespace
 
 PeerCommandResult ParsePeerCommand(std::string_view line) {
@@ -149,6 +159,8 @@ PeerCommandResult ParsePeerCommand(std::string_view line) {
         return ParseHangup(words);
     if (verb == "raw")
         return ParseRaw(line);
+    if (verb == "frame")
+        return ParseFrame(line);
     if (verb == "drop" || verb == "quit") {
         if (words.size() != 1)
             return Error("'" + std::string(verb) + "' takes no arguments");
@@ -156,5 +168,6 @@ PeerCommandResult ParsePeerCommand(std::string_view line) {
             return {DropCommand{}, ""};
         return {QuitCommand{}, ""};
     }
-    return Error("unknown command '" + std::string(verb) + "' (ring, hangup, raw, drop, quit)");
+    return Error("unknown command '" + std::string(verb) +
+                 "' (ring, hangup, raw, frame, drop, quit)");
 }

@@ -22,12 +22,17 @@ struct HangupCommand {
 struct RawCommand {
     Bytes message;
 };
+// Bytes sent on the application connections exactly as given, length prefix included: frames
+// that lie about their length, for trying what a client library does with them.
+struct FrameCommand {
+    Bytes bytes;
+};
 struct DropCommand {};
 struct QuitCommand {};
 struct EmptyCommand {}; // a blank line or a comment starting with '#'
 
-using PeerCommand =
-    std::variant<RingCommand, HangupCommand, RawCommand, DropCommand, QuitCommand, EmptyCommand>;
+using PeerCommand = std::variant<RingCommand, HangupCommand, RawCommand, FrameCommand, DropCommand,
+                                 QuitCommand, EmptyCommand>;
 
 struct PeerCommandResult {
     PeerCommand command;

@@ -102,6 +102,7 @@ Commands on standard input, one per line (end of input quits):
         digits. Defaults: cip=16, type=0x21, pres=0x80, ctrl=1, a new PLCI per ring.
   hangup PLCI [reason=0xNNNN]   end a call (DISCONNECT_IND, default reason 0x3490)
   raw HEX                       send a CAPI message as given to every application
+  frame HEX                     send bytes as given, length prefix included (broken frames)
   drop                          close every application's connection
   quit                          stop
 

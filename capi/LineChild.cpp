@@ -1,0 +1,134 @@
+#include "capi/LineChild.h"
+
+#include "capi/CCAPIThread.h"
+#include "capi/LineProtocol.h"
+#include "platform/ShowMessage.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <mutex>
+#include <poll.h>
+#include <string>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Writes whole lines to the monitor; a monitor that has gone makes every write fail, and the
+// process then ends with its input.
+class EventWriter {
+public:
+    explicit EventWriter(int fd) : fd(fd) {}
+    void Send(const LineEvent& event) {
+        const std::string line = EncodeLineEvent(event);
+        std::lock_guard lock(mutex);
+        size_t done = 0;
+        while (done < line.size()) {
+            ssize_t n = ::write(fd, line.data() + done, line.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return;
+            done += static_cast<size_t>(n);
+        }
+        lastSent = Clock::now();
+    }
+    // An "alive" at most twice a second: enough for a watchdog of a few seconds.
+    void Alive() {
+        {
+            std::lock_guard lock(mutex);
+            if (Clock::now() - lastSent < std::chrono::milliseconds(500))
+                return;
+        }
+        Send(LineEvent{});
+    }
+
+private:
+    int fd;
+    std::mutex mutex;
+    Clock::time_point lastSent{};
+};
+
+class PipeReceiver final : public IncomingCallReceiver {
+public:
+    explicit PipeReceiver(EventWriter& writer) : writer(writer) {}
+    void DeliverIncomingCall(const IncomingCallNotice& notice) override {
+        LineEvent event;
+        event.kind = LineEvent::Kind::Call;
+        event.notice = notice;
+        writer.Send(event);
+    }
+
+private:
+    EventWriter& writer;
+};
+
+// True when "stop" or the end of the input arrived within `timeout`.
+bool StopArrived(int in, std::string& pending, std::chrono::milliseconds timeout) {
+    pollfd p{in, POLLIN, 0};
+    int ready = ::poll(&p, 1, static_cast<int>(timeout.count()));
+    if (ready <= 0)
+        return false;
+    char buffer[256];
+    ssize_t n = ::read(in, buffer, sizeof buffer);
+    if (n < 0)
+        return errno != EINTR && errno != EAGAIN;
+    if (n == 0)
+        return true;
+    pending.append(buffer, static_cast<size_t>(n));
+    return pending.find("stop\n") != std::string::npos;
+}
+
+} // namespace
+
+int RunCapiLineChild(const LineChildOptions& options, int in, int out) {
+    std::signal(SIGPIPE, SIG_IGN);
+    // The monitor ends this process with "stop"; a terminal's Ctrl-C or a SIGTERM to the whole
+    // group is the monitor's to handle.
+    std::signal(SIGINT, SIG_IGN);
+    std::signal(SIGTERM, SIG_IGN);
+    // Stuck inside libcapi20, this process could not see its input end: let the kernel end it
+    // with the monitor.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() == 1)
+        return 0; // the monitor is already gone
+    EventWriter writer(out);
+    SetMessageHandler([&writer](const std::string& text) {
+        LineEvent event;
+        event.kind = LineEvent::Kind::Message;
+        event.text = text;
+        writer.Send(event);
+    });
+
+    std::unique_ptr<CapiProvider> line = LoadLibCapi20(options.remote);
+    PipeReceiver receiver(writer);
+    CCAPIAccess access(line.get(), receiver);
+    CCAPIThread::Options threadOptions;
+    threadOptions.log = [&writer](const std::string& text) {
+        LineEvent event;
+        event.kind = LineEvent::Kind::Log;
+        event.text = text;
+        writer.Send(event);
+    };
+    threadOptions.heartbeat = [&writer] { writer.Alive(); };
+    threadOptions.registering = [&writer] {
+        LineEvent event;
+        event.kind = LineEvent::Kind::Registering;
+        writer.Send(event);
+    };
+    threadOptions.showStartupErrors = !options.again;
+    threadOptions.listenedBefore = options.again;
+    CCAPIThread listener(access, threadOptions);
+    listener.Start();
+
+    std::string pending;
+    while (!listener.IsFinished()) {
+        if (StopArrived(in, pending, std::chrono::milliseconds(200)))
+            break;
+    }
+    listener.Stop();
+    return 0;
+}

@@ -1,0 +1,326 @@
+#include "capi/LineSupervisor.h"
+
+#include "capi/LineProtocol.h"
+#include "platform/ShowMessage.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <optional>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+struct CapiLineSupervisor::State {
+    Options options;
+    std::thread thread;
+    std::atomic<bool> stopRequested{false};
+    std::atomic<bool> finished{true};
+    std::atomic<unsigned> starts{0};
+    int wake[2] = {-1, -1}; // written once by RequestStop, to end a poll at once
+};
+
+namespace {
+
+struct Child {
+    pid_t pid = -1;
+    int toChild = -1;   // its standard input
+    int fromChild = -1; // its standard output
+};
+
+enum class End { Stopped, Finished, Died, Silent, RegistrationSilent };
+
+void Log(const CapiLineSupervisor::Options& options, const std::string& line) {
+    if (options.log)
+        options.log(line);
+    else
+        std::fprintf(stderr, "tavo: %s\n", line.c_str());
+}
+
+std::optional<Child> Spawn(const std::vector<std::string>& command, std::string& error) {
+    int in[2], out[2];
+    if (::pipe2(in, O_CLOEXEC) != 0) {
+        error = std::strerror(errno);
+        return std::nullopt;
+    }
+    if (::pipe2(out, O_CLOEXEC) != 0) {
+        error = std::strerror(errno);
+        ::close(in[0]);
+        ::close(in[1]);
+        return std::nullopt;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    // The line process runs with the default signal actions, whatever the monitor changed.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t changed, none;
+    sigemptyset(&changed);
+    sigaddset(&changed, SIGPIPE);
+    sigaddset(&changed, SIGHUP);
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attributes, &changed);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    std::vector<char*> argv;
+    for (const std::string& word : command)
+        argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
+    Child child;
+    const int result =
+        ::posix_spawn(&child.pid, argv[0], &actions, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    ::close(in[0]);
+    ::close(out[1]);
+    if (result != 0) {
+        error = std::strerror(result);
+        ::close(in[1]);
+        ::close(out[0]);
+        return std::nullopt;
+    }
+    child.toChild = in[1];
+    child.fromChild = out[0];
+    return child;
+}
+
+// Waits for the child to end, killing it once `deadline` has passed. Its wait status.
+int Reap(pid_t pid, Clock::time_point deadline) {
+    int status = 0;
+    while (true) {
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid || (done < 0 && errno != EINTR))
+            return status;
+        if (Clock::now() >= deadline) {
+            ::kill(pid, SIGKILL);
+            deadline = Clock::time_point::max();
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            return status;
+        }
+        std::this_thread::sleep_for(milliseconds(20));
+    }
+}
+
+std::string Describe(int status) {
+    if (WIFSIGNALED(status)) {
+        const int signal = WTERMSIG(status);
+        const char* name = sigabbrev_np(signal);
+        return "was killed by signal " + std::to_string(signal) +
+               (name ? std::string(" (SIG") + name + ")" : std::string());
+    }
+    return "ended with exit code " + std::to_string(WEXITSTATUS(status));
+}
+
+class Session {
+public:
+    Session(CapiLineSupervisor::State& state, IncomingCallReceiver& receiver, Child child)
+        : state(state), receiver(receiver), child(child) {}
+
+    End Run(int& status) {
+        Clock::time_point lastHeard = Clock::now();
+        bool registering = false;
+        bool stopSent = false;
+        Clock::time_point stopDeadline{};
+        std::string pending;
+        while (true) {
+            if (state.stopRequested && !stopSent) {
+                static const char stop[] = "stop\n";
+                if (::write(child.toChild, stop, sizeof stop - 1) < 0) {
+                    // It has gone already; the end of its output follows.
+                }
+                stopSent = true;
+                stopDeadline = Clock::now() + state.options.stopGrace;
+            }
+            const Clock::time_point now = Clock::now();
+            if (stopSent && now >= stopDeadline) {
+                status = Reap(child.pid, now);
+                return End::Stopped;
+            }
+            const milliseconds silence =
+                registering ? state.options.registrationTimeout : state.options.heartbeatTimeout;
+            if (!stopSent && now - lastHeard >= silence) {
+                status = Reap(child.pid, now);
+                return registering ? End::RegistrationSilent : End::Silent;
+            }
+            // The wake-up stays readable once written: watched only until the stop is sent.
+            pollfd fds[2] = {{child.fromChild, POLLIN, 0}, {state.wake[0], POLLIN, 0}};
+            if (::poll(fds, stopSent ? 1 : 2, 100) < 0 && errno != EINTR)
+                std::this_thread::sleep_for(milliseconds(100));
+            if (!(fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            char buffer[4096];
+            const ssize_t n = ::read(child.fromChild, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                // Its output ended: it is ending (or has died).
+                status = Reap(child.pid, Clock::now() + state.options.stopGrace);
+                if (stopSent)
+                    return End::Stopped;
+                return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? End::Finished : End::Died;
+            }
+            lastHeard = Clock::now();
+            pending.append(buffer, static_cast<size_t>(n));
+            size_t newline;
+            while ((newline = pending.find('\n')) != std::string::npos) {
+                const std::string line = pending.substr(0, newline);
+                pending.erase(0, newline + 1);
+                std::optional<LineEvent> event = DecodeLineEvent(line);
+                if (!event)
+                    continue;
+                registering = event->kind == LineEvent::Kind::Registering;
+                switch (event->kind) {
+                case LineEvent::Kind::Call:
+                    if (!stopSent)
+                        receiver.DeliverIncomingCall(event->notice);
+                    break;
+                case LineEvent::Kind::Log:
+                    Log(state.options, event->text);
+                    break;
+                case LineEvent::Kind::Message:
+                    ShowMessage(event->text);
+                    break;
+                case LineEvent::Kind::Registering:
+                case LineEvent::Kind::Alive:
+                    break;
+                }
+                // A delivery or a message box may take long; the process was not silent.
+                lastHeard = Clock::now();
+            }
+        }
+    }
+
+    ~Session() {
+        ::close(child.toChild);
+        ::close(child.fromChild);
+    }
+
+private:
+    CapiLineSupervisor::State& state;
+    IncomingCallReceiver& receiver;
+    Child child;
+};
+
+// Waits `delay` or until a stop is requested; false on a stop.
+bool Pause(CapiLineSupervisor::State& state, milliseconds delay) {
+    const Clock::time_point end = Clock::now() + delay;
+    while (!state.stopRequested) {
+        const auto left = std::chrono::duration_cast<milliseconds>(end - Clock::now());
+        if (left.count() <= 0)
+            return true;
+        pollfd wake{state.wake[0], POLLIN, 0};
+        ::poll(&wake, 1, static_cast<int>(std::min<long long>(left.count(), 1000)));
+    }
+    return false;
+}
+
+void Supervise(CapiLineSupervisor::State& state, IncomingCallReceiver& receiver) {
+    const CapiLineSupervisor::Options& options = state.options;
+    milliseconds delay = options.firstRestartDelay;
+    bool again = false;
+    while (!state.stopRequested) {
+        std::vector<std::string> command = options.command;
+        if (again)
+            command.push_back("--again");
+        std::string error;
+        std::optional<Child> child = Spawn(command, error);
+        if (!child) {
+            ShowMessage("Error: cannot start the CAPI line process " + options.command[0] + ": " +
+                        error);
+            break;
+        }
+        ++state.starts;
+        const Clock::time_point started = Clock::now();
+        int status = 0;
+        End end;
+        {
+            Session session(state, receiver, *child);
+            end = session.Run(status);
+        }
+        if (end == End::Stopped || end == End::Finished)
+            break;
+        if (Clock::now() - started >= options.healthyRun)
+            delay = options.firstRestartDelay;
+        const std::string in = std::to_string(delay.count() / 1000) + " s";
+        switch (end) {
+        case End::RegistrationSilent:
+            Log(options, "the CAPI server does not answer the registration; retrying CAPI "
+                         "registration in " +
+                             in);
+            break;
+        case End::Silent:
+            Log(options, "the CAPI line process stopped answering and was killed; restarting "
+                         "it in " +
+                             in);
+            break;
+        default:
+            Log(options, "the CAPI line process " + Describe(status) + "; restarting it in " + in);
+            break;
+        }
+        again = true;
+        if (!Pause(state, delay))
+            break;
+        delay = std::min(delay * 2, options.maxRestartDelay);
+    }
+    state.finished = true;
+}
+
+} // namespace
+
+CapiLineSupervisor::CapiLineSupervisor(IncomingCallReceiver& receiver, Options options)
+    : receiver(receiver), state(std::make_shared<State>()) {
+    state->options = std::move(options);
+    if (::pipe2(state->wake, O_CLOEXEC | O_NONBLOCK) != 0)
+        state->wake[0] = state->wake[1] = -1;
+}
+
+CapiLineSupervisor::~CapiLineSupervisor() {
+    Stop();
+    for (int fd : state->wake)
+        if (fd >= 0)
+            ::close(fd);
+}
+
+void CapiLineSupervisor::Start() {
+    if (state->thread.joinable() || state->options.command.empty())
+        return;
+    state->finished = false;
+    state->thread = std::thread([this] { Supervise(*state, receiver); });
+}
+
+void CapiLineSupervisor::RequestStop() {
+    if (state->stopRequested.exchange(true))
+        return;
+    if (state->wake[1] >= 0 && ::write(state->wake[1], "x", 1) < 0) {
+        // The poll notices the flag within its slice anyway.
+    }
+}
+
+void CapiLineSupervisor::Stop() {
+    RequestStop();
+    if (state->thread.joinable())
+        state->thread.join();
+}
+
+bool CapiLineSupervisor::IsFinished() const {
+    return state->finished;
+}
+
+unsigned CapiLineSupervisor::Starts() const {
+    return state->starts;
+}

@@ -1,0 +1,58 @@
+#pragma once
+// Keeps the CAPI line process (capi/LineChild.h) running on behalf of the monitor: starts it,
+// hands each call it reports to the receiver, and starts another after a pause that grows
+// (1 s, 2 s, ... up to a minute) when it dies or stops answering. A watchdog kills a process
+// that has been silent for too long: stuck inside libcapi20's receive, or in a registration that
+// the server never answers. Each restart is logged once.
+
+#include "capi/IncomingCallReceiver.h"
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CapiLineSupervisor {
+public:
+    struct Options {
+        // The program and its arguments for the line process; "--again" is added for every
+        // process after the first.
+        std::vector<std::string> command;
+        // Silence that counts as stuck while listening, and while registering.
+        std::chrono::milliseconds heartbeatTimeout{4000};
+        std::chrono::milliseconds registrationTimeout{10000};
+        std::chrono::milliseconds firstRestartDelay{1000};
+        std::chrono::milliseconds maxRestartDelay{60000};
+        // A process that ran this long was healthy: the next restart pauses the shortest time.
+        std::chrono::milliseconds healthyRun{10000};
+        // How long a stop waits for the process to release CAPI and end before killing it.
+        std::chrono::milliseconds stopGrace{4000};
+        // One line per change of the line's state. Empty: standard error.
+        std::function<void(const std::string&)> log;
+    };
+
+    CapiLineSupervisor(IncomingCallReceiver& receiver, Options options);
+    // Stops (see Stop).
+    ~CapiLineSupervisor();
+    CapiLineSupervisor(const CapiLineSupervisor&) = delete;
+    CapiLineSupervisor& operator=(const CapiLineSupervisor&) = delete;
+
+    void Start();
+    // Asks the line process to end; a delivery in progress must still be completed by the
+    // receiver, so a front end that delivers through its event loop keeps handling events until
+    // IsFinished().
+    void RequestStop();
+    // RequestStop, then waits until the line process has ended (killed after `stopGrace`).
+    void Stop();
+    bool IsFinished() const;
+
+    // Line processes started so far (the first one included), for tests.
+    unsigned Starts() const;
+
+    struct State;
+
+private:
+    IncomingCallReceiver& receiver;
+    std::shared_ptr<State> state;
+};
