@@ -23,6 +23,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QScreen>
 #include <QShortcut>
 #include <QSystemTrayIcon>
@@ -33,6 +34,8 @@
 #include <array>
 #include <filesystem>
 #include <mutex>
+
+const QString CMonitorDlg::TrayToolTip = QStringLiteral("TAVO Version 1.01");
 
 QString MonitorWindowTitle() {
     return QString::fromLatin1(TavoTitle);
@@ -77,12 +80,21 @@ CMonitorDlg::~CMonitorDlg() {
     // The listener hands its calls to this window: it must be gone before the window is.
     core.Shutdown();
     core.SetAnnouncer(nullptr);
+    core.SetStorageListener({});
     if (trayIcon != nullptr)
         trayIcon->hide();
 }
 
 void CMonitorDlg::StartUp() {
     setWindowIcon(appIcon);
+    // A data directory that cannot be written is shown in the tray icon's tooltip for as long
+    // as it lasts (the message box has told it once already).
+    core.SetStorageListener(
+        [window = QPointer<CMonitorDlg>(this)](bool writable, const std::string& text) {
+            QMetaObject::invokeMethod(
+                window, [window, writable, text] { window->ShowStorageState(writable, text); },
+                Qt::QueuedConnection);
+        });
     core.LoadData();
     CreateColumns();
     core.StartCallCapture([this](const IncomingCallNotice& notice) {
@@ -172,10 +184,17 @@ void CMonitorDlg::CreateMenus() {
     connect(trayMenu, &QMenu::aboutToShow, this, &CMonitorDlg::UpdateTrayMenuText);
 }
 
+void CMonitorDlg::ShowStorageState(bool writable, const std::string& text) {
+    if (trayIcon == nullptr)
+        return;
+    trayIcon->setToolTip(
+        writable ? TrayToolTip : TrayToolTip + QStringLiteral("\n") + QString::fromStdString(text));
+}
+
 void CMonitorDlg::CreateTrayIcon() {
     trayIcon = new QSystemTrayIcon(appIcon, this);
     trayIcon->setObjectName(Ids::TrayIcon.objectName);
-    trayIcon->setToolTip(QStringLiteral("TAVO Version 1.01"));
+    trayIcon->setToolTip(TrayToolTip);
     trayIcon->setContextMenu(trayMenu);
     connect(trayIcon, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {

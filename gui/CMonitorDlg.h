@@ -71,6 +71,10 @@ public:
     CallSearchBar* SearchBar() const { return searchBar; }
     CStatisticsDlg* Statistics() const { return statistics; }
 
+    static const QString TrayToolTip;
+    // The tray tooltip names a data directory that cannot be written while that lasts.
+    void ShowStorageState(bool writable, const std::string& text);
+
     // "area codes..." and "statistics..." in the System menu.
     void OnAreaCodes();
     void OnStatistics();

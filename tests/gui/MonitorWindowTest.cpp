@@ -582,3 +582,25 @@ TEST_F(MonitorWindow, TerminationSignalEndsTheSessionEvenWithTheListenersErrorBo
     window.reset(); // joins the listener
     EXPECT_FALSE(SettingsStored());
 }
+
+TEST_F(MonitorWindow, TheTrayToolTipTellsWhileTheHistoryCannotBeWritten) {
+    // A directory where "caller.his" belongs: nothing can replace it.
+    ASSERT_TRUE(fs::create_directory(DataFile("caller.his")));
+    std::vector<std::string> told;
+    SetMessageHandler([&told](const std::string& text) { told.push_back(text); });
+    Start(true);
+    IncomingCallNotice notice;
+    notice.callingNumber = "0309";
+    notice.calledNumber = "5551";
+    notice.connectionId = 0x101;
+    core->OnIncomingCall(notice);
+    QTRY_VERIFY_WITH_TIMEOUT(window->TrayIcon()->toolTip() != CMonitorDlg::TrayToolTip, 5000);
+    EXPECT_TRUE(window->TrayIcon()->toolTip().startsWith(CMonitorDlg::TrayToolTip + "\n"));
+    EXPECT_FALSE(told.empty());
+    // Writable again: the tooltip is the plain one once more.
+    ASSERT_TRUE(fs::remove(DataFile("caller.his")));
+    notice.connectionId = 0x102;
+    now += 60;
+    core->OnIncomingCall(notice);
+    QTRY_COMPARE_WITH_TIMEOUT(window->TrayIcon()->toolTip(), CMonitorDlg::TrayToolTip, 5000);
+}
