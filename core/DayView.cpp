@@ -75,14 +75,13 @@ std::string DayWhoText(const ResolvedCall& call) {
 std::vector<DayRow> BuildDayRows(CallList& callList, Directory& msnList, Directory& phoneBook,
                                  const AreaCodeTable& areaCodes, int32_t dayStart) {
     std::vector<DayRow> rows;
-    for (CallRecord& record : callList) {
+    // Only the records of that day are read, however long the history.
+    for (CallRecord* record : callList.inTimeRange(dayStart, int64_t(dayStart) + SecondsPerDay)) {
         // Records from old files carry no time; their callTime of 0 must not land in 1970's tab.
-        if (!record.timeText && record.callTime == 0)
+        if (!record->hasTime && record->callTime == 0)
             continue;
-        if (!InDayRange(record.callTime, dayStart))
-            continue;
-        const ResolvedCall call = ResolveCall(record, msnList, phoneBook, areaCodes);
-        rows.push_back({TextOf(record.timeText), DayToText(call), DayWhoText(call), &record});
+        const ResolvedCall call = ResolveCall(*record, msnList, phoneBook, areaCodes);
+        rows.push_back({TextOf(record->timeText()), DayToText(call), DayWhoText(call), record});
     }
     // Walking in list order and putting each row on top shows the newest first.
     std::reverse(rows.begin(), rows.end());

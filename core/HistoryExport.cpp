@@ -42,7 +42,7 @@ struct ExportFields {
 
 ExportFields FieldsOf(const CallRecord& call, const ResolvedCall& resolved) {
     ExportFields fields;
-    fields.time = call.timeText ? *call.timeText : FormatCallTime(call.callTime);
+    fields.time = FormatCallTime(call.callTime);
     fields.called = resolved.calledNumber;
     fields.msn = resolved.msnName;
     fields.service = resolved.service ? resolved.service : "";
@@ -83,7 +83,7 @@ ExportRange ExportRangeOf(const std::optional<std::string>& fromDate,
 }
 
 bool InExportRange(const CallRecord& call, const ExportRange& range) {
-    if (!call.timeText && call.callTime == 0)
+    if (!call.hasTime && call.callTime == 0)
         return !range.from && !range.to;
     if (range.from && call.callTime < *range.from)
         return false;

@@ -27,7 +27,7 @@ bool Holds(const std::string& text, const std::string& lowerQuery) {
 
 // Records from old files carry no time.
 bool HasTime(const CallRecord& call) {
-    return call.timeText || call.callTime != 0;
+    return call.hasTime || call.callTime != 0;
 }
 
 } // namespace
@@ -73,7 +73,7 @@ SearchResult SearchHistory(const HistorySnapshot& snapshot, const std::string& q
         ++result.matches;
         if (result.rows.size() < limit)
             result.rows.push_back(
-                {TextOf(call.timeText), DayToText(resolved), DayWhoText(resolved), i});
+                {TextOf(call.timeText()), DayToText(resolved), DayWhoText(resolved), i});
     }
     return result;
 }

@@ -109,7 +109,7 @@ IncomingCallHandler::Outcome IncomingCallHandler::AnnounceNewCall(const Incoming
     const std::string callerText = CallerText(call);
 
     CallRecord record;
-    record.timeText = timeText;
+    record.hasTime = true;
     record.callTime = static_cast<int32_t>(now);
     record.key = notice.calledNumber;
     record.value = notice.callingNumber;

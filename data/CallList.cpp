@@ -1,21 +1,23 @@
 #include "data/CallList.h"
 
-#include <iterator>
+#include <algorithm>
+#include <functional>
+#include <limits>
+#include <new>
 #include <utility>
 
 namespace {
 
-bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
+unsigned char LowerAscii(unsigned char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+}
+
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<unsigned char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<unsigned char>(y - 'A' + 'a');
-        if (x != y)
+        if (LowerAscii(static_cast<unsigned char>(a[i])) !=
+            LowerAscii(static_cast<unsigned char>(b[i])))
             return false;
     }
     return true;
@@ -23,35 +25,120 @@ bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
 
 } // namespace
 
+OptText CallRecord::timeText() const {
+    if (!hasTime)
+        return std::nullopt;
+    return FormatCallTime(callTime);
+}
+
+std::string FormatCallTime(int32_t callTime) {
+    const std::time_t t = callTime;
+    std::tm local{};
+    if (localtime_r(&t, &local) == nullptr)
+        return std::string();
+    // "%Y-%m-%d %H:%M:%S" by hand: the fields are plain numbers, and strftime costs more than
+    // the rest of showing a record. Years of a 32-bit time have four digits.
+    const int year = local.tm_year + 1900;
+    if (year < 1000 || year > 9999) {
+        char text[64];
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+        return text;
+    }
+    char text[20];
+    auto put2 = [](char* at, int value) {
+        at[0] = static_cast<char>('0' + value / 10);
+        at[1] = static_cast<char>('0' + value % 10);
+    };
+    put2(text, year / 100);
+    put2(text + 2, year % 100);
+    text[4] = '-';
+    put2(text + 5, local.tm_mon + 1);
+    text[7] = '-';
+    put2(text + 8, local.tm_mday);
+    text[10] = ' ';
+    put2(text + 11, local.tm_hour);
+    text[13] = ':';
+    put2(text + 14, local.tm_min);
+    text[16] = ':';
+    put2(text + 17, local.tm_sec);
+    return std::string(text, 19);
+}
+
+CallList::CallList(CallList&& other) noexcept
+    : chunks(std::move(other.chunks)), used(std::exchange(other.used, 0)),
+      live(std::exchange(other.live, 0)), blocks(std::move(other.blocks)) {}
+
+CallList& CallList::operator=(CallList&& other) noexcept {
+    if (this != &other) {
+        clear();
+        chunks = std::move(other.chunks);
+        used = std::exchange(other.used, 0);
+        live = std::exchange(other.live, 0);
+        blocks = std::move(other.blocks);
+    }
+    return *this;
+}
+
+CallRecord* CallList::NewSlot() {
+    if (used == chunks.size() * ChunkSize)
+        chunks.push_back(std::make_unique_for_overwrite<Chunk>());
+    return reinterpret_cast<CallRecord*>(chunks.back()->bytes) + used % ChunkSize;
+}
+
+CallRecord* CallList::Stored(CallRecord& stored) {
+    stored.removed = false;
+    ++live;
+    const size_t slot = used++;
+    const int32_t time = stored.callTime;
+    if (slot % BlockSize == 0) {
+        const int32_t before = blocks.empty() ? time : std::max(blocks.back().latestSoFar, time);
+        blocks.push_back({time, time, before, time});
+    } else {
+        Block& block = blocks.back();
+        block.earliest = std::min(block.earliest, time);
+        block.latest = std::max(block.latest, time);
+        block.latestSoFar = std::max(block.latestSoFar, time);
+        block.earliestFromOn = std::min(block.earliestFromOn, time);
+    }
+    // A call earlier than calls before it lowers the bound of the blocks before; in time order
+    // this stops at once.
+    for (size_t i = blocks.size() - 1; i-- > 0 && blocks[i].earliestFromOn > time;)
+        blocks[i].earliestFromOn = time;
+    return &stored;
+}
+
 CallRecord* CallList::append(const CallRecord& record) {
-    records.push_back(record);
-    return &records.back();
+    return Stored(*new (NewSlot()) CallRecord(record));
 }
 
 CallRecord* CallList::append(CallRecord&& record) {
-    records.push_back(std::move(record));
-    return &records.back();
+    return Stored(*new (NewSlot()) CallRecord(std::move(record)));
 }
 
 CallRecord* CallList::at(size_t position) {
-    if (position >= records.size())
+    if (position >= live)
         return nullptr;
-    return &*std::next(records.begin(), static_cast<std::ptrdiff_t>(position));
+    if (live == used)
+        return &Slot(position);
+    return &*std::next(begin(), static_cast<std::ptrdiff_t>(position));
 }
 
 void CallList::assign(const CallList& other) {
     // Copying a list onto itself would first clear the very records it is about to copy.
     if (&other == this)
         return;
-    Records copy(other.records);
-    records.swap(copy);
+    CallList copy;
+    for (const CallRecord& record : other)
+        copy.append(record);
+    *this = std::move(copy);
 }
 
 const CallRecord* CallList::findByKey(const std::string& key) const {
     // The last match in list order wins, so the walk starts at the end.
-    for (auto it = records.rbegin(); it != records.rend(); ++it) {
-        if (it->key && EqualIgnoringAsciiCase(*it->key, key))
-            return &*it;
+    for (size_t slot = used; slot-- > 0;) {
+        const CallRecord& record = Slot(slot);
+        if (!record.removed && record.key && EqualIgnoringAsciiCase(record.key.view(), key))
+            return &record;
     }
     return nullptr;
 }
@@ -60,26 +147,80 @@ CallRecord* CallList::findByKey(const std::string& key) {
     return const_cast<CallRecord*>(std::as_const(*this).findByKey(key));
 }
 
-CallRecord* CallList::findRepeat(uint32_t connectionId, std::time_t now) {
-    for (auto it = records.rbegin(); it != records.rend(); ++it) {
-        if (it->connectionId == connectionId &&
-            std::difftime(now, static_cast<std::time_t>(it->callTime)) < 5.0)
-            return &*it;
-    }
-    return nullptr;
-}
-
-void CallList::remove(const CallRecord* record) {
-    for (auto it = records.begin(); it != records.end(); ++it) {
-        if (&*it == record) {
-            records.erase(it);
-            return;
+template <typename Visit>
+void CallList::VisitTimeRange(int64_t first, int64_t last, Visit visit) const {
+    if (first > last || blocks.empty())
+        return;
+    // Blocks wholly before the range end where the latest time so far reaches it; blocks
+    // wholly after it begin where the earliest time from there on passes it. Both bounds only
+    // grow along the list, so each is one binary search.
+    const auto from = std::partition_point(blocks.begin(), blocks.end(),
+                                           [&](const Block& b) { return b.latestSoFar < first; });
+    const auto to = std::partition_point(from, blocks.end(),
+                                         [&](const Block& b) { return b.earliestFromOn <= last; });
+    for (auto block = from; block != to; ++block) {
+        if (block->latest < first || block->earliest > last)
+            continue;
+        const size_t start = static_cast<size_t>(block - blocks.begin()) * BlockSize;
+        const size_t stop = std::min(start + BlockSize, used);
+        for (size_t slot = start; slot < stop; ++slot) {
+            const CallRecord& record = Slot(slot);
+            if (!record.removed && record.callTime >= first && record.callTime <= last)
+                visit(slot);
         }
     }
 }
 
+std::vector<const CallRecord*> CallList::inTimeRange(int64_t first, int64_t last) const {
+    std::vector<const CallRecord*> found;
+    VisitTimeRange(first, last, [&](size_t slot) { found.push_back(&Slot(slot)); });
+    return found;
+}
+
+std::vector<CallRecord*> CallList::inTimeRange(int64_t first, int64_t last) {
+    std::vector<CallRecord*> found;
+    VisitTimeRange(first, last, [&](size_t slot) { found.push_back(&Slot(slot)); });
+    return found;
+}
+
+CallRecord* CallList::findRepeat(uint32_t connectionId, std::time_t now) {
+    // Less than five seconds before now: callTime above now - 5, or any time after now.
+    CallRecord* found = nullptr;
+    VisitTimeRange(int64_t(now) - 4, std::numeric_limits<int64_t>::max(), [&](size_t slot) {
+        if (Slot(slot).connectionId == connectionId)
+            found = &Slot(slot);
+    });
+    return found;
+}
+
+void CallList::remove(const CallRecord* record) {
+    // The chunk that holds the address, then its slot.
+    for (size_t chunk = 0; chunk < chunks.size(); ++chunk) {
+        const auto* first = reinterpret_cast<const CallRecord*>(chunks[chunk]->bytes);
+        const std::less<const CallRecord*> before;
+        if (before(record, first) || !before(record, first + ChunkSize))
+            continue;
+        const size_t slot = chunk * ChunkSize + static_cast<size_t>(record - first);
+        CallRecord& stored = Slot(slot);
+        if (slot >= used || stored.removed)
+            return;
+        stored.removed = true;
+        // The slot stays for the addresses of the others; its texts are let go.
+        stored.key = std::nullopt;
+        stored.value = std::nullopt;
+        stored.speakText = std::nullopt;
+        --live;
+        return;
+    }
+}
+
 void CallList::clear() {
-    records.clear();
+    for (size_t slot = 0; slot < used; ++slot)
+        Slot(slot).~CallRecord();
+    chunks.clear();
+    blocks.clear();
+    used = 0;
+    live = 0;
 }
 
 std::mutex& ListsMutex() {

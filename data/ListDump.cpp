@@ -44,7 +44,7 @@ std::string FormatDumpLine(const CallRecord& record) {
     line += '\t';
     line += std::to_string(record.cipValue);
     line += '\t';
-    AppendEscaped(line, record.timeText);
+    AppendEscaped(line, record.timeText());
     line += '\n';
     return line;
 }

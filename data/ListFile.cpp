@@ -15,25 +15,74 @@ void AppendInt(std::string& logical, int32_t value) {
     logical.append(bytes, 4);
 }
 
-void AppendText(std::string& logical, const OptText& text) {
-    if (!text) {
-        AppendInt(logical, 0);
-        return;
-    }
-    // Texts are zero-terminated on disk, so anything after an embedded zero cannot be stored.
-    const size_t length = std::strlen(text->c_str());
-    AppendInt(logical, static_cast<int32_t>(length + 1));
-    logical.append(text->data(), length);
-    logical.push_back('\0');
+// Texts are zero-terminated on disk, so anything after an embedded zero cannot be stored.
+std::string_view StoredPart(const RecordText& text) {
+    const std::string_view bytes = text.view();
+    const void* zero = std::memchr(bytes.data(), '\0', bytes.size());
+    return zero
+               ? bytes.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - bytes.data()))
+               : bytes;
 }
 
-void AppendRecordLogical(std::string& logical, const CallRecord& record) {
-    AppendText(logical, record.key);
-    AppendText(logical, record.value);
-    AppendInt(logical, record.reserved);
-    AppendText(logical, record.speakText);
-    AppendInt(logical, record.callTime);
-    AppendInt(logical, record.cipValue);
+// The logical bytes of one record into `out`, which holds LogicalSize(record) bytes.
+char* PutInt(char* out, int32_t value) {
+    const auto bits = static_cast<uint32_t>(value);
+    out[0] = static_cast<char>(bits & 0xFF);
+    out[1] = static_cast<char>((bits >> 8) & 0xFF);
+    out[2] = static_cast<char>((bits >> 16) & 0xFF);
+    out[3] = static_cast<char>((bits >> 24) & 0xFF);
+    return out + 4;
+}
+
+char* PutText(char* out, const RecordText& text) {
+    if (!text)
+        return PutInt(out, 0);
+    const std::string_view bytes = StoredPart(text);
+    out = PutInt(out, static_cast<int32_t>(bytes.size() + 1));
+    if (!bytes.empty())
+        std::memcpy(out, bytes.data(), bytes.size());
+    out[bytes.size()] = '\0';
+    return out + bytes.size() + 1;
+}
+
+size_t LogicalSize(const CallRecord& r) {
+    auto text = [](const RecordText& t) { return 4 + (t ? StoredPart(t).size() + 1 : 0); };
+    return text(r.key) + text(r.value) + 4 + text(r.speakText) + 8;
+}
+
+char* PutRecord(char* out, const CallRecord& r) {
+    out = PutText(out, r.key);
+    out = PutText(out, r.value);
+    out = PutInt(out, r.reserved);
+    out = PutText(out, r.speakText);
+    out = PutInt(out, r.callTime);
+    return PutInt(out, r.cipValue);
+}
+
+// Each 0x0D 0x0A becomes 0x0A, in place.
+void StripLineEndsInPlace(std::string& bytes) {
+    char* const data = bytes.data();
+    const size_t size = bytes.size();
+    size_t read = 0, write = 0;
+    while (read < size) {
+        const void* found = std::memchr(data + read, '\r', size - read);
+        const size_t cr =
+            found ? static_cast<size_t>(static_cast<const char*>(found) - data) : size;
+        if (write != read)
+            std::memmove(data + write, data + read, cr - read);
+        write += cr - read;
+        read = cr;
+        if (read == size)
+            break;
+        if (read + 1 < size && data[read + 1] == '\n') {
+            data[write++] = '\n';
+            read += 2;
+        } else {
+            data[write++] = '\r';
+            read += 1;
+        }
+    }
+    bytes.resize(write);
 }
 
 // Reads the logical stream. `atEnd` turns true once a read tried to go past the end, as with
@@ -61,7 +110,7 @@ public:
                                     static_cast<uint32_t>(p[3]) << 24);
     }
 
-    OptText Text() {
+    RecordText Text() {
         const int32_t length = Int();
         if (length == 0 || atEnd)
             return std::nullopt;
@@ -76,8 +125,9 @@ public:
         std::string_view bytes = data.substr(pos, static_cast<size_t>(length));
         pos += static_cast<size_t>(length);
         // The stored zero ends the text; a text without one keeps all its bytes.
-        const size_t zero = bytes.find('\0');
-        return std::string(bytes.substr(0, zero));
+        const void* zero = std::memchr(bytes.data(), '\0', bytes.size());
+        return RecordText(zero ? bytes.substr(0, static_cast<const char*>(zero) - bytes.data())
+                               : bytes);
     }
 
 private:
@@ -103,45 +153,46 @@ void AppendWithLineEnds(std::string& disk, std::string_view logical) {
 }
 
 std::string StripLineEnds(std::string_view disk) {
-    std::string logical;
-    logical.reserve(disk.size());
-    size_t start = 0;
-    for (;;) {
-        const size_t cr = disk.find("\r\n", start);
-        if (cr == std::string_view::npos) {
-            logical.append(disk.substr(start));
-            return logical;
-        }
-        logical.append(disk.substr(start, cr - start));
-        logical.push_back('\n');
-        start = cr + 2;
-    }
+    std::string logical(disk);
+    StripLineEndsInPlace(logical);
+    return logical;
 }
 
 void AppendRecordBytes(std::string& disk, const CallRecord& record) {
-    std::string logical;
-    AppendRecordLogical(logical, record);
-    AppendWithLineEnds(disk, logical);
+    // Most records are short: they are put together on the stack, and most hold no 0x0A, so
+    // they go to the file as they are.
+    char small[256];
+    const size_t size = LogicalSize(record);
+    std::string large;
+    char* logical = small;
+    if (size > sizeof small) {
+        large.resize(size);
+        logical = large.data();
+    }
+    PutRecord(logical, record);
+    const std::string_view bytes(logical, size);
+    if (std::memchr(logical, '\n', size) == nullptr)
+        disk.append(bytes);
+    else
+        AppendWithLineEnds(disk, bytes);
 }
 
 std::string EncodeListFile(const CallList& list) {
-    // One logical stream, translated once: most histories hold no 0x0A at all, and then the
-    // translation is a single scan.
-    std::string logical;
-    logical.reserve(4 + list.size() * 48);
-    AppendInt(logical, ListFileVersion);
+    size_t size = 4;
     for (const CallRecord& record : list)
-        AppendRecordLogical(logical, record);
-    if (logical.find('\n') == std::string::npos)
-        return logical;
+        size += LogicalSize(record);
     std::string disk;
-    disk.reserve(logical.size() + logical.size() / 64);
-    AppendWithLineEnds(disk, logical);
+    // Room for a few translated line ends; the string grows if a file holds more.
+    disk.reserve(size + size / 32);
+    AppendInt(disk, ListFileVersion);
+    for (const CallRecord& record : list)
+        AppendRecordBytes(disk, record);
     return disk;
 }
 
-ListFileDecode DecodeListFile(std::string_view disk, CallList& list) {
-    const std::string logical = StripLineEnds(disk);
+namespace {
+
+ListFileDecode DecodeLogical(std::string_view logical, CallList& list) {
     Reader in(logical);
     ListFileDecode result;
     const int32_t version = in.Int();
@@ -162,9 +213,8 @@ ListFileDecode DecodeListFile(std::string_view disk, CallList& list) {
             record.speakText = in.Text();
         if (version >= 3) {
             record.callTime = in.Int();
-            // A time that was cut off is no time: leave the text absent rather than 1970.
-            if (!in.atEnd)
-                record.timeText = FormatCallTime(record.callTime);
+            // A time that was cut off is no time: no time text rather than 1970.
+            record.hasTime = !in.atEnd;
         }
         if (version >= 4)
             record.cipValue = in.Int();
@@ -177,37 +227,12 @@ ListFileDecode DecodeListFile(std::string_view disk, CallList& list) {
     return result;
 }
 
-std::string FormatCallTime(int32_t callTime) {
-    const std::time_t t = callTime;
-    std::tm local{};
-    if (localtime_r(&t, &local) == nullptr)
-        return std::string();
-    // "%Y-%m-%d %H:%M:%S" by hand: the fields are plain numbers, and strftime costs more than
-    // the whole rest of reading a record. Years of a 32-bit time have four digits.
-    const int year = local.tm_year + 1900;
-    if (year < 1000 || year > 9999) {
-        char text[64];
-        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-        return text;
-    }
-    char text[20];
-    auto put2 = [](char* at, int value) {
-        at[0] = static_cast<char>('0' + value / 10);
-        at[1] = static_cast<char>('0' + value % 10);
-    };
-    put2(text, year / 100);
-    put2(text + 2, year % 100);
-    text[4] = '-';
-    put2(text + 5, local.tm_mon + 1);
-    text[7] = '-';
-    put2(text + 8, local.tm_mday);
-    text[10] = ' ';
-    put2(text + 11, local.tm_hour);
-    text[13] = ':';
-    put2(text + 14, local.tm_min);
-    text[16] = ':';
-    put2(text + 17, local.tm_sec);
-    return std::string(text, 19);
+} // namespace
+
+ListFileDecode DecodeListFile(std::string_view disk, CallList& list) {
+    if (disk.find("\r\n") == std::string_view::npos)
+        return DecodeLogical(disk, list);
+    return DecodeLogical(StripLineEnds(disk), list);
 }
 
 ListFileLoad LoadListFile(CallList& list, const std::string& fileName) {
@@ -216,8 +241,10 @@ ListFileLoad LoadListFile(CallList& list, const std::string& fileName) {
     load.opened = file.opened;
     load.error = std::move(file.error);
     load.fileSize = file.bytes.size();
-    if (file.opened)
-        load.decoded = DecodeListFile(file.bytes, list);
+    if (file.opened) {
+        StripLineEndsInPlace(file.bytes);
+        load.decoded = DecodeLogical(file.bytes, list);
+    }
     return load;
 }
 
@@ -227,7 +254,8 @@ bool LoadExistingListFile(CallList& list, const std::string& fileName, std::stri
         error = file.error;
         return false;
     }
-    DecodeListFile(file.bytes, list);
+    StripLineEndsInPlace(file.bytes);
+    DecodeLogical(file.bytes, list);
     return true;
 }
 

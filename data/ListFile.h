@@ -49,6 +49,3 @@ bool LoadExistingListFile(CallList& list, const std::string& fileName, std::stri
 // Replaces the file atomically with the whole list; false when it failed (the file is then as it
 // was).
 bool SaveListFile(const CallList& list, const std::string& fileName);
-
-// callTime as local time "%Y-%m-%d %H:%M:%S".
-std::string FormatCallTime(int32_t callTime);

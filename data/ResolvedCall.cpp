@@ -8,7 +8,7 @@ namespace {
 
 // The name a directory entry is announced by: its speak text when there is one.
 std::string SpokenName(const DirectoryEntry& entry) {
-    if (entry.speakText && !entry.speakText->empty())
+    if (!entry.speakText.view().empty())
         return *entry.speakText;
     return TextOf(entry.value);
 }

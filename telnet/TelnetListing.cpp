@@ -92,7 +92,7 @@ std::string ListingLine(const CallRecord& call, const Directory& msnList,
     const ResolvedCall resolved =
         ResolveCall(shown(call.key), shown(call.value), call.cipValue, msnList, phoneBook);
     std::string line =
-        ShownText(call.timeText) + "  " + ToText(resolved) + "\t" + WhoText(resolved);
+        ShownText(call.timeText()) + "  " + ToText(resolved) + "\t" + WhoText(resolved);
     // Keep the line end even when the texts fill the line.
     return CutTo(std::move(line), kTelnetListingLineWidth - 2) + "\n\r";
 }
@@ -102,12 +102,9 @@ std::vector<std::string> BuildCallListing(const ListingDay& day, const CallList&
     std::vector<std::string> pieces;
     pieces.push_back("\n\r\n\r" + CtimeText(day.start) + "\n\r" +
                      std::string(kTelnetColumnHeading) + rule);
-    for (const CallRecord& call : callList) {
-        const std::time_t when = call.callTime;
-        if (when < day.start || when > day.end)
-            continue;
-        pieces.push_back(ListingLine(call, msnList, phoneBook));
-    }
+    // Only the records of that day are read, however long the history.
+    for (const CallRecord* call : callList.inTimeRange(day.start, day.end))
+        pieces.push_back(ListingLine(*call, msnList, phoneBook));
     pieces.push_back(rule);
     return pieces;
 }

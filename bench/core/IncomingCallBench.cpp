@@ -1,6 +1,7 @@
 // One incoming call with a long history: the whole handler for a new call, a repeat and a call
 // dropped by the MSN filter, and each of its steps, with 0 and 1,000,000 calls in "caller.his".
 
+#include "core/DayView.h"
 #include "core/IncomingCallHandler.h"
 #include "core/IncomingCallHistory.h"
 #include "core/IncomingCallRepeats.h"
@@ -62,7 +63,7 @@ struct World {
         for (int64_t i = 0; i < calls; ++i) {
             CallRecord record;
             record.callTime = static_cast<int32_t>(Start - (calls - i) * 60);
-            record.timeText = TimeText(record.callTime);
+            record.hasTime = true;
             record.key = "555";
             record.value = "0301" + std::to_string(200000 + i % 700000);
             record.repeatCount = 1;
@@ -216,6 +217,20 @@ void BM_Save_WholeFile(benchmark::State& state) {
         static_cast<double>(std::filesystem::file_size(world.dir / "bench-full.his"));
 }
 
+// The rows of one day (840 calls, the last 14 hours before Start) from the whole history.
+void BM_DayRows(benchmark::State& state) {
+    World& world = WorldOf(state.range(0));
+    const int32_t dayStart = static_cast<int32_t>(Start - 14 * 3600);
+    size_t rows = 0;
+    for (auto _ : state) {
+        const auto built =
+            BuildDayRows(world.callList, world.msnList, world.phoneBook, world.areaCodes, dayStart);
+        rows = built.size();
+        benchmark::DoNotOptimize(built.data());
+    }
+    state.counters["rows"] = static_cast<double>(rows);
+}
+
 // Start-up: the handler reads the history once (repeat check, bytes of the file).
 void BM_HandlerStart(benchmark::State& state) {
     World& world = WorldOf(state.range(0));
@@ -234,10 +249,12 @@ void BM_HandlerStart(benchmark::State& state) {
 
 constexpr int64_t Million = 1000000;
 
+// First, while the long history holds only its million calls.
+BENCHMARK(BM_DayRows)->Arg(1000)->Arg(Million)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_NewCall)->Arg(0)->Arg(Million)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RepeatCall)->Arg(0)->Arg(Million)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DroppedCall)->Arg(0)->Arg(Million)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Step_RepeatCheck)->Arg(0)->Arg(Million)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Step_RepeatCheck)->Arg(0)->Arg(1000)->Arg(Million)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Step_RepeatCheckFullWalk)->Arg(0)->Arg(Million)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Step_Texts)->Arg(0)->Arg(Million)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Step_LogLine)->Arg(0)->Unit(benchmark::kMicrosecond);

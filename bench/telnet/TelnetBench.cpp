@@ -26,7 +26,7 @@ void FillLists(CallList& calls, Directory& phoneBook, Directory& msnList, int co
     }
     for (int i = 0; i < count; ++i) {
         CallRecord call;
-        call.timeText = "2026-01-01 11:59:00";
+        call.hasTime = true;
         call.callTime = static_cast<int32_t>(when);
         call.key = "55" + std::to_string(i % 10);
         call.value = "030" + std::to_string(1000000 + i % 2000); // half of them known
@@ -50,6 +50,35 @@ void BM_BuildCallListing(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_BuildCallListing)->Arg(100)->Arg(1000)->Arg(10000);
+
+// Yesterday's listing (144 calls) from a history of state.range(0) calls, one every ten minutes
+// up to now: the cost must follow the day, not the history.
+void BM_CallListingOfHistory(benchmark::State& state) {
+    CallList calls;
+    Directory phoneBook;
+    Directory msnList;
+    const std::time_t now = 1767268800; // 2026-01-01 12:00 UTC
+    FillLists(calls, phoneBook, msnList, 0, now);
+    const int64_t count = state.range(0);
+    for (int64_t i = 0; i < count; ++i) {
+        CallRecord call;
+        call.callTime = static_cast<int32_t>(now - (count - i) * 600);
+        call.hasTime = true;
+        call.key = "55" + std::to_string(i % 10);
+        call.value = "030" + std::to_string(1000000 + i % 2000);
+        call.cipValue = 1 + static_cast<int>(i % 31);
+        calls.append(std::move(call));
+    }
+    const ListingDay day = ListingDayRange(2, now);
+    size_t lines = 0;
+    for (auto _ : state) {
+        auto pieces = BuildCallListing(day, calls, msnList, phoneBook);
+        lines = pieces.size();
+        benchmark::DoNotOptimize(pieces);
+    }
+    state.counters["lines"] = static_cast<double>(lines);
+}
+BENCHMARK(BM_CallListingOfHistory)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 
 // Keys through the whole dialogue over a socket pair: every byte a bell, as pasted junk gives;
 // with state.range(0) set, every key comes with a telnet command (IAC NOP) that is dropped.

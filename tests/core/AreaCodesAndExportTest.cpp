@@ -32,7 +32,7 @@ std::string ReadAll(std::FILE* file) {
 CallRecord Call(int32_t time, const std::string& msn, const std::string& caller, int cip = 16) {
     CallRecord record;
     record.callTime = time;
-    record.timeText = "t" + std::to_string(time);
+    record.hasTime = true;
     record.key = msn;
     record.value = caller;
     record.cipValue = cip;
@@ -98,10 +98,9 @@ TEST(HistoryExport, CsvAndJsonLinesWithNamesWithinTheDates) {
     const std::string text = ReadAll(csv);
     const CsvTable table = ParseCsv(text, ',');
     ASSERT_EQ(table.records.size(), 3u);
-    EXPECT_EQ(
-        table.records[1].fields,
-        (std::vector<std::string>{"t" + std::to_string(*range.from), "5551", "Office", "speech",
-                                  "0301234567", "Anna \"A\", M\xC3\xBCller", "Berlin", "1"}));
+    EXPECT_EQ(table.records[1].fields,
+              (std::vector<std::string>{FormatCallTime(*range.from), "5551", "Office", "speech",
+                                        "0301234567", "Anna \"A\", M\xC3\xBCller", "Berlin", "1"}));
     EXPECT_EQ(table.records[2].fields[4], "0");
     EXPECT_EQ(text.substr(0, text.find('\n') + 1),
               "time,called,msn,service,calling,name,place,repeats\r\n");

@@ -80,7 +80,7 @@ struct Lists {
     CallRecord* Call(int32_t time, const std::string& msn, const std::string& caller, int cip) {
         CallRecord record;
         record.callTime = time;
-        record.timeText = "t" + std::to_string(time);
+        record.hasTime = true;
         record.key = msn;
         record.value = caller;
         record.cipValue = cip;
@@ -142,7 +142,7 @@ TEST(DayRows, NewestFirstAndMidnightCallsUnderTwoDays) {
     EXPECT_EQ(monday[0].toText, "Office/telephony");
     EXPECT_EQ(monday[1].whoText, "<< ISDN unknown >>");
     EXPECT_EQ(monday[2].whoText, "Anna  030/1234567");
-    EXPECT_EQ(monday[2].timeText, "t" + std::to_string(Feb07Midnight));
+    EXPECT_EQ(monday[2].timeText, FormatCallTime(Feb07Midnight));
 
     std::vector<DayRow> sunday =
         BuildDayRows(lists.calls, lists.msnList, lists.phoneBook, lists.areaCodes, Feb06Midnight);

@@ -19,7 +19,7 @@ struct History {
     void Call(int32_t time, const std::string& caller) {
         CallRecord record;
         record.callTime = time;
-        record.timeText = "t" + std::to_string(time);
+        record.hasTime = true;
         record.key = "5551";
         record.value = caller;
         record.repeatCount = 1;
@@ -47,14 +47,17 @@ TEST(HistorySearch, ByNumberNameOrPlaceNewestFirst) {
     h.Call(400, "0301234567");
     h.Call(500, "0899");
     const auto snapshot = h.Snapshot();
-    EXPECT_EQ(Times(SearchHistory(*snapshot, "m\xDCLLER", 10)),
-              (std::vector<std::string>{"t400", "t100"})); // name, any case
-    EXPECT_EQ(Times(SearchHistory(*snapshot, "hamburg", 10)), std::vector<std::string>{"t200"});
-    EXPECT_EQ(Times(SearchHistory(*snapshot, "089", 10)), std::vector<std::string>{"t500"});
+    EXPECT_EQ(
+        Times(SearchHistory(*snapshot, "m\xDCLLER", 10)),
+        (std::vector<std::string>{FormatCallTime(400), FormatCallTime(100)})); // name, any case
+    EXPECT_EQ(Times(SearchHistory(*snapshot, "hamburg", 10)),
+              std::vector<std::string>{FormatCallTime(200)});
+    EXPECT_EQ(Times(SearchHistory(*snapshot, "089", 10)),
+              std::vector<std::string>{FormatCallTime(500)});
     EXPECT_TRUE(SearchHistory(*snapshot, "  ", 10).rows.empty());
     const SearchResult limited = SearchHistory(*snapshot, "0", 2);
     EXPECT_EQ(limited.matches, 5u);
-    EXPECT_EQ(Times(limited), (std::vector<std::string>{"t500", "t400"}));
+    EXPECT_EQ(Times(limited), (std::vector<std::string>{FormatCallTime(500), FormatCallTime(400)}));
     // The rows carry the day view's texts.
     EXPECT_EQ(SearchHistory(*snapshot, "anna", 1).rows.at(0).whoText,
               "Anna M\xFCller  030/1234567");
@@ -71,7 +74,7 @@ TEST(HistorySearch, ALargeHistoryIsSearchedWhole) {
         h.Call(1000 + i, i == 7 ? "0301234567" : "0401" + std::to_string(i % 5000));
     const SearchResult result = SearchHistory(*h.Snapshot(), "anna", 10);
     EXPECT_EQ(result.matches, 1u);
-    EXPECT_EQ(Times(result), std::vector<std::string>{"t1007"});
+    EXPECT_EQ(Times(result), std::vector<std::string>{FormatCallTime(1007)});
 }
 
 TEST(CallStatistics, PerDayPerHourAndTopCallers) {

@@ -74,7 +74,7 @@ TEST_F(HandlerTest, WorkedExampleThroughEveryOutput) {
     ASSERT_EQ(callList.size(), 1u);
     const CallRecord& record = *callList.begin();
     EXPECT_EQ(announcer.popups[0].record, &record);
-    EXPECT_EQ(record.timeText, "2000-01-15 14:03:27");
+    EXPECT_EQ(record.timeText(), "2000-01-15 14:03:27");
     EXPECT_EQ(record.callTime, ExampleTime);
     EXPECT_EQ(record.key, "555");
     EXPECT_EQ(record.value, "01234");

@@ -38,7 +38,7 @@ TEST(ListDump, ColumnsInOrderWithAbsentTextsAsBackslashN) {
     r.reserved = -3;
     r.callTime = 947941407;
     r.cipValue = 16;
-    r.timeText = "2000-01-15 13:03:27";
+    r.hasTime = true;
     EXPECT_EQ(FormatDumpLine(r), "555\t\t-3\t\\N\t947941407\t16\t2000-01-15 13:03:27\n");
 }
 

@@ -97,7 +97,6 @@ TEST_F(ListFileInUtc, SaveAndLoadRoundTripEveryStoredField) {
     r.cipValue = 16;
     r.repeatCount = 3;
     r.connectionId = 0x10101;
-    r.timeText = "not stored";
     calls.append(r);
     CallRecord min;
     min.callTime = INT32_MIN;
@@ -116,7 +115,7 @@ TEST_F(ListFileInUtc, SaveAndLoadRoundTripEveryStoredField) {
     EXPECT_EQ(a.reserved, -2);
     EXPECT_EQ(a.callTime, 947941407);
     EXPECT_EQ(a.cipValue, 16);
-    EXPECT_EQ(a.timeText, "2000-01-15 13:03:27");
+    EXPECT_EQ(a.timeText(), "2000-01-15 13:03:27");
     EXPECT_EQ(a.repeatCount, 0);
     EXPECT_EQ(a.connectionId, 0u);
     const CallRecord& b = *back.at(1);
@@ -175,7 +174,7 @@ TEST(ListFile, VersionOneHasKeyValueAndReservedOnly) {
     EXPECT_EQ(list.at(0)->value, "Anna");
     EXPECT_EQ(list.at(0)->reserved, 7);
     EXPECT_FALSE(list.at(0)->speakText.has_value());
-    EXPECT_FALSE(list.at(0)->timeText.has_value());
+    EXPECT_FALSE(list.at(0)->timeText().has_value());
     EXPECT_EQ(list.at(0)->callTime, 0);
     EXPECT_EQ(list.at(1)->key, "0409999");
     EXPECT_FALSE(list.at(1)->value.has_value());
@@ -188,14 +187,14 @@ TEST(ListFile, VersionTwoAddsSpeakText) {
     EXPECT_EQ(list.at(1)->value, "");
     EXPECT_EQ(list.at(1)->reserved, -1);
     EXPECT_FALSE(list.at(1)->speakText.has_value());
-    EXPECT_FALSE(list.at(1)->timeText.has_value());
+    EXPECT_FALSE(list.at(1)->timeText().has_value());
 }
 
 TEST_F(ListFileInUtc, VersionThreeAddsCallTime) {
     CallList list = LoadFixture("version3.his");
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list.at(0)->callTime, 947941407);
-    EXPECT_EQ(list.at(0)->timeText, "2000-01-15 13:03:27");
+    EXPECT_EQ(list.at(0)->timeText(), "2000-01-15 13:03:27");
     EXPECT_EQ(list.at(0)->cipValue, 0);
 }
 
@@ -220,7 +219,7 @@ TEST(ListFile, FileCutShortKeepsWhatWasRead) {
     EXPECT_FALSE(cut.value.has_value());
     EXPECT_EQ(cut.reserved, 0);
     EXPECT_EQ(cut.callTime, 0);
-    EXPECT_FALSE(cut.timeText.has_value());
+    EXPECT_FALSE(cut.timeText().has_value());
 }
 
 TEST(ListFile, FileEndingAfterAWholeRecordAddsNoExtraOne) {

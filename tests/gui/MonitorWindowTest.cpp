@@ -57,7 +57,7 @@ DirectoryEntry Entry(const std::string& key, const std::string& name) {
 CallRecord Call(int32_t time, const std::string& msn, const std::string& caller) {
     CallRecord record;
     record.callTime = time;
-    record.timeText = FormatCallTime(time);
+    record.hasTime = true;
     record.key = msn;
     record.value = caller;
     record.cipValue = 1;

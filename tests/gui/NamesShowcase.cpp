@@ -36,7 +36,7 @@ void WriteHistory(std::time_t now) {
                 continue;
             CallRecord record;
             record.callTime = int32_t(when);
-            record.timeText = FormatCallTime(record.callTime);
+            record.hasTime = true;
             record.key = i % 3 ? "5551" : "5552";
             record.value = callers[(seed >> 8) % 9];
             record.cipValue = i % 4 ? 16 : 1;

@@ -18,12 +18,8 @@ void Add(Directory& list, const char* number, const char* name) {
 }
 
 void AddCall(CallList& calls, std::time_t when, const char* msn, const char* caller, int cip) {
-    char text[32];
-    std::tm local{};
-    localtime_r(&when, &local);
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
     CallRecord call;
-    call.timeText = text;
+    call.hasTime = true;
     call.callTime = static_cast<int32_t>(when);
     call.key = msn;
     call.value = caller;

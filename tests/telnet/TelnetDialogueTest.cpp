@@ -101,7 +101,7 @@ TEST_F(DialogueTest, ListingKeyShowsTheDayThenTheMenuAndBellsForTheLineEnd) {
 
 TEST_F(DialogueTest, ListingShowsTheCallsOfTheDay) {
     CallRecord call;
-    call.timeText = "2026-01-01 11:59:00";
+    call.hasTime = true;
     call.callTime = 1767268740;
     call.key = "555";
     call.value = "0301234";

@@ -35,11 +35,11 @@ protected:
         entry.value = name;
         return entry;
     }
-    static CallRecord Call(std::time_t when, const std::string& timeText, const std::string& msn,
-                           const std::string& caller, int cip) {
+    static CallRecord Call(std::time_t when, const std::string& msn, const std::string& caller,
+                           int cip) {
         CallRecord call;
         call.callTime = static_cast<int32_t>(when);
-        call.timeText = timeText;
+        call.hasTime = true;
         call.key = msn;
         call.value = caller;
         call.cipValue = cip;
@@ -92,23 +92,27 @@ TEST_F(ListingTest, HeadingShowsTheDayStartAsCtimeDoes) {
 }
 
 TEST_F(ListingTest, ToTextIsTheMsnNameOrNumberWithTheService) {
-    EXPECT_EQ(Line(Call(now, "2026-03-30 09:15:00", "555", "0301234", 1)),
+    EXPECT_EQ(Line(Call(Utc(2026, 3, 30, 7, 15), "555", "0301234", 1)),
               "2026-03-30 09:15:00  Office/speech\tAlice  0301234\n\r");
-    EXPECT_EQ(Line(Call(now, "T", "777", "0301234", 16)), "T  777/telephony\tAlice  0301234\n\r");
-    EXPECT_EQ(Line(Call(now, "T", "777", "0301234", 0)), "T  777\tAlice  0301234\n\r");
-    EXPECT_EQ(Line(Call(now, "T", "777", "0301234", 32)), "T  777\tAlice  0301234\n\r");
-    EXPECT_EQ(Line(Call(now, "T", "777", "0301234", -5)), "T  777\tAlice  0301234\n\r");
+    EXPECT_EQ(Line(Call(now, "777", "0301234", 16)),
+              "2026-03-30 10:00:00  777/telephony\tAlice  0301234\n\r");
+    EXPECT_EQ(Line(Call(now, "777", "0301234", 0)), "2026-03-30 10:00:00  777\tAlice  0301234\n\r");
+    EXPECT_EQ(Line(Call(now, "777", "0301234", 32)),
+              "2026-03-30 10:00:00  777\tAlice  0301234\n\r");
+    EXPECT_EQ(Line(Call(now, "777", "0301234", -5)),
+              "2026-03-30 10:00:00  777\tAlice  0301234\n\r");
     // Lookups ignore the case of letters, as the directories do.
     msnList.append(Entry("abc", "Lab"));
-    EXPECT_EQ(Line(Call(now, "T", "ABC", "0", 0)), "T  Lab\t<< unknown >>\n\r");
+    EXPECT_EQ(Line(Call(now, "ABC", "0", 0)), "2026-03-30 10:00:00  Lab\t<< unknown >>\n\r");
 }
 
 TEST_F(ListingTest, WhoTextForWithheldUnknownAndKnownCallers) {
-    EXPECT_EQ(Line(Call(now, "T", "555", "0", 0)), "T  Office\t<< unknown >>\n\r");
-    EXPECT_EQ(Line(Call(now, "T", "555", "*", 0)), "T  Office\t<< ISDN unknown >>\n\r");
-    EXPECT_EQ(Line(Call(now, "T", "555", "0891234", 0)), "T  Office\t0891234\n\r");
+    EXPECT_EQ(Line(Call(now, "555", "0", 0)), "2026-03-30 10:00:00  Office\t<< unknown >>\n\r");
+    EXPECT_EQ(Line(Call(now, "555", "*", 0)),
+              "2026-03-30 10:00:00  Office\t<< ISDN unknown >>\n\r");
+    EXPECT_EQ(Line(Call(now, "555", "0891234", 0)), "2026-03-30 10:00:00  Office\t0891234\n\r");
     // Only the exact marks are special.
-    EXPECT_EQ(Line(Call(now, "T", "555", "00", 0)), "T  Office\t00\n\r");
+    EXPECT_EQ(Line(Call(now, "555", "00", 0)), "2026-03-30 10:00:00  Office\t00\n\r");
     CallRecord bare;
     EXPECT_EQ(Line(bare), "  \t\n\r");
 }
@@ -116,7 +120,7 @@ TEST_F(ListingTest, WhoTextForWithheldUnknownAndKnownCallers) {
 TEST_F(ListingTest, LongTextsAreCutToTheirWidths) {
     msnList.append(Entry("900", std::string(200, 'm')));
     phoneBook.append(Entry("0900", std::string(200, 'w')));
-    std::string line = Line(Call(now, "2026-03-30 09:15:00", "900", "0900", 1));
+    std::string line = Line(Call(Utc(2026, 3, 30, 7, 15), "900", "0900", 1));
     std::string to(127, 'm'); // the name fills the field; no room is left for the service
     std::string who(127, 'w');
     std::string whole = "2026-03-30 09:15:00  " + to + "\t" + who;
@@ -126,29 +130,31 @@ TEST_F(ListingTest, LongTextsAreCutToTheirWidths) {
 
     // A caller with a long name: the name, two blanks and the number share 127 characters.
     phoneBook.append(Entry("0901", std::string(130, 'n')));
-    EXPECT_EQ(Line(Call(now, "T", "777", "0901", 0)), "T  777\t" + std::string(127, 'n') + "\n\r");
+    EXPECT_EQ(Line(Call(now, "777", "0901", 0)),
+              "2026-03-30 10:00:00  777\t" + std::string(127, 'n') + "\n\r");
 }
 
 TEST_F(ListingTest, ListingHoldsTheDaysCallsWithBothBoundsIncluded) {
     const ListingDay today = ListingDayRange(1, now);
     CallList calls;
-    calls.append(Call(today.start - 1, "last of sunday", "555", "0", 1));
-    calls.append(Call(today.start, "midnight", "555", "0", 1));
-    calls.append(Call(now, "now", "555", "0301234", 0));
-    calls.append(Call(now + 1, "future", "555", "0", 0));
+    calls.append(Call(today.start - 1, "555", "0", 1));
+    calls.append(Call(today.start, "555", "0", 1));
+    calls.append(Call(now, "555", "0301234", 0));
+    calls.append(Call(now + 1, "555", "0", 0));
 
     const std::string heading =
         "\n\r\n\rMon Mar 30 00:00:00 2026\n\n\r  date\t\t\tto\t\twho\n\r" + rule + "\n\r";
-    std::vector<std::string> expected = {heading, "midnight  Office/speech\t<< unknown >>\n\r",
-                                         "now  Office\tAlice  0301234\n\r", rule + "\n\r"};
+    std::vector<std::string> expected = {
+        heading, "2026-03-30 00:00:00  Office/speech\t<< unknown >>\n\r",
+        "2026-03-30 10:00:00  Office\tAlice  0301234\n\r", rule + "\n\r"};
     EXPECT_EQ(BuildCallListing(today, calls, msnList, phoneBook), expected);
 
     // The call at midnight belongs to yesterday as well.
     auto yesterday = BuildCallListing(ListingDayRange(2, now), calls, msnList, phoneBook);
     ASSERT_EQ(yesterday.size(), 4u);
     EXPECT_EQ(yesterday[0].substr(4, 25), "Sun Mar 29 00:00:00 2026\n");
-    EXPECT_EQ(yesterday[1], "last of sunday  Office/speech\t<< unknown >>\n\r");
-    EXPECT_EQ(yesterday[2], "midnight  Office/speech\t<< unknown >>\n\r");
+    EXPECT_EQ(yesterday[1], "2026-03-29 23:59:59  Office/speech\t<< unknown >>\n\r");
+    EXPECT_EQ(yesterday[2], "2026-03-30 00:00:00  Office/speech\t<< unknown >>\n\r");
 
     auto empty = BuildCallListing(ListingDayRange(3, now), calls, msnList, phoneBook);
     std::vector<std::string> emptyDay = {

@@ -88,7 +88,7 @@ protected:
         std::lock_guard lock(ListsMutex());
         for (int i = 0; i < count; ++i) {
             CallRecord call;
-            call.timeText = "2026-01-01 11:59:00";
+            call.hasTime = true;
             call.callTime = static_cast<int32_t>(std::time(nullptr));
             call.key = "555";
             call.value = "0301234";

@@ -167,7 +167,9 @@ TEST_F(ServerTest, ListingWhileCallsAreAppended) {
     });
     TestClient client(Port());
     EXPECT_EQ(client.ReadUntil("TAVO> "), greeting + menu);
-    const std::string line = "2026-01-01 11:59:00  555/speech\t0301234\n\r";
+    // Each line: the call's local time (19 characters), then the rest as below.
+    const std::string rest = "  555/speech\t0301234\n\r";
+    const size_t lineSize = 19 + rest.size();
     for (int i = 0; i < 50; ++i) {
         client.Send("1");
         std::string listing = client.ReadUntil("TAVO> ");
@@ -175,9 +177,9 @@ TEST_F(ServerTest, ListingWhileCallsAreAppended) {
         // Between the heading's rule and the closing rule: whole lines only.
         size_t first = listing.find(std::string(73, '-')) + 75;
         size_t last = listing.rfind(std::string(73, '-'));
-        ASSERT_EQ((last - first) % line.size(), 0u);
-        for (size_t at = first; at < last; at += line.size())
-            ASSERT_EQ(listing.compare(at, line.size(), line), 0);
+        ASSERT_EQ((last - first) % lineSize, 0u);
+        for (size_t at = first; at < last; at += lineSize)
+            ASSERT_EQ(listing.compare(at + 19, rest.size(), rest), 0);
     }
     done = true;
     recorder.join();
