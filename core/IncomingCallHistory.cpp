@@ -117,14 +117,22 @@ void HistoryWriter::Encode(const CallList& list, std::string& bytes, bool& repla
         lastEncodedCopy = *lastEncoded;
 }
 
-void HistoryWriter::RequestSave(const CallList& list, const std::string& path) {
+namespace {
+
+// The writer works on its own thread while the current directory may change: it keeps paths
+// absolute.
+std::string AbsolutePath(const std::string& path) {
+    std::error_code error;
+    std::string full = std::filesystem::absolute(path, error).string();
+    return error ? path : full;
+}
+
+} // namespace
+
+void HistoryWriter::TakeNewBytes(const CallList& list) {
     std::string bytes;
     bool replace = false;
     Encode(list, bytes, replace);
-    std::error_code error;
-    std::string fullPath = std::filesystem::absolute(path, error).string();
-    if (error)
-        fullPath = path;
     std::lock_guard lock(shared->mutex);
     if (replace) {
         shared->bytes = std::move(bytes);
@@ -132,6 +140,12 @@ void HistoryWriter::RequestSave(const CallList& list, const std::string& path) {
     } else {
         shared->bytes += bytes;
     }
+}
+
+void HistoryWriter::RequestSave(const CallList& list, const std::string& path) {
+    TakeNewBytes(list);
+    std::string fullPath = AbsolutePath(path);
+    std::lock_guard lock(shared->mutex);
     shared->path = std::move(fullPath);
     shared->covered = shared->journaled;
     shared->pending = true;
@@ -140,10 +154,7 @@ void HistoryWriter::RequestSave(const CallList& list, const std::string& path) {
 
 bool HistoryWriter::JournalRecord(const CallRecord& record, const std::string& path,
                                   std::string& error) {
-    std::error_code pathError;
-    std::string fullPath = std::filesystem::absolute(path, pathError).string();
-    if (pathError)
-        fullPath = path;
+    const std::string fullPath = AbsolutePath(path);
     std::lock_guard lock(shared->mutex);
     if (!AppendJournalEntry(JournalPathFor(fullPath), record, error))
         return false;
@@ -158,16 +169,7 @@ void HistoryWriter::SetSaveReport(SaveReport report) {
 }
 
 void HistoryWriter::Prepare(const CallList& list) {
-    std::string bytes;
-    bool replace = false;
-    Encode(list, bytes, replace);
-    std::lock_guard lock(shared->mutex);
-    if (replace) {
-        shared->bytes = std::move(bytes);
-        shared->replace = true;
-    } else {
-        shared->bytes += bytes;
-    }
+    TakeNewBytes(list);
 }
 
 void HistoryWriter::Flush() {

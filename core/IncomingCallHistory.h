@@ -67,6 +67,8 @@ public:
 
 private:
     void Encode(const CallList& list, std::string& bytes, bool& replace);
+    // Encodes what the list holds beyond the writer's image and adds it to the image.
+    void TakeNewBytes(const CallList& list);
 
     // The caller's view of what the writer's image holds.
     const CallList* encodedList = nullptr;
