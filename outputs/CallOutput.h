@@ -1,0 +1,20 @@
+#pragma once
+// One place the calls go to. Post never blocks: each output has its own bounded queue and its
+// own thread, so a dead broker or a hung client cannot hold up the call's handling.
+
+#include "outputs/CallEvent.h"
+
+#include <functional>
+#include <string>
+
+// Where outputs write what the user or the administrator should know (standard error unless
+// told otherwise). Called from the outputs' own threads.
+using OutputLog = std::function<void(const std::string&)>;
+// "tavo: <line>" on standard error.
+void LogToStandardError(const std::string& line);
+
+class CallOutput {
+public:
+    virtual ~CallOutput() = default;
+    virtual void Post(const OutputEvent& event) = 0;
+};
