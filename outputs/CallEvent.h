@@ -27,6 +27,7 @@ struct CallEvent {
     std::string place;   // the area code's place name
     int repeatCount = 1; // 1 for a new call, more for a repeat of it
     std::string text;    // the popup's text
+    int showSeconds = 0; // how long the popup shows it; 0: no popup
 
     bool Repeat() const { return repeatCount > 1; }
     // The phone-book name, else the number split after its area code, else the number.
