@@ -17,6 +17,8 @@ const QString Interface = QStringLiteral("org.freedesktop.Notifications");
 constexpr int CallTimeoutMs = 5000;
 // Notifications remembered for their actions and repeats.
 constexpr size_t Remembered = 50;
+// How often a missing server is looked for again.
+constexpr auto LookAgainAfter = std::chrono::seconds(2);
 
 } // namespace
 
@@ -86,10 +88,18 @@ bool DesktopNotifier::LookForServer() {
 }
 
 void DesktopNotifier::Run() {
-    while (!queue.Closed())
-        for (const OutputEvent& event : queue.TakeAll(std::chrono::milliseconds(1000)))
+    auto lastLook = std::chrono::steady_clock::now();
+    while (!queue.Closed()) {
+        for (const OutputEvent& event : queue.TakeAll(std::chrono::milliseconds(500)))
             if (const CallEvent* call = std::get_if<CallEvent>(&event))
                 Notify(*call);
+        // A server that was missing may come (a desktop session starting after TAVO).
+        const auto now = std::chrono::steady_clock::now();
+        if (!available && now - lastLook > LookAgainAfter) {
+            LookForServer();
+            lastLook = now;
+        }
+    }
 }
 
 void DesktopNotifier::Notify(const CallEvent& call) {

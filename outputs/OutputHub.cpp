@@ -94,7 +94,8 @@ void OutputHub::Each(const OutputEvent& event) {
         ncid->Post(event);
     if (mqtt)
         mqtt->Post(event);
-    if (notifier)
+    // A call the own popup shows for want of a server is not shown again when one comes.
+    if (notifier && (current.notify.announceWith == AnnounceWith::Both || notifier->Available()))
         notifier->Post(event);
     if (command)
         command->Post(event);

@@ -120,11 +120,13 @@ TEST(OutputHub, WithoutAServerTheOwnPopupShowsTheCallAndThatIsSaidOnce) {
     EXPECT_TRUE(hub.OwnPopupWanted());
     EXPECT_EQ(log.Count("no notification server"), 1u);
 
-    // A server that comes later takes the calls from then on.
+    // A server that comes later takes the calls from then on; those the popup showed stay
+    // the popup's.
     FakeNotificationServer server({});
-    hub.OnCall(ShownCall());
+    ASSERT_TRUE(Until([&] { return !hub.OwnPopupWanted(); }));
+    hub.OnCall(ShownCall(3));
     ASSERT_TRUE(Until([&] { return server.Calls().size() == 1; }));
-    EXPECT_FALSE(hub.OwnPopupWanted());
+    EXPECT_EQ(server.Calls()[0].expireMs, 3000);
 
     settings.notify.announceWith = AnnounceWith::Both;
     hub.Apply(settings);
