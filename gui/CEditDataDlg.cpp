@@ -1,5 +1,6 @@
 #include "gui/CEditDataDlg.h"
 
+#include "gui/Cp1252Text.h"
 #include "gui/DialogUnits.h"
 #include "gui/ResourceIds.h"
 
@@ -7,27 +8,25 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
 #include <mutex>
 
 namespace {
 
-QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& where) {
-    auto* label = new QLabel(text, parent);
-    label->setGeometry(where);
-    return label;
+QLabel* MakeLabel(QWidget* parent, const QString& text) {
+    return new QLabel(text, parent);
 }
 
-QLineEdit* MakeBox(QWidget* parent, const ResourceId& id, const OptText& text, const QRect& where) {
+QLineEdit* MakeBox(QWidget* parent, const ResourceId& id, const OptText& text) {
     auto* box = new QLineEdit(parent);
     box->setObjectName(id.objectName);
-    box->setGeometry(where);
-    // The texts are plain 8-bit strings without a character set; Latin-1 keeps every byte.
-    box->setText(QString::fromLatin1(TextOf(text)));
+    box->setText(FromCp1252(TextOf(text)));
+    AcceptOnlyCp1252(box);
     return box;
 }
 
 std::string BoxText(const QLineEdit* box) {
-    return box->text().toLatin1().toStdString();
+    return ToCp1252(box->text());
 }
 
 } // namespace
@@ -37,26 +36,24 @@ CEditDataDlg::CEditDataDlg(DirectoryEntry& entry, bool hideSpeakText, QWidget* p
     setObjectName(Ids::EditDataDialog.objectName);
     setWindowTitle(QStringLiteral("edit data"));
     setModal(true);
-    DialogUnits du(font());
-    setFixedSize(du.X(180), du.Y(90));
 
-    MakeLabel(this, QStringLiteral("number"), du.Rect(13, 12, 24, 8));
-    numberBox = MakeBox(this, Ids::EditNumber, entry.key, du.Rect(62, 7, 99, 14));
-    MakeLabel(this, QStringLiteral("name"), du.Rect(14, 28, 18, 8));
-    nameBox = MakeBox(this, Ids::EditName, entry.value, du.Rect(62, 24, 99, 14));
-    speakLabel = MakeLabel(this, QStringLiteral("speak"), du.Rect(14, 44, 20, 8));
+    QLabel* numberLabel = MakeLabel(this, QStringLiteral("number"));
+    numberBox = MakeBox(this, Ids::EditNumber, entry.key);
+    QLabel* nameLabel = MakeLabel(this, QStringLiteral("name"));
+    nameBox = MakeBox(this, Ids::EditName, entry.value);
+    speakLabel = MakeLabel(this, QStringLiteral("speak"));
     speakLabel->setObjectName(Ids::EditSpeakLabel.objectName);
-    speakBox = MakeBox(this, Ids::EditSpeak, entry.speakText, du.Rect(62, 42, 99, 14));
+    speakBox = MakeBox(this, Ids::EditSpeak, entry.speakText);
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(Ids::Ok.objectName);
-    ok->setGeometry(du.Rect(7, 69, 50, 14));
     ok->setDefault(true);
     auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), this);
     cancel->setObjectName(Ids::Cancel.objectName);
-    cancel->setGeometry(du.Rect(123, 69, 50, 14));
     connect(ok, &QPushButton::clicked, this, &CEditDataDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CEditDataDlg::reject);
+
+    LayOut({{numberLabel, numberBox}, {nameLabel, nameBox}, {speakLabel, speakBox}}, ok, cancel);
 
     numberBox->setFocus();
     if (hideSpeakText) {
@@ -78,4 +75,35 @@ void CEditDataDlg::accept() {
             entry.speakText = BoxText(speakBox);
     }
     QDialog::accept();
+}
+
+void CEditDataDlg::LayOut(const std::vector<std::pair<QLabel*, QLineEdit*>>& rows, QPushButton* ok,
+                          QPushButton* cancel) {
+    // The template's dialog units are where the layout starts; every label, box and button then
+    // gets at least the room its text needs in the font the dialog really has.
+    const DialogUnits du(font());
+    const QFontMetrics metrics(font());
+    int labelsRight = 0;
+    for (const auto& [label, box] : rows)
+        labelsRight = std::max(labelsRight, du.X(13) + metrics.horizontalAdvance(label->text()));
+    const int boxLeft = std::max(du.X(62), labelsRight + du.X(6));
+    const int boxWidth = du.X(99);
+    int top = du.Y(7);
+    for (const auto& [label, box] : rows) {
+        const int boxHeight = std::max(du.Y(14), box->sizeHint().height());
+        box->setGeometry(boxLeft, top, boxWidth, boxHeight);
+        const int labelHeight = std::max(metrics.height(), label->sizeHint().height());
+        label->setGeometry(du.X(13), top + (boxHeight - labelHeight) / 2,
+                           std::max(label->sizeHint().width(), boxLeft - du.X(13) - du.X(4)),
+                           labelHeight);
+        top += boxHeight + du.Y(3);
+    }
+    const int width = std::max(du.X(180), boxLeft + boxWidth + du.X(19));
+    const QSize buttonSize(
+        std::max({du.X(50), ok->sizeHint().width(), cancel->sizeHint().width()}),
+        std::max({du.Y(14), ok->sizeHint().height(), cancel->sizeHint().height()}));
+    const int buttonTop = std::max(du.Y(69), top + du.Y(10));
+    ok->setGeometry(QRect(QPoint(du.X(7), buttonTop), buttonSize));
+    cancel->setGeometry(QRect(QPoint(width - du.X(7) - buttonSize.width(), buttonTop), buttonSize));
+    setFixedSize(width, buttonTop + buttonSize.height() + du.Y(7));
 }

@@ -1,9 +1,13 @@
 #pragma once
-// "edit data": edits the number, name and speak text of one directory entry in place.
+// "edit data": edits the number, name and speak text of one directory entry in place. Its texts
+// are Windows-1252; the boxes refuse characters that the files cannot hold.
 
 #include "data/CallList.h"
 
 #include <QDialog>
+
+#include <utility>
+#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -19,6 +23,9 @@ public:
     void accept() override;
 
 private:
+    void LayOut(const std::vector<std::pair<QLabel*, QLineEdit*>>& rows, QPushButton* ok,
+                QPushButton* cancel);
+
     DirectoryEntry& entry;
     bool hideSpeakText;
     QLineEdit* numberBox;

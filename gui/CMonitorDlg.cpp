@@ -1,9 +1,10 @@
 #include "gui/CMonitorDlg.h"
 
 #include "data/ListFile.h"
+#include "gui/AppIcon.h"
 #include "gui/CDisplayThread.h"
 #include "gui/CEditDataDlg.h"
-#include "gui/CListViewEx.h"
+#include "gui/DayListWidget.h"
 #include "gui/DialogUnits.h"
 #include "gui/ResourceIds.h"
 #include "gui/options/COptionCommand.h"
@@ -14,61 +15,19 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
 #include <QSystemTrayIcon>
-#include <QTabBar>
 #include <QThread>
 #include <QTimer>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <array>
 #include <mutex>
-
-namespace {
-
-constexpr int RecordRole = Qt::UserRole;
-
-CallRecord* RecordOf(const QTreeWidgetItem* item) {
-    return reinterpret_cast<CallRecord*>(item->data(0, RecordRole).value<quintptr>());
-}
-
-QString Latin1(const std::string& text) {
-    return QString::fromLatin1(text.data(), qsizetype(text.size()));
-}
-
-} // namespace
 
 QString MonitorWindowTitle() {
     return QString::fromLatin1(TavoTitle);
-}
-
-QIcon MonitorAppIcon() {
-    QIcon icon;
-    for (int size : {16, 32, 48, 64}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setBrush(QColor(0x1f, 0x5f, 0xa8));
-        painter.setPen(Qt::NoPen);
-        painter.drawRoundedRect(QRectF(0, 0, size, size), size / 6.0, size / 6.0);
-        // A handset lying on its cradle: the usual picture for "telephone".
-        painter.setPen(QPen(Qt::white, size / 8.0, Qt::SolidLine, Qt::RoundCap));
-        painter.setBrush(Qt::NoBrush);
-        QRectF arc(size * 0.18, size * 0.22, size * 0.64, size * 0.5);
-        painter.drawArc(arc, 20 * 16, 140 * 16);
-        painter.setBrush(Qt::white);
-        painter.setPen(Qt::NoPen);
-        painter.drawRoundedRect(QRectF(size * 0.25, size * 0.52, size * 0.5, size * 0.3),
-                                size / 16.0, size / 16.0);
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
 }
 
 CMonitorDlg::CMonitorDlg(MonitorCore& core, QWidget* parent)
@@ -82,31 +41,18 @@ CMonitorDlg::CMonitorDlg(MonitorCore& core, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    client = new QWidget(this);
-    client->setObjectName(QStringLiteral("client"));
-    layout->addWidget(client, 1);
+    dayList = new DayListWidget(core, this);
+    layout->addWidget(dayList, 1);
     CreateMenus();
     layout->setMenuBar(findChild<QMenuBar*>(Ids::MainMenu.objectName));
-
-    dayTabs = new QTabBar(client);
-    dayTabs->setObjectName(Ids::DayTabs.objectName);
-    dayTabs->setExpanding(false);
-    dayTabs->setDrawBase(true);
-    callView = new CListViewEx(client);
-    callView->setObjectName(Ids::CallView.objectName);
-    callView->setWordWrap(false);
-    callView->setColumnCount(0);
-
-    client->installEventFilter(this);
-    callView->viewport()->installEventFilter(this);
-    connect(dayTabs, &QTabBar::currentChanged, this, [this](int) { RefreshSelectedDay(); });
+    connect(dayList, &DayListWidget::CallDoubleClicked, this, &CMonitorDlg::OnCallListDoubleClick);
 
     hideTimer = new QTimer(this);
     hideTimer->setInterval(100);
     connect(hideTimer, &QTimer::timeout, this, &CMonitorDlg::OnHideTimer);
     dayTimer = new QTimer(this);
     dayTimer->setInterval(1000);
-    connect(dayTimer, &QTimer::timeout, this, &CMonitorDlg::RebuildDayTabs);
+    connect(dayTimer, &QTimer::timeout, dayList, &DayListWidget::RebuildDayTabs);
 
     DialogUnits du(font());
     resize(du.X(250), du.Y(172));
@@ -126,7 +72,6 @@ void CMonitorDlg::StartUp() {
     setWindowIcon(appIcon);
     core.LoadData();
     CreateColumns();
-    callView->SetFullRowSelect(true);
     core.StartCallCapture([this](const IncomingCallNotice& notice) {
         if (QThread::currentThread() == thread()) {
             core.OnIncomingCall(notice);
@@ -138,8 +83,8 @@ void CMonitorDlg::StartUp() {
     });
     CreateTrayIcon();
     MoveToStoredRect();
-    RebuildDayTabs();
-    FillDayList();
+    dayList->RebuildDayTabs();
+    dayList->FillDayList();
     core.StartSpeech();
     bool startMinimized, hideWhenMinimized;
     {
@@ -164,14 +109,8 @@ void CMonitorDlg::ShowAsStarted() {
 
 void CMonitorDlg::CreateColumns() {
     std::lock_guard lock(SettingsMutex());
-    callView->setColumnCount(3);
-    callView->setHeaderLabels(
-        {QStringLiteral("date/time"), QStringLiteral("to"), QStringLiteral("who")});
-    callView->header()->setStretchLastSection(false);
-    callView->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    callView->setColumnWidth(0, core.settings.colWidthDateTime);
-    callView->setColumnWidth(1, core.settings.colWidthTo);
-    callView->setColumnWidth(2, core.settings.colWidthWho);
+    dayList->CreateColumns(core.settings.colWidthDateTime, core.settings.colWidthTo,
+                           core.settings.colWidthWho);
 }
 
 void CMonitorDlg::CreateMenus() {
@@ -257,24 +196,6 @@ void CMonitorDlg::CorrectForFrame() {
     resize(storedFrameSize - frame);
 }
 
-void CMonitorDlg::LayOutClient() {
-    int width = client->width();
-    int height = client->height();
-    dayTabs->setGeometry(0, 0, width, height);
-    callView->setGeometry(5, 30, width - 10, height - 35);
-    callView->raise(); // the tab control must never cover the list
-}
-
-bool CMonitorDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == client && event->type() == QEvent::Resize)
-        LayOutClient();
-    if (watched == callView->viewport() && event->type() == QEvent::MouseButtonDblClick) {
-        // After the list has handled the clicks, so the row under the mouse is selected.
-        QMetaObject::invokeMethod(this, &CMonitorDlg::OnCallListDoubleClick, Qt::QueuedConnection);
-    }
-    return QDialog::eventFilter(watched, event);
-}
-
 void CMonitorDlg::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange || !isMinimized())
@@ -317,71 +238,16 @@ void CMonitorDlg::OnHideTimer() {
     }
 }
 
-void CMonitorDlg::RebuildDayTabs() {
-    std::time_t now = core.Now();
-    int32_t start = LocalDayStart(now);
-    if (start == todayStart)
-        return;
-    todayStart = start;
-    {
-        QSignalBlocker block(dayTabs);
-        while (dayTabs->count() > 0)
-            dayTabs->removeTab(0);
-        for (const DayTab& tab : BuildDayTabs(now)) {
-            int index = dayTabs->addTab(Latin1(tab.caption));
-            dayTabs->setTabData(index, QVariant(qint64(tab.dayStart)));
-        }
-        selectedDayStart = todayStart;
-        dayTabs->setCurrentIndex(0);
-    }
-    FillDayList();
-}
-
-void CMonitorDlg::FillDayList() {
-    std::vector<DayRow> rows;
-    {
-        std::lock_guard lock(ListsMutex());
-        rows = BuildDayRows(core.callList, core.msnList, core.phoneBook, core.areaCodes,
-                            selectedDayStart);
-    }
-    callView->clear();
-    QList<QTreeWidgetItem*> items;
-    items.reserve(qsizetype(rows.size()));
-    for (const DayRow& row : rows) {
-        auto* item = new QTreeWidgetItem(
-            QStringList{Latin1(row.timeText), Latin1(row.toText), Latin1(row.whoText)});
-        item->setData(0, RecordRole, QVariant::fromValue(quintptr(row.record)));
-        items.append(item);
-    }
-    callView->addTopLevelItems(items);
-}
-
-void CMonitorDlg::RefreshSelectedDay() {
-    int index = dayTabs->currentIndex();
-    if (index < 0)
-        return;
-    QVariant value = dayTabs->tabData(index);
-    if (!value.isValid())
-        return;
-    selectedDayStart = int32_t(value.toLongLong());
-    FillDayList();
-}
-
 void CMonitorDlg::SelectToday() {
-    {
-        QSignalBlocker block(dayTabs);
-        dayTabs->setCurrentIndex(0);
-    }
-    RefreshSelectedDay();
+    dayList->SelectToday();
 }
 
 void CMonitorDlg::OnCallListDoubleClick() {
-    QList<QTreeWidgetItem*> selected = callView->selectedItems();
-    if (selected.isEmpty()) {
+    if (!dayList->HasSelection()) {
         ShowMessage("You must select an item !");
         return;
     }
-    CallRecord* record = RecordOf(selected.first());
+    CallRecord* record = dayList->SelectedRecord();
     if (record == nullptr)
         return;
     OptText calling = record->value;
@@ -393,7 +259,7 @@ void CMonitorDlg::OnCallListDoubleClick() {
     if (entry != nullptr) {
         CEditDataDlg dialog(*entry, false, this);
         dialog.exec();
-        FillDayList();
+        dayList->FillDayList();
     } else {
         DirectoryEntry fresh;
         fresh.key = calling;
@@ -403,7 +269,7 @@ void CMonitorDlg::OnCallListDoubleClick() {
                 std::lock_guard lock(ListsMutex());
                 core.phoneBook.append(fresh);
             }
-            FillDayList();
+            dayList->FillDayList();
         }
     }
     std::lock_guard lock(ListsMutex());
@@ -431,14 +297,11 @@ void CMonitorDlg::ToggleWindow() {
 void CMonitorDlg::SaveWindowState() {
     {
         std::lock_guard lock(SettingsMutex());
-        QHeaderView* header = callView->header();
-        auto width = [header](int column) {
-            return column < header->count() ? header->sectionSize(column) : 0;
-        };
-        core.settings.colWidthDateTime = width(0);
-        core.settings.colWidthTo = width(1);
-        core.settings.colWidthWho = width(2);
-        core.settings.colWidthCount = width(3);
+        const std::array<int, 4> widths = dayList->ColumnWidths();
+        core.settings.colWidthDateTime = widths[0];
+        core.settings.colWidthTo = widths[1];
+        core.settings.colWidthWho = widths[2];
+        core.settings.colWidthCount = widths[3];
         if (isVisible()) {
             QRect frame = frameGeometry();
             core.settings.windowRect[0] = frame.left();
@@ -472,14 +335,7 @@ bool CMonitorDlg::RunOptionsSheet() {
 }
 
 void CMonitorDlg::RepeatCountChanged(const CallRecord& record) {
-    // The count goes to a fourth cell that the three columns never show, as it always did.
-    for (int i = 0; i < callView->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* item = callView->topLevelItem(i);
-        if (RecordOf(item) == &record) {
-            item->setText(3, QString::number(record.repeatCount));
-            return;
-        }
-    }
+    dayList->ShowRepeatCount(record);
 }
 
 void CMonitorDlg::ShowPopup(const std::string& text, CallRecord& record) {
@@ -514,4 +370,12 @@ void CMonitorDlg::EndSession() {
     dayTimer->stop();
     hideTimer->stop();
     QCoreApplication::exit(0); // quit() would ask the windows, and this one never closes
+}
+
+QTabBar* CMonitorDlg::DayTabs() const {
+    return dayList->DayTabs();
+}
+
+CListViewEx* CMonitorDlg::CallView() const {
+    return dayList->CallView();
 }

@@ -1,9 +1,8 @@
 #pragma once
-// The main window: eight day tabs above the list of that day's calls, the "System" menu, and
-// the tray icon from which it is shown, hidden and the options are opened. It runs the start-up
-// of the monitor in its fixed order on a MonitorCore and shows what the core does.
+// The main window: the day list (DayListWidget), the "System" menu, and the tray icon from
+// which it is shown, hidden and the options are opened. It runs the start-up of the monitor in
+// its fixed order on a MonitorCore and shows what the core does.
 
-#include "core/DayView.h"
 #include "core/IncomingCallHandler.h"
 #include "core/MonitorCore.h"
 
@@ -18,6 +17,7 @@ class QSystemTrayIcon;
 class QTabBar;
 class QTimer;
 class CListViewEx;
+class DayListWidget;
 class QWidget;
 
 class CMonitorDlg : public QDialog, public CallAnnouncer {
@@ -32,12 +32,9 @@ public:
     // `hideWhenMinimized` is set and there is a tray to come back from).
     void ShowAsStarted();
 
-    // Day views.
-    void RebuildDayTabs();
-    void FillDayList();
-    void RefreshSelectedDay();
+    // The day list's double-click: the entry editor for the caller's number.
     void OnCallListDoubleClick();
-    void SelectToday(); // tab 0, then RefreshSelectedDay
+    void SelectToday(); // tab 0, then its calls
 
     // Commands.
     void ToggleWindow();
@@ -63,11 +60,9 @@ public:
     void BeepMelody() override;
     void Speak(const std::string& text) override;
 
-    int32_t todayStart = 0;
-    int32_t selectedDayStart = 0;
-
-    QTabBar* DayTabs() const { return dayTabs; }
-    CListViewEx* CallView() const { return callView; }
+    DayListWidget* DayList() const { return dayList; }
+    QTabBar* DayTabs() const;
+    CListViewEx* CallView() const;
     QMenu* TrayMenu() const { return trayMenu; }
     QSystemTrayIcon* TrayIcon() const { return trayIcon; }
 
@@ -76,7 +71,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 public:
     // Enter and Esc must not end the window; only "exit" and the end of the session do.
@@ -88,7 +82,6 @@ private:
     void CreateMenus();
     void CreateTrayIcon();
     void MoveToStoredRect();
-    void LayOutClient();
     void UpdateTrayMenuText();
     void OnHideTimer();
     void CorrectForFrame();
@@ -96,9 +89,7 @@ private:
 
     MonitorCore& core;
     QIcon appIcon;
-    QWidget* client = nullptr;
-    QTabBar* dayTabs = nullptr;
-    CListViewEx* callView = nullptr;
+    DayListWidget* dayList = nullptr;
     QSystemTrayIcon* trayIcon = nullptr;
     QMenu* trayMenu = nullptr;
     QAction* trayShowAction = nullptr;
@@ -112,5 +103,3 @@ private:
 
 // The window title: the name, the version and the copyright notice.
 QString MonitorWindowTitle();
-// The application, window and tray icon, drawn so that no image file has to be installed.
-QIcon MonitorAppIcon();

@@ -1,5 +1,6 @@
 #include "gui/CPopupDlg.h"
 
+#include "gui/Cp1252Text.h"
 #include "gui/ResourceIds.h"
 
 #include <QFontMetrics>
@@ -7,7 +8,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
-#include <QStringDecoder>
 #include <mutex>
 
 namespace {
@@ -25,11 +25,7 @@ const QColor TextBackground(0xD4, 0xD0, 0xC8);
 } // namespace
 
 QString PopupQString(const std::string& text) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString decoded = utf8(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
-    if (!utf8.hasError())
-        return decoded;
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    return FromCp1252(text);
 }
 
 QFont PopupFont(const Settings& settings) {
@@ -78,9 +74,12 @@ QString CPopupDlg::Text() const {
 
 void CPopupDlg::FitToText(const QString& text) {
     textHolder->setText(text);
-    const QFontMetrics metrics(PopupFont(settings));
+    setFont(PopupFont(settings));
+    const QFontMetrics metrics(font());
     const QSize textSize(metrics.horizontalAdvance(Text()), metrics.height());
     setFixedSize(PopupClientSize(textSize));
+    // The frame is known only once the window exists; centre the frame, not the client area.
+    winId();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect desktop = screen->geometry();
         const QSize outer = frameGeometry().size().expandedTo(size());
@@ -103,9 +102,7 @@ bool CPopupDlg::OnTimer() {
 
 void CPopupDlg::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    const QFont font = PopupFont(settings);
-    painter.setFont(font);
-    const QFontMetrics metrics(font);
+    const QFontMetrics metrics(font());
     const QString text = Text();
     const QRect box(15, 10, metrics.horizontalAdvance(text), metrics.height());
     painter.fillRect(box, TextBackground);

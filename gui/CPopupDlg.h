@@ -15,8 +15,7 @@
 
 class QLabel;
 
-// The popup's 8-bit text for display: UTF-8 when it is valid UTF-8, else Latin-1, so that
-// names typed on either system show as typed.
+// The popup's 8-bit text for display, in Windows-1252 like every text of the files.
 QString PopupQString(const std::string& text);
 
 // The font of `fontName` at `fontSize` tenths of a point.

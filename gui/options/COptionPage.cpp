@@ -1,5 +1,7 @@
 #include "gui/options/COptionPage.h"
 
+#include "gui/Cp1252Text.h"
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,6 +43,7 @@ QLineEdit* COptionPage::AddEdit(const char* objectName, int x, int y, int width,
     auto* edit = new QLineEdit(this);
     edit->setObjectName(QString::fromLatin1(objectName));
     edit->setGeometry(Place(x, y, width, height));
+    AcceptOnlyCp1252(edit);
     return edit;
 }
 
@@ -53,10 +56,9 @@ QPushButton* COptionPage::AddButton(const QString& text, const char* objectName,
 }
 
 QString FromRecordText(const std::string& text) {
-    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+    return FromCp1252(text);
 }
 
 std::string ToRecordText(const QString& text) {
-    const QByteArray bytes = text.toLatin1();
-    return std::string(bytes.constData(), size_t(bytes.size()));
+    return ToCp1252(text);
 }

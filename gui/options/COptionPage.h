@@ -53,6 +53,6 @@ private:
     bool shown = false;
 };
 
-// Texts of the record are 8-bit without a character set: Latin-1 keeps every byte as it is.
+// Texts of the record are 8-bit Windows-1252; every byte keeps its character both ways.
 QString FromRecordText(const std::string& text);
 std::string ToRecordText(const QString& text);

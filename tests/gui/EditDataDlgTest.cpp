@@ -1,10 +1,14 @@
 #include "gui/CEditDataDlg.h"
+#include "gui/Cp1252Text.h"
 #include "gui/ResourceIds.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -27,6 +31,14 @@ template <typename T> T* Child(QWidget& parent, const ResourceId& id) {
 void Retype(QLineEdit* box, const QString& text) {
     box->clear();
     QTest::keyClicks(box, text);
+}
+
+// Types each character as the keyboard delivers it, letters outside ASCII included.
+void Type(QLineEdit* box, const QString& text) {
+    for (QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(box, &press);
+    }
 }
 
 } // namespace
@@ -113,4 +125,47 @@ TEST(EditDataDlg, LaidOutInRowsInsideTheDialog) {
     EXPECT_TRUE(dialog.rect().contains(speak));
     // 99 by 14 dialog units: a box is about seven times as wide as high in any font.
     EXPECT_GT(number.width(), 4 * number.height());
+}
+
+TEST(EditDataDlg, TextsAreWindows1252AndOtherCharactersAreRefusedAtTheBox) {
+    DirectoryEntry entry = Entry("5551", "M\xfcller \x80", "");
+    CEditDataDlg dialog(entry, false);
+    dialog.show();
+    auto* name = Child<QLineEdit>(dialog, Ids::EditName);
+    EXPECT_EQ(name->text(), QString::fromUtf8("M\u00fcller \u20ac"));
+    name->clear();
+    Type(name, QString::fromUtf8("\u0141ukasz M\u00fcller \u20ac"));
+    EXPECT_EQ(name->text(), QString::fromUtf8("ukasz M\u00fcller \u20ac"));
+    EXPECT_EQ(QToolTip::text(), Cp1252RefusalText(U'\u0141'));
+    // A paste with such a character is refused whole, never stored with a "?".
+    auto* speak = Child<QLineEdit>(dialog, Ids::EditSpeak);
+    speak->insert(QString::fromUtf8("Lukas \u0142"));
+    EXPECT_EQ(speak->text(), "");
+    Child<QPushButton>(dialog, Ids::Ok)->click();
+    EXPECT_EQ(entry.value, "ukasz M\xfcller \x80");
+    EXPECT_EQ(entry.speakText, "");
+}
+
+TEST(EditDataDlg, LabelsShowTheirWholeTextInTheDialogsRealFont) {
+    const QFont original = QApplication::font();
+    for (int points : {9, 22}) {
+        QFont font = original;
+        font.setPointSize(points);
+        QApplication::setFont(font);
+        DirectoryEntry entry = Entry("1", "2", "3");
+        CEditDataDlg dialog(entry, false);
+        const QRect number = Child<QLineEdit>(dialog, Ids::EditNumber)->geometry();
+        const QList<QLabel*> labels = dialog.findChildren<QLabel*>();
+        ASSERT_EQ(labels.size(), 3);
+        for (const QLabel* label : labels) {
+            EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text()))
+                << label->text().toStdString() << " at " << points << " pt";
+            EXPECT_LT(label->geometry().right(), number.left());
+        }
+        for (const QPushButton* button : dialog.findChildren<QPushButton*>()) {
+            EXPECT_GE(button->width(), button->sizeHint().width());
+            EXPECT_TRUE(dialog.rect().contains(button->geometry()));
+        }
+    }
+    QApplication::setFont(original);
 }

@@ -2,6 +2,7 @@
 #include "gui/CListViewEx.h"
 #include "gui/CMonitorApp.h"
 #include "gui/CMonitorDlg.h"
+#include "gui/DayListWidget.h"
 #include "gui/ResourceIds.h"
 #include "platform/DataDirectory.h"
 #include "platform/ShowMessage.h"
@@ -210,7 +211,7 @@ TEST_F(MonitorWindow, EightDayTabsRollOverAtMidnight) {
                                        "Tue 01.02.2000", "Mon 31.01.2000"}));
     EXPECT_EQ(window->DayTabs()->currentIndex(), 0);
     window->DayTabs()->setCurrentIndex(3);
-    EXPECT_EQ(window->selectedDayStart, Feb07Midnight - 3 * 86400);
+    EXPECT_EQ(window->DayList()->SelectedDayStart(), Feb07Midnight - 3 * 86400);
 
     now = Feb08Midnight - 1;
     QTest::qWait(1200);
@@ -222,8 +223,8 @@ TEST_F(MonitorWindow, EightDayTabsRollOverAtMidnight) {
     EXPECT_EQ(Captions().first(), "Tue 08.02.2000");
     EXPECT_EQ(Captions().last(), "Tue 01.02.2000");
     EXPECT_EQ(window->DayTabs()->currentIndex(), 0);
-    EXPECT_EQ(window->todayStart, Feb08Midnight);
-    EXPECT_EQ(window->selectedDayStart, Feb08Midnight);
+    EXPECT_EQ(window->DayList()->TodayStart(), Feb08Midnight);
+    EXPECT_EQ(window->DayList()->SelectedDayStart(), Feb08Midnight);
 }
 
 TEST_F(MonitorWindow, DaysListTheirCallsNewestFirst) {

@@ -159,14 +159,17 @@ TEST_F(PopupTest, SizedToTheTextInTheConfiguredFontAndCentred) {
     const std::string text = "Anna  0301777  ( Office/speech ) ";
     CDisplayThread* popup = Start(text);
     CPopupDlg* window = popup->PopupWindow();
-    QFont font("Arial");
-    font.setPointSizeF(24.0);
-    const QFontMetrics metrics(font);
+    // The configured font is asked for; the sizes follow the font the machine really gave.
+    EXPECT_EQ(window->font().family(), "Arial");
+    EXPECT_EQ(window->font().pointSizeF(), 24.0);
+    const QFontMetrics metrics(window->font());
     EXPECT_EQ(window->width(), metrics.horizontalAdvance(QString::fromStdString(text)) + 30);
     EXPECT_EQ(window->height(), metrics.height() + 31);
+    // The frame, not only the client area, is centred.
     const QRect desktop = QGuiApplication::primaryScreen()->geometry();
-    EXPECT_LE(std::abs(window->frameGeometry().center().x() - desktop.center().x()), 1);
-    EXPECT_LE(std::abs(window->frameGeometry().center().y() - desktop.center().y()), 1);
+    const QRect frame = window->frameGeometry();
+    EXPECT_LE(std::abs(frame.center().x() - desktop.center().x()), 1);
+    EXPECT_LE(std::abs(frame.center().y() - desktop.center().y()), 1);
 
     // A larger font gives a larger window.
     settings.fontSize = 480;
@@ -176,10 +179,8 @@ TEST_F(PopupTest, SizedToTheTextInTheConfiguredFontAndCentred) {
     delete popup;
 }
 
-TEST(PopupTextTest, EightBitTextsShowAsTyped) {
-    EXPECT_EQ(PopupQString("M\xc3\xbcller"), QString::fromUtf8("M\xc3\xbcller"));
-    // Not UTF-8: each byte is its Latin-1 character.
-    EXPECT_EQ(PopupQString("M\xfcller"), QString::fromUtf8("M\xc3\xbcller"));
+TEST(PopupTextTest, EightBitTextsShowInWindows1252) {
+    EXPECT_EQ(PopupQString("M\xfcller \x80 \x8a"), QString::fromUtf8("M\u00fcller \u20ac \u0160"));
     EXPECT_EQ(PopupQString(""), QString());
 }
 

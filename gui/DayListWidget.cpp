@@ -1,0 +1,155 @@
+#include "gui/DayListWidget.h"
+
+#include "core/DayView.h"
+#include "gui/CListViewEx.h"
+#include "gui/Cp1252Text.h"
+#include "gui/ResourceIds.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QTabBar>
+#include <QTreeWidgetItem>
+
+#include <mutex>
+
+namespace {
+
+constexpr int RecordRole = Qt::UserRole;
+
+CallRecord* RecordOf(const QTreeWidgetItem* item) {
+    return reinterpret_cast<CallRecord*>(item->data(0, RecordRole).value<quintptr>());
+}
+
+} // namespace
+
+DayListWidget::DayListWidget(MonitorCore& givenCore, QWidget* parent)
+    : QWidget(parent), core(givenCore), dayTabs(new QTabBar(this)),
+      callView(new CListViewEx(this)) {
+    setObjectName(QStringLiteral("client"));
+    dayTabs->setObjectName(Ids::DayTabs.objectName);
+    dayTabs->setExpanding(false);
+    dayTabs->setDrawBase(true);
+    callView->setObjectName(Ids::CallView.objectName);
+    callView->setWordWrap(false);
+    callView->setColumnCount(0);
+    callView->viewport()->installEventFilter(this);
+    connect(dayTabs, &QTabBar::currentChanged, this, [this](int) { RefreshSelectedDay(); });
+}
+
+void DayListWidget::CreateColumns(int dateTimeWidth, int toWidth, int whoWidth) {
+    callView->setColumnCount(3);
+    callView->setHeaderLabels(
+        {QStringLiteral("date/time"), QStringLiteral("to"), QStringLiteral("who")});
+    callView->header()->setStretchLastSection(false);
+    callView->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    callView->setColumnWidth(0, dateTimeWidth);
+    callView->setColumnWidth(1, toWidth);
+    callView->setColumnWidth(2, whoWidth);
+    callView->SetFullRowSelect(true);
+}
+
+std::array<int, 4> DayListWidget::ColumnWidths() const {
+    const QHeaderView* header = callView->header();
+    std::array<int, 4> widths{};
+    for (int column = 0; column < 4; ++column)
+        widths[column] = column < header->count() ? header->sectionSize(column) : 0;
+    return widths;
+}
+
+void DayListWidget::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    LayOut();
+}
+
+void DayListWidget::LayOut() {
+    dayTabs->setGeometry(0, 0, width(), height());
+    callView->setGeometry(5, 30, width() - 10, height() - 35);
+    callView->raise(); // the tab control must never cover the list
+}
+
+bool DayListWidget::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == callView->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        // After the list has handled the clicks, so the row under the mouse is selected.
+        QMetaObject::invokeMethod(
+            this, [this] { emit CallDoubleClicked(); }, Qt::QueuedConnection);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void DayListWidget::RebuildDayTabs() {
+    std::time_t now = core.Now();
+    int32_t start = LocalDayStart(now);
+    if (start == todayStart)
+        return;
+    todayStart = start;
+    {
+        QSignalBlocker block(dayTabs);
+        while (dayTabs->count() > 0)
+            dayTabs->removeTab(0);
+        for (const DayTab& tab : BuildDayTabs(now)) {
+            int index = dayTabs->addTab(FromCp1252(tab.caption));
+            dayTabs->setTabData(index, QVariant(qint64(tab.dayStart)));
+        }
+        selectedDayStart = todayStart;
+        dayTabs->setCurrentIndex(0);
+    }
+    FillDayList();
+}
+
+void DayListWidget::FillDayList() {
+    std::vector<DayRow> rows;
+    {
+        std::lock_guard lock(ListsMutex());
+        rows = BuildDayRows(core.callList, core.msnList, core.phoneBook, core.areaCodes,
+                            selectedDayStart);
+    }
+    callView->clear();
+    QList<QTreeWidgetItem*> items;
+    items.reserve(qsizetype(rows.size()));
+    for (const DayRow& row : rows) {
+        auto* item = new QTreeWidgetItem(
+            QStringList{FromCp1252(row.timeText), FromCp1252(row.toText), FromCp1252(row.whoText)});
+        item->setData(0, RecordRole, QVariant::fromValue(quintptr(row.record)));
+        items.append(item);
+    }
+    callView->addTopLevelItems(items);
+}
+
+void DayListWidget::RefreshSelectedDay() {
+    int index = dayTabs->currentIndex();
+    if (index < 0)
+        return;
+    QVariant value = dayTabs->tabData(index);
+    if (!value.isValid())
+        return;
+    selectedDayStart = int32_t(value.toLongLong());
+    FillDayList();
+}
+
+void DayListWidget::SelectToday() {
+    {
+        QSignalBlocker block(dayTabs);
+        dayTabs->setCurrentIndex(0);
+    }
+    RefreshSelectedDay();
+}
+
+void DayListWidget::ShowRepeatCount(const CallRecord& record) {
+    // The count goes to a fourth cell that the three columns never show, as it always did.
+    for (int i = 0; i < callView->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = callView->topLevelItem(i);
+        if (RecordOf(item) == &record) {
+            item->setText(3, QString::number(record.repeatCount));
+            return;
+        }
+    }
+}
+
+bool DayListWidget::HasSelection() const {
+    return !callView->selectedItems().isEmpty();
+}
+
+CallRecord* DayListWidget::SelectedRecord() const {
+    const QList<QTreeWidgetItem*> selected = callView->selectedItems();
+    return selected.isEmpty() ? nullptr : RecordOf(selected.first());
+}
