@@ -1,8 +1,7 @@
 #pragma once
 // What every output is told: one event per announced call (and per repeat of it), and one per
 // change of the line's state. Made once from the resolved call and its record, so every output
-// shows the same call the same way. Texts are UTF-8 (names stored in another encoding are read
-// as Latin-1).
+// shows the same call the same way. Texts are UTF-8, converted from the data files' Windows-1252.
 
 #include "data/CallList.h"
 #include "data/ResolvedCall.h"
@@ -46,8 +45,6 @@ using OutputEvent = std::variant<CallEvent, LineEvent>;
 CallEvent MakeCallEvent(const ResolvedCall& call, const CallRecord& record,
                         const std::string& popupText);
 
-// Valid UTF-8 as it is; anything else read byte by byte as Latin-1.
-std::string Utf8Text(const std::string& text);
 // Local time as ISO 8601 with the offset, "2026-03-01T18:05:09+01:00".
 std::string IsoTime(std::time_t time);
 // "listening", "lost", "back".
