@@ -28,6 +28,7 @@ int RunHeadlessMonitor(int argc, char** argv, const CommandLine& options) {
     });
     core.StartSpeech();
     core.StartTelnet();
+    core.StartOutputs();
     int code = QCoreApplication::exec();
     StopWatchingTerminationSignals();
     core.Shutdown();

@@ -61,6 +61,7 @@ IncomingCallHandler::Outcome IncomingCallHandler::OnIncomingCall(const IncomingC
             ++earlier->repeatCount;
         }
         parts.announcer.RepeatCountChanged(*earlier);
+        TellOutputs(call, *earlier, settings);
         outcome = Outcome::Repeat;
     } else {
         outcome = AnnounceNewCall(notice, call, settings, now);
@@ -100,6 +101,7 @@ IncomingCallHandler::Outcome IncomingCallHandler::AnnounceNewCall(const Incoming
         std::lock_guard lock(ListsMutex());
         stored = parts.callList.append(std::move(record));
     }
+    TellOutputs(call, *stored, settings);
     CallAnnouncer& announcer = parts.announcer;
     announcer.ShowToday();
 
@@ -109,9 +111,22 @@ IncomingCallHandler::Outcome IncomingCallHandler::AnnounceNewCall(const Incoming
     AppendLogLine(line);
     announcer.LogLineWritten(line);
 
-    if (settings.displaySeconds != 0)
+    if (settings.displaySeconds != 0 && (!parts.outputs || parts.outputs->OwnPopupWanted()))
         announcer.ShowPopup(PopupText(callerText, *msnText), *stored);
     if (settings.systemBeep)
         announcer.BeepMelody();
     return Outcome::Announced;
+}
+
+void IncomingCallHandler::TellOutputs(const ResolvedCall& call, const CallRecord& record,
+                                      const Settings& settings) {
+    if (!parts.outputs)
+        return;
+    const std::optional<std::string> msnText = MsnText(call, settings.onlyNamedMsns);
+    CallEvent event =
+        MakeCallEvent(call, record, PopupText(CallerText(call), msnText.value_or("")));
+    // As long as the popup would show it: longer for each repeat when the popup is scaled.
+    event.showSeconds =
+        settings.displaySeconds * (settings.popupScaledByCount ? event.repeatCount : 1);
+    parts.outputs->OnCall(event);
 }

@@ -12,6 +12,7 @@
 #include "data/AreaCodeTable.h"
 #include "data/CallList.h"
 #include "data/ResolvedCall.h"
+#include "outputs/OutputHub.h"
 #include "settings/Settings.h"
 
 #include <ctime>
@@ -47,6 +48,9 @@ struct IncomingCallParts {
     std::function<std::time_t()> clock;
     // Returns to the data directory before "caller.txt" is opened; nothing when empty.
     std::function<void()> changeToProgramDirectory;
+    // Where each announced call and each repeat also goes (NCID, MQTT, notifications, a
+    // command); none when null. It also says whether the own popup shows the call.
+    OutputHub* outputs = nullptr;
 };
 
 class HistoryWriter;
@@ -77,6 +81,9 @@ private:
     // A call not seen before: record, log, popup and beep. Dropped when the MSN filter says so.
     Outcome AnnounceNewCall(const IncomingCallNotice& notice, const ResolvedCall& call,
                             const Settings& settings, std::time_t now);
+
+    // Hands the call to the outputs; takes nothing from the call's own handling.
+    void TellOutputs(const ResolvedCall& call, const CallRecord& record, const Settings& settings);
 
     IncomingCallParts parts;
     std::unique_ptr<RepeatFinder> repeats;

@@ -3,8 +3,11 @@
 #include "capi/CCAPIAccess.h"
 #include "capi/CCAPIThread.h"
 #include "capi/CapiLine.h"
+#include "core/IncomingCallTexts.h"
 #include "data/ListFile.h"
+#include "outputs/OutputHub.h"
 #include "platform/DataDirectory.h"
+#include "platform/ShowMessage.h"
 #include "platform/SoundCanberra.h"
 #include "platform/SoundSink.h"
 #include "speech/CSpeechEngine.h"
@@ -37,6 +40,40 @@ struct MonitorCore::Capture {
 
 namespace {
 
+// The calls of the history as the outputs see them, oldest first, at most `count`.
+std::vector<CallEvent> HistoryEvents(const MonitorCore& core, size_t count) {
+    std::lock_guard lock(ListsMutex());
+    const size_t skip = core.callList.size() > count ? core.callList.size() - count : 0;
+    std::vector<CallEvent> events;
+    size_t index = 0;
+    for (const CallRecord& record : core.callList) {
+        if (index++ < skip)
+            continue;
+        const ResolvedCall call = ResolveCall(record, core.msnList, core.phoneBook, core.areaCodes);
+        events.push_back(MakeCallEvent(
+            call, record, PopupText(CallerText(call), MsnText(call, false).value_or(""))));
+    }
+    return events;
+}
+
+// The listener's log lines, also told to the outputs as the line's state.
+// A listener left behind at the end may still log: it holds the outputs only weakly.
+std::function<void(const std::string&)> LineStateLog(std::weak_ptr<OutputHub> hub,
+                                                     std::function<std::time_t()> clock) {
+    return [hub, clock](const std::string& line) {
+        std::fprintf(stderr, "tavo: %s\n", line.c_str());
+        const std::shared_ptr<OutputHub> outputs = hub.lock();
+        if (!outputs)
+            return;
+        if (line.rfind("listening again on ", 0) == 0)
+            outputs->OnLine({clock(), LineState::Back});
+        else if (line.rfind("listening on ", 0) == 0)
+            outputs->OnLine({clock(), LineState::Listening});
+        else if (line.rfind("CAPI connection lost", 0) == 0)
+            outputs->OnLine({clock(), LineState::Lost});
+    };
+}
+
 std::unique_ptr<CapiProvider> OpenLine(const CommandLine& options) {
     CapiLineChoice choice;
     choice.simulated = options.line == LineKind::Sim || options.demo;
@@ -52,7 +89,8 @@ std::unique_ptr<CapiProvider> OpenLine(const CommandLine& options) {
 MonitorCore::MonitorCore(CommandLine options, Clock clock, std::unique_ptr<SoundSink> sound)
     : options(std::move(options)),
       clock(clock ? std::move(clock) : Clock([] { return std::time(nullptr); })),
-      sound(sound ? std::move(sound) : std::make_unique<CanberraSoundSink>()) {
+      sound(sound ? std::move(sound) : std::make_unique<CanberraSoundSink>()),
+      outputs(std::make_shared<OutputHub>([this] { return HistoryEvents(*this, 10000); })) {
     SetDefaultSettings(settings);
 }
 
@@ -80,7 +118,7 @@ void MonitorCore::LoadData() {
     if (announcer != nullptr)
         handler = std::make_unique<IncomingCallHandler>(
             IncomingCallParts{phoneBook, msnList, callList, settings, areaCodes, *announcer, clock,
-                              [] { ChangeToProgramDirectory(); }});
+                              [] { ChangeToProgramDirectory(); }, outputs.get()});
 }
 
 void MonitorCore::StartCallCapture(CallSink deliver) {
@@ -89,7 +127,9 @@ void MonitorCore::StartCallCapture(CallSink deliver) {
     capture->line = OpenLine(options);
     capture->receiver = std::make_unique<Receiver>(std::move(deliver));
     capture->access = std::make_unique<CCAPIAccess>(capture->line.get(), *capture->receiver);
-    capture->listener = std::make_unique<CCAPIThread>(*capture->access);
+    CCAPIThread::Options listenerOptions;
+    listenerOptions.log = LineStateLog(outputs, clock);
+    capture->listener = std::make_unique<CCAPIThread>(*capture->access, listenerOptions);
     capture->listener->Start();
 }
 
@@ -131,6 +171,28 @@ void MonitorCore::StartTelnet() {
     telnet->RestartTelnetServer(port);
 }
 
+void MonitorCore::StartOutputs() {
+    const std::string path = TavoConfPath();
+    TavoConfLoad load = LoadTavoConf(path);
+    if (!load.ok)
+        ShowMessage("The settings in " + path + " cannot be read; the outputs stay off.\n" +
+                    load.error);
+    ApplyOutputSettings(ReadOutputSettings(load.conf));
+    if (!load.conf.Problems().empty()) {
+        std::string text = "Some settings in " + path + " were not used:";
+        for (const std::string& problem : load.conf.Problems())
+            text += "\n" + problem;
+        ShowMessage(text);
+    }
+}
+
+void MonitorCore::ApplyOutputSettings(const OutputSettings& outputSettings) {
+    if (!outputs)
+        return;
+    for (const std::string& problem : outputs->Apply(outputSettings))
+        ShowMessage(problem);
+}
+
 void MonitorCore::OnIncomingCall(const IncomingCallNotice& notice) {
     if (handler)
         handler->OnIncomingCall(notice);
@@ -152,6 +214,7 @@ void MonitorCore::Shutdown() {
         handler->FlushHistory();
         handler.reset();
     }
+    outputs.reset();
 }
 
 void MonitorCore::EndSession() {

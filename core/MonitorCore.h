@@ -20,6 +20,8 @@ class CSpeechEngine;
 class QObject;
 
 class TelnetServer;
+class OutputHub;
+struct OutputSettings;
 
 class MonitorCore {
 public:
@@ -50,6 +52,12 @@ public:
     void StartSpeech();
     // The telnet server, listening when it is switched on.
     void StartTelnet();
+    // The outputs tavo.conf switches on (NCID, MQTT, notifications, a command per call);
+    // problems with the file or an output are shown with ShowMessage.
+    void StartOutputs();
+    // After the options sheet: switches outputs on, off or over without a restart.
+    void ApplyOutputSettings(const OutputSettings& settings);
+    OutputHub* Outputs() { return outputs.get(); }
 
     // The whole handling of one call (on the core's thread).
     void OnIncomingCall(const IncomingCallNotice& notice);
@@ -90,4 +98,5 @@ private:
     std::unique_ptr<Capture> capture;
     std::unique_ptr<CSpeechEngine> speechEngine;
     std::unique_ptr<TelnetServer> telnet;
+    std::shared_ptr<OutputHub> outputs;
 };

@@ -100,6 +100,7 @@ void CMonitorDlg::StartUp() {
     dayTimer->start();
     setWindowTitle(MonitorWindowTitle());
     core.StartTelnet();
+    core.StartOutputs();
 }
 
 void CMonitorDlg::ShowAsStarted() {

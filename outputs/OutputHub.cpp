@@ -85,6 +85,14 @@ std::vector<std::string> OutputHub::Apply(const OutputSettings& settings) {
         current = settings;
         applied = true;
     }
+    // The line may have been listening long before an output started.
+    std::optional<LineEvent> line;
+    {
+        std::lock_guard lock(mutex);
+        line = lastLine;
+    }
+    if (line)
+        Each(*line);
     return problems;
 }
 
@@ -106,6 +114,10 @@ void OutputHub::OnCall(const CallEvent& call) {
 }
 
 void OutputHub::OnLine(const LineEvent& line) {
+    {
+        std::lock_guard lock(mutex);
+        lastLine = line;
+    }
     Each(line);
 }
 

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,7 @@ private:
     DesktopNotifier::ActionHandler notificationActions;
     OutputSettings current;
     bool applied = false;
+    std::optional<LineEvent> lastLine; // told again to outputs started later (under mutex)
 
     mutable std::mutex mutex; // guards the pointers while events are posted
     std::unique_ptr<NcidServer> ncid;
