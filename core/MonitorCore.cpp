@@ -186,11 +186,29 @@ void MonitorCore::StartOutputs() {
     }
 }
 
-void MonitorCore::ApplyOutputSettings(const OutputSettings& outputSettings) {
+void MonitorCore::ApplyOutputSettings(const OutputSettings& settings) {
+    outputSettings = settings;
     if (!outputs)
         return;
-    for (const std::string& problem : outputs->Apply(outputSettings))
+    for (const std::string& problem : outputs->Apply(settings))
         ShowMessage(problem);
+}
+
+void MonitorCore::SaveOutputSettings(const OutputSettings& settings) {
+    if (settings == outputSettings)
+        return;
+    const std::string path = TavoConfPath();
+    TavoConfLoad load = LoadTavoConf(path);
+    std::string error = load.error;
+    if (load.ok) {
+        WriteOutputSettings(load.conf, settings);
+        if (SaveTavoConf(load.conf, path, error))
+            error.clear();
+    }
+    if (!error.empty())
+        ShowMessage("The network settings could not be saved; they hold until TAVO ends.\n" +
+                    error);
+    ApplyOutputSettings(settings);
 }
 
 void MonitorCore::OnIncomingCall(const IncomingCallNotice& notice) {

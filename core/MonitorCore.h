@@ -11,6 +11,7 @@
 #include "data/CallList.h"
 #include "platform/SoundSink.h"
 #include "settings/Settings.h"
+#include "settings/TavoConf.h"
 
 #include <ctime>
 #include <functional>
@@ -21,7 +22,6 @@ class QObject;
 
 class TelnetServer;
 class OutputHub;
-struct OutputSettings;
 
 class MonitorCore {
 public:
@@ -55,8 +55,12 @@ public:
     // The outputs tavo.conf switches on (NCID, MQTT, notifications, a command per call);
     // problems with the file or an output are shown with ShowMessage.
     void StartOutputs();
-    // After the options sheet: switches outputs on, off or over without a restart.
+    // Switches outputs on, off or over without a restart.
     void ApplyOutputSettings(const OutputSettings& settings);
+    // After the options sheet: writes the settings into tavo.conf (keeping everything else in
+    // it), then applies them. A file that cannot be written is shown with ShowMessage.
+    void SaveOutputSettings(const OutputSettings& settings);
+    const OutputSettings& CurrentOutputSettings() const { return outputSettings; }
     OutputHub* Outputs() { return outputs.get(); }
 
     // The whole handling of one call (on the core's thread).
@@ -99,4 +103,5 @@ private:
     std::unique_ptr<CSpeechEngine> speechEngine;
     std::unique_ptr<TelnetServer> telnet;
     std::shared_ptr<OutputHub> outputs;
+    OutputSettings outputSettings;
 };
