@@ -75,6 +75,10 @@ IncomingCallHandler::Outcome IncomingCallHandler::OnIncomingCall(const IncomingC
 
     // Every notice saves the history, even one that changed nothing in it.
     history->RequestSave(parts.callList, HistoryFileName);
+    if (forOutputs) {
+        parts.outputs->OnCall(*forOutputs);
+        forOutputs.reset();
+    }
     return outcome;
 }
 
@@ -128,5 +132,5 @@ void IncomingCallHandler::TellOutputs(const ResolvedCall& call, const CallRecord
     // As long as the popup would show it: longer for each repeat when the popup is scaled.
     event.showSeconds =
         settings.displaySeconds * (settings.popupScaledByCount ? event.repeatCount : 1);
-    parts.outputs->OnCall(event);
+    forOutputs = std::move(event);
 }

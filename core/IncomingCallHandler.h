@@ -18,6 +18,7 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class CallAnnouncer {
@@ -82,8 +83,10 @@ private:
     Outcome AnnounceNewCall(const IncomingCallNotice& notice, const ResolvedCall& call,
                             const Settings& settings, std::time_t now);
 
-    // Hands the call to the outputs; takes nothing from the call's own handling.
+    // Makes the call's event for the outputs; it is handed over once the call's own handling
+    // (popup, speech, history) has been started, so the outputs' threads never compete with it.
     void TellOutputs(const ResolvedCall& call, const CallRecord& record, const Settings& settings);
+    std::optional<CallEvent> forOutputs;
 
     IncomingCallParts parts;
     std::unique_ptr<RepeatFinder> repeats;

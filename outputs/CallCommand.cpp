@@ -106,7 +106,10 @@ bool CallCommand::Start(std::string& error) {
         error = "command: no program in [command] program";
         return false;
     }
-    thread = std::thread([this] { Run(); });
+    thread = std::thread([this] {
+        BecomeBackgroundThread();
+        Run();
+    });
     return true;
 }
 

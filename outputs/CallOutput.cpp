@@ -1,7 +1,16 @@
 #include "outputs/CallOutput.h"
 
 #include <cstdio>
+#include <pthread.h>
+#include <sched.h>
 
 void LogToStandardError(const std::string& line) {
     std::fprintf(stderr, "tavo: %s\n", line.c_str());
+}
+
+void BecomeBackgroundThread() {
+    sched_param parameter{};
+    parameter.sched_priority = 0;
+    // Failing changes nothing but the order in which threads run.
+    (void)pthread_setschedparam(pthread_self(), SCHED_BATCH, &parameter);
 }

@@ -13,6 +13,10 @@ using OutputLog = std::function<void(const std::string&)>;
 // "tavo: <line>" on standard error.
 void LogToStandardError(const std::string& line);
 
+// Called first on each output's thread: the thread runs as background work (SCHED_BATCH), so
+// waking it never preempts the thread that is handling a call.
+void BecomeBackgroundThread();
+
 class CallOutput {
 public:
     virtual ~CallOutput() = default;

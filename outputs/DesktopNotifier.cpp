@@ -53,7 +53,10 @@ void DesktopNotifier::Start() {
     QDBusConnection::sessionBus().connect(Service, Path, Interface, QStringLiteral("ActionInvoked"),
                                           receiver.get(), SLOT(ActionInvoked(uint, QString)));
     LookForServer();
-    thread = std::thread([this] { Run(); });
+    thread = std::thread([this] {
+        BecomeBackgroundThread();
+        Run();
+    });
 }
 
 void DesktopNotifier::SetActionHandler(ActionHandler handler) {

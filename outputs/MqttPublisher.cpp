@@ -57,7 +57,10 @@ bool MqttPublisher::Start(std::string& error) {
         return false;
     }
     nextTry = SteadyClock::now();
-    thread = std::thread([this] { Run(); });
+    thread = std::thread([this] {
+        BecomeBackgroundThread();
+        Run();
+    });
     return true;
 }
 

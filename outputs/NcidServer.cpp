@@ -104,7 +104,10 @@ bool NcidServer::Start(std::string& error) {
             ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
                                               : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
     error.clear();
-    thread = std::thread([this] { Run(); });
+    thread = std::thread([this] {
+        BecomeBackgroundThread();
+        Run();
+    });
     return true;
 }
 
