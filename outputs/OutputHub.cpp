@@ -22,9 +22,16 @@ void Replace(std::mutex& mutex, std::unique_ptr<T>& running, std::unique_ptr<T> 
 } // namespace
 
 OutputHub::OutputHub(History history, OutputLog log)
-    : history(std::move(history)), log(log ? std::move(log) : LogToStandardError) {}
+    : history(std::move(history)), log(log ? std::move(log) : LogToStandardError) {
+    dispatcher = std::thread([this] {
+        BecomeBackgroundThread();
+        Dispatch();
+    });
+}
 
 OutputHub::~OutputHub() {
+    handOver.Close();
+    dispatcher.join();
     Replace(mutex, command, {});
     Replace(mutex, notifier, {});
     Replace(mutex, mqtt, {});
@@ -97,6 +104,17 @@ std::vector<std::string> OutputHub::Apply(const OutputSettings& settings) {
 }
 
 void OutputHub::Each(const OutputEvent& event) {
+    if (!handOver.Push(event))
+        log("outputs: events came faster than they could be handed on; the oldest was dropped");
+}
+
+void OutputHub::Dispatch() {
+    while (!handOver.Closed())
+        for (const OutputEvent& event : handOver.TakeAll(std::chrono::milliseconds(1000)))
+            Post(event);
+}
+
+void OutputHub::Post(const OutputEvent& event) {
     std::lock_guard lock(mutex);
     if (ncid)
         ncid->Post(event);

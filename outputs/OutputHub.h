@@ -4,6 +4,7 @@
 // running output's own queue and returns at once. Apply switches outputs on, off or over to new
 // settings while TAVO runs.
 
+#include "outputs/BoundedQueue.h"
 #include "outputs/CallOutput.h"
 #include "outputs/DesktopNotifier.h"
 #include "settings/TavoConf.h"
@@ -13,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 class CallCommand;
@@ -49,6 +51,8 @@ public:
 
 private:
     void Each(const OutputEvent& event);
+    void Dispatch();
+    void Post(const OutputEvent& event); // on the dispatcher
 
     History history;
     OutputLog log;
@@ -62,4 +66,9 @@ private:
     std::unique_ptr<MqttPublisher> mqtt;
     std::unique_ptr<DesktopNotifier> notifier;
     std::unique_ptr<CallCommand> command;
+
+    // The handler wakes one thread, which hands the event to every output's own queue: a call
+    // costs its handler one hand-over, however many outputs are on.
+    BoundedQueue<OutputEvent> handOver{256};
+    std::thread dispatcher;
 };

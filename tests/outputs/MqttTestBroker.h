@@ -82,6 +82,7 @@ public:
         process.reset();
     }
     std::string Transcript() const { return process ? process->Transcript() : ""; }
+    pid_t Pid() const { return process ? process->Pid() : -1; }
 
     const int port;
 
