@@ -31,6 +31,7 @@ int RunHeadlessMonitor(int argc, char** argv, const CommandLine& options) {
     });
     core.StartSpeech();
     core.StartTelnet();
+    core.StartOutputs();
     int code = QCoreApplication::exec();
     StopWatchingTerminationSignals();
     core.Shutdown();

@@ -77,6 +77,7 @@ IncomingCallHandler::Outcome IncomingCallHandler::OnIncomingCall(const IncomingC
             ++earlier->repeatCount;
         }
         parts.announcer.RepeatCountChanged(*earlier);
+        TellOutputs(call, *earlier, settings);
         outcome = Outcome::Repeat;
     } else {
         outcome = AnnounceNewCall(notice, call, settings, now);
@@ -95,6 +96,10 @@ IncomingCallHandler::Outcome IncomingCallHandler::OnIncomingCall(const IncomingC
     for (const auto& [file, error] : writeResults)
         Report(file, error.empty(), error);
     writeResults.clear();
+    if (forOutputs) {
+        parts.outputs->OnCall(*forOutputs);
+        forOutputs.reset();
+    }
     return outcome;
 }
 
@@ -127,6 +132,7 @@ IncomingCallHandler::Outcome IncomingCallHandler::AnnounceNewCall(const Incoming
     std::string error;
     history->JournalRecord(*stored, HistoryFileName, error);
     writeResults.emplace_back(JournalPathFor(HistoryFileName), error);
+    TellOutputs(call, *stored, settings);
     CallAnnouncer& announcer = parts.announcer;
     announcer.ShowToday();
 
@@ -136,9 +142,22 @@ IncomingCallHandler::Outcome IncomingCallHandler::AnnounceNewCall(const Incoming
     writeResults.emplace_back(LogFileName, error);
     announcer.LogLineWritten(line);
 
-    if (settings.displaySeconds != 0)
+    if (settings.displaySeconds != 0 && (!parts.outputs || parts.outputs->OwnPopupWanted()))
         announcer.ShowPopup(PopupText(callerText, *msnText), *stored);
     if (settings.systemBeep)
         announcer.BeepMelody();
     return Outcome::Announced;
+}
+
+void IncomingCallHandler::TellOutputs(const ResolvedCall& call, const CallRecord& record,
+                                      const Settings& settings) {
+    if (!parts.outputs)
+        return;
+    const std::optional<std::string> msnText = MsnText(call, settings.onlyNamedMsns);
+    CallEvent event =
+        MakeCallEvent(call, record, PopupText(CallerText(call), msnText.value_or("")));
+    // As long as the popup would show it: longer for each repeat when the popup is scaled.
+    event.showSeconds =
+        settings.displaySeconds * (settings.popupScaledByCount ? event.repeatCount : 1);
+    forOutputs = std::move(event);
 }

@@ -13,12 +13,14 @@
 #include "data/AreaCodeTable.h"
 #include "data/CallList.h"
 #include "data/ResolvedCall.h"
+#include "outputs/OutputHub.h"
 #include "settings/Settings.h"
 
 #include <chrono>
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -51,6 +53,9 @@ struct IncomingCallParts {
     std::function<std::time_t()> clock;
     // Returns to the data directory before "caller.txt" is opened; nothing when empty.
     std::function<void()> changeToProgramDirectory;
+    // Where each announced call and each repeat also goes (NCID, MQTT, notifications, a
+    // command); none when null. It also says whether the own popup shows the call.
+    OutputHub* outputs = nullptr;
 };
 
 class HistoryWriter;
@@ -94,6 +99,10 @@ private:
                             const Settings& settings, std::time_t now);
 
     void Report(const std::string& file, bool ok, const std::string& error);
+    // Makes the call's event for the outputs; it is handed over once the call's own handling
+    // (popup, speech, history) has been started, so the outputs' threads never compete with it.
+    void TellOutputs(const ResolvedCall& call, const CallRecord& record, const Settings& settings);
+    std::optional<CallEvent> forOutputs;
 
     IncomingCallParts parts;
     StorageReport storageReport;

@@ -6,7 +6,9 @@
 #include "capi/LineSupervisor.h"
 #include "core/CapiLineCommand.h"
 #include "core/HistoryLoad.h"
+#include "core/IncomingCallTexts.h"
 #include "data/ListFile.h"
+#include "outputs/OutputHub.h"
 #include "platform/DataDirectory.h"
 #include "platform/ShowMessage.h"
 #include "platform/SoundCanberra.h"
@@ -54,6 +56,42 @@ struct MonitorCore::Capture {
 
 namespace {
 
+// The calls of the history as the outputs see them, oldest first, at most `count`.
+std::vector<CallEvent> HistoryEvents(const MonitorCore& core, size_t count) {
+    std::lock_guard lock(ListsMutex());
+    const size_t skip = core.callList.size() > count ? core.callList.size() - count : 0;
+    std::vector<CallEvent> events;
+    size_t index = 0;
+    for (const CallRecord& record : core.callList) {
+        if (index++ < skip)
+            continue;
+        const ResolvedCall call = ResolveCall(record, core.msnList, core.phoneBook, core.areaCodes);
+        events.push_back(MakeCallEvent(
+            call, record, PopupText(CallerText(call), MsnText(call, false).value_or(""))));
+    }
+    return events;
+}
+
+// The listener's log lines, also told to the outputs as the line's state.
+// A listener left behind at the end may still log: it holds the outputs only weakly.
+std::function<void(const std::string&)> LineStateLog(std::weak_ptr<OutputHub> hub,
+                                                     std::function<std::time_t()> clock) {
+    return [hub, clock](const std::string& line) {
+        std::fprintf(stderr, "tavo: %s\n", line.c_str());
+        const std::shared_ptr<OutputHub> outputs = hub.lock();
+        if (!outputs)
+            return;
+        if (line.rfind("listening again on ", 0) == 0)
+            outputs->OnLine({clock(), LineState::Back});
+        else if (line.rfind("listening on ", 0) == 0)
+            outputs->OnLine({clock(), LineState::Listening});
+        else if (line.rfind("CAPI connection lost", 0) == 0 ||
+                 line.rfind("the CAPI line process", 0) == 0 ||
+                 line.rfind("the CAPI server does not answer", 0) == 0)
+            outputs->OnLine({clock(), LineState::Lost});
+    };
+}
+
 std::unique_ptr<CapiProvider> OpenLine(const CommandLine& options) {
     CapiLineChoice choice;
     choice.simulated = options.line == LineKind::Sim || options.demo;
@@ -69,7 +107,8 @@ std::unique_ptr<CapiProvider> OpenLine(const CommandLine& options) {
 MonitorCore::MonitorCore(CommandLine options, Clock clock, std::unique_ptr<SoundSink> sound)
     : options(std::move(options)),
       clock(clock ? std::move(clock) : Clock([] { return std::time(nullptr); })),
-      sound(sound ? std::move(sound) : std::make_unique<CanberraSoundSink>()) {
+      sound(sound ? std::move(sound) : std::make_unique<CanberraSoundSink>()),
+      outputs(std::make_shared<OutputHub>([this] { return HistoryEvents(*this, 10000); })) {
     SetDefaultSettings(settings);
 }
 
@@ -115,7 +154,7 @@ void MonitorCore::LoadData() {
     if (announcer != nullptr) {
         handler = std::make_unique<IncomingCallHandler>(
             IncomingCallParts{phoneBook, msnList, callList, settings, areaCodes, *announcer, clock,
-                              [] { ChangeToProgramDirectory(); }});
+                              [] { ChangeToProgramDirectory(); }, outputs.get()});
         handler->SetStorageReport(
             [state = storage.get()](const std::string& file, bool ok, const std::string& error) {
                 state->Report(file, ok, error);
@@ -135,6 +174,7 @@ void MonitorCore::StartCallCapture(CallSink deliver) {
         // monitor with it.
         CapiLineSupervisor::Options lineOptions;
         lineOptions.command = std::move(lineCommand);
+        lineOptions.log = LineStateLog(outputs, clock);
         capture->supervisor =
             std::make_unique<CapiLineSupervisor>(*capture->receiver, std::move(lineOptions));
         capture->supervisor->Start();
@@ -142,7 +182,9 @@ void MonitorCore::StartCallCapture(CallSink deliver) {
     }
     capture->line = OpenLine(options);
     capture->access = std::make_unique<CCAPIAccess>(capture->line.get(), *capture->receiver);
-    capture->listener = std::make_unique<CCAPIThread>(*capture->access);
+    CCAPIThread::Options listenerOptions;
+    listenerOptions.log = LineStateLog(outputs, clock);
+    capture->listener = std::make_unique<CCAPIThread>(*capture->access, listenerOptions);
     capture->listener->Start();
 }
 
@@ -185,7 +227,49 @@ void MonitorCore::StartTelnet() {
         std::lock_guard lock(SettingsMutex());
         port = settings.telnetPort;
     }
-    telnet->RestartTelnetServer(port);
+    // [telnet] address= in tavo.conf: the one address to listen on; empty: all, as always.
+    const TavoConfLoad conf = LoadTavoConf(TavoConfPath());
+    telnet->RestartTelnetServer(port, conf.conf.GetString("telnet", "address", ""));
+}
+
+void MonitorCore::StartOutputs() {
+    const std::string path = TavoConfPath();
+    TavoConfLoad load = LoadTavoConf(path);
+    if (!load.ok)
+        ShowMessage("The settings in " + path + " cannot be read; the outputs stay off.\n" +
+                    load.error);
+    ApplyOutputSettings(ReadOutputSettings(load.conf));
+    if (!load.conf.Problems().empty()) {
+        std::string text = "Some settings in " + path + " were not used:";
+        for (const std::string& problem : load.conf.Problems())
+            text += "\n" + problem;
+        ShowMessage(text);
+    }
+}
+
+void MonitorCore::ApplyOutputSettings(const OutputSettings& settings) {
+    outputSettings = settings;
+    if (!outputs)
+        return;
+    for (const std::string& problem : outputs->Apply(settings))
+        ShowMessage(problem);
+}
+
+void MonitorCore::SaveOutputSettings(const OutputSettings& settings) {
+    if (settings == outputSettings)
+        return;
+    const std::string path = TavoConfPath();
+    TavoConfLoad load = LoadTavoConf(path);
+    std::string error = load.error;
+    if (load.ok) {
+        WriteOutputSettings(load.conf, settings);
+        if (SaveTavoConf(load.conf, path, error))
+            error.clear();
+    }
+    if (!error.empty())
+        ShowMessage("The network settings could not be saved; they hold until TAVO ends.\n" +
+                    error);
+    ApplyOutputSettings(settings);
 }
 
 void MonitorCore::OnIncomingCall(const IncomingCallNotice& notice) {
@@ -212,6 +296,7 @@ void MonitorCore::Shutdown() {
                 QCoreApplication::processEvents();
         handler.reset();
     }
+    outputs.reset();
 }
 
 void MonitorCore::EndSession() {

@@ -12,6 +12,7 @@
 #include "data/CallList.h"
 #include "platform/SoundSink.h"
 #include "settings/Settings.h"
+#include "settings/TavoConf.h"
 
 #include <ctime>
 #include <functional>
@@ -21,6 +22,7 @@ class CSpeechEngine;
 class QObject;
 
 class TelnetServer;
+class OutputHub;
 
 class MonitorCore {
 public:
@@ -60,6 +62,16 @@ public:
     void StartSpeech();
     // The telnet server, listening when it is switched on.
     void StartTelnet();
+    // The outputs tavo.conf switches on (NCID, MQTT, notifications, a command per call);
+    // problems with the file or an output are shown with ShowMessage.
+    void StartOutputs();
+    // Switches outputs on, off or over without a restart.
+    void ApplyOutputSettings(const OutputSettings& settings);
+    // After the options sheet: writes the settings into tavo.conf (keeping everything else in
+    // it), then applies them. A file that cannot be written is shown with ShowMessage.
+    void SaveOutputSettings(const OutputSettings& settings);
+    const OutputSettings& CurrentOutputSettings() const { return outputSettings; }
+    OutputHub* Outputs() { return outputs.get(); }
 
     // The whole handling of one call (on the core's thread).
     void OnIncomingCall(const IncomingCallNotice& notice);
@@ -101,4 +113,6 @@ private:
     std::unique_ptr<Capture> capture;
     std::unique_ptr<CSpeechEngine> speechEngine;
     std::unique_ptr<TelnetServer> telnet;
+    std::shared_ptr<OutputHub> outputs;
+    OutputSettings outputSettings;
 };

@@ -16,9 +16,6 @@ struct CountryChoice {
 // "de_DE.UTF-8" -> "DE"; "C", "POSIX" and locales without a territory give "".
 std::string CountryOfLocale(std::string_view locale);
 
-// The value of `country=` in the [names] section of a tavo.conf text; "" when there is none.
-std::string CountryInTavoConf(std::string_view confText);
-
 using EnvironmentLookup = std::function<std::optional<std::string>(const char* name)>;
 
 // `option`, else the [names] country of `$XDG_CONFIG_HOME/TAVO/tavo.conf`, else the first of

@@ -13,6 +13,7 @@
 #include "gui/ResourceIds.h"
 #include "gui/WindowPlacement.h"
 #include "gui/options/COptionCommand.h"
+#include "outputs/OutputHub.h"
 #include "platform/ShowMessage.h"
 #include "platform/SoundSink.h"
 #include "platform/Version.h"
@@ -27,6 +28,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QSystemTrayIcon>
+#include <QTabBar>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -125,6 +127,11 @@ void CMonitorDlg::StartUp() {
     dayTimer->start();
     setWindowTitle(MonitorWindowTitle());
     core.StartTelnet();
+    core.StartOutputs();
+    if (OutputHub* outputs = core.Outputs())
+        outputs->SetNotificationActions([this](const std::string& action, const CallEvent& call) {
+            OnNotificationAction(action, call);
+        });
 }
 
 void CMonitorDlg::ShowAsStarted() {
@@ -311,7 +318,10 @@ void CMonitorDlg::OnCallListDoubleClick() {
     CallRecord* record = dayList->SelectedRecord();
     if (record == nullptr)
         return;
-    OptText calling = record->value;
+    EditPhoneBookEntry(record->value);
+}
+
+void CMonitorDlg::EditPhoneBookEntry(const OptText& calling) {
     DirectoryEntry* entry;
     {
         std::lock_guard lock(ListsMutex());
@@ -335,6 +345,21 @@ void CMonitorDlg::OnCallListDoubleClick() {
     }
     std::lock_guard lock(ListsMutex());
     SaveListFile(core.phoneBook, "names.dat");
+}
+
+void CMonitorDlg::OnNotificationAction(const std::string& action, const CallEvent& call) {
+    showNormal();
+    raise();
+    activateWindow();
+    if (action == AddToPhoneBookAction) {
+        EditPhoneBookEntry(call.number);
+        return;
+    }
+    // The call's day, when it is one of the tabs.
+    const std::time_t day = dayList->TodayStart() - call.time;
+    const int tab = call.time >= dayList->TodayStart() ? 0 : static_cast<int>(day / 86400 + 1);
+    if (tab < dayList->DayTabs()->count())
+        dayList->DayTabs()->setCurrentIndex(tab);
 }
 
 void CMonitorDlg::ToggleWindow() {
@@ -393,6 +418,11 @@ bool CMonitorDlg::RunOptionsSheet() {
     followUp.saveWindowState = [this] { SaveWindowState(); };
     followUp.speechEngine = core.SpeechEngine();
     followUp.telnetServer = core.Telnet();
+    OutputSettings outputSettings = core.CurrentOutputSettings();
+    context.outputSettings = &outputSettings;
+    followUp.applyOutputSettings = [this, &outputSettings] {
+        core.SaveOutputSettings(outputSettings);
+    };
     return RunOptionsCommand(this, context, followUp);
 }
 

@@ -37,6 +37,10 @@ public:
 
     // The day list's double-click: the entry editor for the caller's number.
     void OnCallListDoubleClick();
+    // The phone book's entry for `calling` in the entry editor, a new one when there is none.
+    void EditPhoneBookEntry(const OptText& calling);
+    // An action picked on a call's desktop notification.
+    void OnNotificationAction(const std::string& action, const CallEvent& call);
     void SelectToday(); // tab 0, then its calls
 
     // Commands.

@@ -30,3 +30,7 @@ MessageHandler SetMessageHandler(MessageHandler handler) {
     Handler() = std::move(handler);
     return previous;
 }
+
+void LogToStandardError(const std::string& text) {
+    std::fprintf(stderr, "tavo: %s\n", text.c_str());
+}

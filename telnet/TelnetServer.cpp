@@ -17,10 +17,6 @@ std::string FieldText(const char* field, size_t capacity) {
 }
 } // namespace
 
-void LogToStandardError(const std::string& text) {
-    std::fprintf(stderr, "tavo: %s\n", text.c_str());
-}
-
 TelnetChange TelnetChangeAfterOptions(uint8_t telnetEnabled, bool serverRunning, int32_t telnetPort,
                                       int32_t rememberedPort) {
     if (telnetEnabled == 0 && serverRunning)

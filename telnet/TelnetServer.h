@@ -18,8 +18,6 @@
 #include <thread>
 #include <vector>
 
-// Writes one line "tavo: TEXT" to standard error.
-void LogToStandardError(const std::string& text);
 
 struct TelnetServerOptions {
     TelnetClock clock = [] { return std::time(nullptr); };

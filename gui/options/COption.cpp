@@ -5,6 +5,7 @@
 #include "gui/options/COptionIds.h"
 #include "gui/options/COptionMSN.h"
 #include "gui/options/COptionMain.h"
+#include "gui/options/COptionNetwork.h"
 #include "gui/options/COptionTTS.h"
 #include "gui/options/COptionTelnet2.h"
 #include "gui/options/FontChoiceDialog.h"
@@ -28,7 +29,8 @@ COption::COption(OptionsContext& context, QWidget* parent)
     : QDialog(parent), context(context), tabs(new QTabWidget(this)),
       caller(new COptionCaller(context)), msn(new COptionMSN(context)),
       main(new COptionMain(context)), speech(new COptionTTS(context)),
-      telnet(new COptionTelnet2(context)), pages{main, caller, msn, speech, telnet} {
+      telnet(new COptionTelnet2(context)),
+      network(new COptionNetwork(context)), pages{main, caller, msn, speech, telnet, network} {
     setObjectName(OptionIds::Sheet);
     setWindowTitle(QStringLiteral("options"));
     setModal(true);

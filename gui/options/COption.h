@@ -1,6 +1,6 @@
 #pragma once
-// "options": the sheet of five pages over the settings and both directories. Pages work on
-// copies; OK hands the shown pages' values back, Cancel changes nothing.
+// "options": the sheet of six pages over the settings, both directories and tavo.conf. Pages work
+// on copies; OK hands the shown pages' values back, Cancel changes nothing.
 
 #include "gui/options/COptionContext.h"
 
@@ -11,6 +11,7 @@
 class COptionCaller;
 class COptionMain;
 class COptionMSN;
+class COptionNetwork;
 class COptionPage;
 class COptionTelnet2;
 class COptionTTS;
@@ -38,12 +39,13 @@ private:
 
     OptionsContext& context;
     QTabWidget* tabs;
-    // Built in this order; shown as main, caller, MSN, speech, telnet.
+    // Built in this order; shown as main, caller, MSN, speech, telnet, network.
     COptionCaller* caller;
     COptionMSN* msn;
     COptionMain* main;
     COptionTTS* speech;
     COptionTelnet2* telnet;
+    COptionNetwork* network;
     std::vector<COptionPage*> pages;
     int activePage = 0;
     bool returningToPage = false;

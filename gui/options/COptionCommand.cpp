@@ -32,4 +32,6 @@ void ApplyConfirmedOptions(OptionsContext& context, int32_t rememberedPort,
     // The server may need the settings lock to end its dialogue: none is held here.
     if (followUp.telnetServer != nullptr)
         followUp.telnetServer->ApplyTelnetOptions(rememberedPort);
+    if (followUp.applyOutputSettings)
+        followUp.applyOutputSettings();
 }

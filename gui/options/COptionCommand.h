@@ -13,6 +13,7 @@ struct OptionsFollowUp {
     std::function<void()> saveWindowState; // the record written with the window's state
     CSpeechEngine* speechEngine = nullptr; // the main window's engine
     TelnetServer* telnetServer = nullptr;
+    std::function<void()> applyOutputSettings; // tavo.conf written, the outputs switched
 };
 
 // Runs the sheet modally; true when it was closed with OK (and the follow-up was done).

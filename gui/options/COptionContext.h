@@ -4,6 +4,7 @@
 
 #include "data/CallList.h"
 #include "settings/Settings.h"
+#include "settings/TavoConf.h"
 
 #include <QFont>
 #include <QString>
@@ -46,4 +47,6 @@ struct OptionsContext {
     // replaced). Empty: the page has no engine and lists nothing.
     std::function<std::unique_ptr<CSpeechEngine>()> makeSpeechEngine;
     OptionsDialogs dialogs = StandardOptionsDialogs();
+    // The outputs' settings of tavo.conf for the network page; null shows its defaults greyed.
+    OutputSettings* outputSettings = nullptr;
 };

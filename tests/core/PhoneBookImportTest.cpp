@@ -70,9 +70,6 @@ TEST(UserCountry, OptionThenConfigurationThenLocale) {
     EXPECT_EQ(CountryOfLocale("de_AT.UTF-8@euro"), "AT");
     EXPECT_EQ(CountryOfLocale("C.UTF-8"), "");
     EXPECT_EQ(CountryOfLocale("en"), "");
-    EXPECT_EQ(CountryInTavoConf("country=FR\n[Names]\n # c\n Country = ch \n[other]\ncountry=IT\n"),
-              "ch");
-    EXPECT_EQ(CountryInTavoConf("[names]\nspeak=1\n"), "");
 
     ScratchDir home;
     setenv("XDG_CONFIG_HOME", home.path.c_str(), 1);
@@ -85,7 +82,7 @@ TEST(UserCountry, OptionThenConfigurationThenLocale) {
     EXPECT_EQ(ChooseCountry(std::string("gb"), lookup).country, "GB");
     EXPECT_NE(ChooseCountry(std::string("XX"), lookup).error, "");
     fs::create_directories(home.path / "TAVO");
-    home.Write("TAVO/tavo.conf", "[names]\ncountry=AT\n");
+    home.Write("TAVO/tavo.conf", "country=FR\n[Names]\n # c\n Country = at \n[other]\ncountry=IT\n");
     const CountryChoice fromConf = ChooseCountry(std::nullopt, lookup);
     EXPECT_EQ(fromConf.country, "AT");
     EXPECT_NE(fromConf.from.find("tavo.conf"), std::string::npos);

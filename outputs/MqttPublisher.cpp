@@ -1,0 +1,310 @@
+#include "outputs/MqttPublisher.h"
+
+#include <mosquitto.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <poll.h>
+#include <unistd.h>
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+// Messages handed to libmosquitto and not yet acknowledged, at most.
+constexpr size_t MaxInFlight = 20;
+
+void InitialiseLibrary() {
+    static std::once_flag once;
+    std::call_once(once, [] { mosquitto_lib_init(); });
+}
+
+} // namespace
+
+MqttPublisher::MqttPublisher(const MqttSettings& settings, MqttPublisherOptions givenOptions)
+    : settings(settings), options(std::move(givenOptions)),
+      host(options.hostName.empty() ? LocalHostName() : options.hostName),
+      base(MqttBaseTopic(settings, host)), queue(256) {
+    if (!options.log)
+        options.log = LogToStandardError;
+    retryDelay = options.firstRetry;
+}
+
+MqttPublisher::~MqttPublisher() {
+    queue.Close();
+    if (thread.joinable())
+        thread.join();
+    if (client != nullptr)
+        mosquitto_destroy(client);
+}
+
+bool MqttPublisher::Start(std::string& error) {
+    InitialiseLibrary();
+    if (settings.host.empty()) {
+        error = "MQTT: no broker host in [mqtt] host";
+        return false;
+    }
+    if (!settings.caFile.empty() && ::access(settings.caFile.c_str(), R_OK) != 0) {
+        error = "MQTT: [mqtt] ca_file " + settings.caFile + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!MakeClient(error))
+        return false;
+    if (mosquitto_pub_topic_check(base.c_str()) != MOSQ_ERR_SUCCESS) {
+        error = "MQTT: \"" + base + "\" cannot be a topic ([mqtt] base_topic)";
+        return false;
+    }
+    nextTry = SteadyClock::now();
+    thread = std::thread([this] {
+        BecomeBackgroundThread();
+        Run();
+    });
+    return true;
+}
+
+bool MqttPublisher::MakeClient(std::string& error) {
+    if (client != nullptr)
+        mosquitto_destroy(client);
+    const std::string id = MqttClientId(settings, host);
+    client = mosquitto_new(id.c_str(), true, this);
+    if (client == nullptr) {
+        error = "MQTT: cannot make a client: " + std::string(std::strerror(errno));
+        return false;
+    }
+    mosquitto_connect_callback_set(client, OnConnect);
+    mosquitto_disconnect_callback_set(client, OnDisconnect);
+    mosquitto_publish_callback_set(client, OnPublish);
+    const MqttMessage will = StatusMessage(base, false);
+    int rc = mosquitto_will_set(client, will.topic.c_str(), static_cast<int>(will.payload.size()),
+                                will.payload.data(), will.qos, will.retain);
+    if (rc == MOSQ_ERR_SUCCESS && !settings.user.empty())
+        rc = mosquitto_username_pw_set(client, settings.user.c_str(),
+                                       settings.password.empty() ? nullptr
+                                                                 : settings.password.c_str());
+    if (rc == MOSQ_ERR_SUCCESS && !settings.caFile.empty())
+        rc = mosquitto_tls_set(client, settings.caFile.c_str(), nullptr, nullptr, nullptr, nullptr);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        error = std::string("MQTT: ") + mosquitto_strerror(rc);
+        return false;
+    }
+    return true;
+}
+
+void MqttPublisher::Post(const OutputEvent& event) {
+    if (!queue.Push(event))
+        options.log("mqtt: events came faster than they could be queued; the oldest was dropped");
+}
+
+void MqttPublisher::Enqueue(MqttMessage message, bool front) {
+    if (front) {
+        waiting.push_front(std::move(message));
+        return;
+    }
+    waiting.push_back(std::move(message));
+    while (waiting.size() > options.backlogMessages) {
+        waiting.pop_front();
+        ++droppedSinceReport;
+    }
+}
+
+void MqttPublisher::Run() {
+    while (!queue.Closed()) {
+        const auto now = SteadyClock::now();
+        if (!connected && !connecting && now >= nextTry)
+            TryConnect();
+        if (connecting && SteadyClock::now() - connectStarted > options.connectTimeout)
+            ConnectionLost("no answer from the broker");
+
+        pollfd waits[2] = {{queue.WakeFd(), POLLIN, 0}, {-1, 0, 0}};
+        const int socket = (connected || connecting) ? mosquitto_socket(client) : -1;
+        if (socket >= 0)
+            waits[1] = {socket,
+                        static_cast<short>(POLLIN | (mosquitto_want_write(client) ? POLLOUT : 0)),
+                        0};
+        int timeout = 1000; // keepalive and the connect timeout are looked at this often
+        if (!connected && !connecting) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(nextTry - SteadyClock::now());
+            timeout = static_cast<int>(std::clamp<long long>(left.count() + 1, 0, 1000));
+        }
+        if (::poll(waits, socket >= 0 ? 2 : 1, timeout) < 0 && errno != EINTR)
+            break;
+
+        if (waits[0].revents != 0) {
+            for (const OutputEvent& event : queue.TakeAll()) {
+                if (const CallEvent* call = std::get_if<CallEvent>(&event)) {
+                    if (!call->Repeat())
+                        for (MqttMessage& message : CallMessages(base, *call))
+                            Enqueue(std::move(message));
+                } else {
+                    const LineEvent& lineEvent = std::get<LineEvent>(event);
+                    lineKnown = true;
+                    lineDirty = true;
+                    line = lineEvent.state;
+                }
+            }
+            if (droppedSinceReport > 0) {
+                options.log("mqtt: the broker is away and " +
+                            std::to_string(options.backlogMessages) +
+                            " messages wait; dropped the " + std::to_string(droppedSinceReport) +
+                            " oldest");
+                droppedSinceReport = 0;
+            }
+        }
+        if (socket >= 0) {
+            int rc = MOSQ_ERR_SUCCESS;
+            if (waits[1].revents & (POLLIN | POLLHUP | POLLERR))
+                rc = mosquitto_loop_read(client, 1);
+            if (rc == MOSQ_ERR_SUCCESS && (waits[1].revents & POLLOUT))
+                rc = mosquitto_loop_write(client, 1);
+            if (rc == MOSQ_ERR_SUCCESS)
+                rc = mosquitto_loop_misc(client);
+            if (rc != MOSQ_ERR_SUCCESS && !lost)
+                ConnectionLost(rc == MOSQ_ERR_ERRNO ? std::strerror(errno)
+                                                    : mosquitto_strerror(rc));
+        }
+        if (lost)
+            ConnectionLost(lostReason);
+        if (connected)
+            PublishWaiting();
+    }
+    Finish();
+}
+
+void MqttPublisher::TryConnect() {
+    std::string error;
+    if (!MakeClient(error)) {
+        options.log(error);
+    } else {
+        const int rc = mosquitto_connect_async(client, settings.host.c_str(), settings.port,
+                                               options.keepAliveSeconds);
+        if (rc == MOSQ_ERR_SUCCESS) {
+            connecting = true;
+            lost = false;
+            connectStarted = SteadyClock::now();
+            return;
+        }
+        error = rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc);
+    }
+    ConnectionLost(error);
+}
+
+void MqttPublisher::ConnectionLost(const std::string& why) {
+    const bool wasConnected = connected;
+    connected = false;
+    connecting = false;
+    lost = false;
+    // What the broker has not acknowledged goes out again, first and in its order.
+    for (auto it = inFlight.rbegin(); it != inFlight.rend(); ++it)
+        Enqueue(std::move(it->second), true);
+    inFlight.clear();
+    if (client != nullptr) {
+        mosquitto_destroy(client);
+        client = nullptr;
+    }
+    if (wasConnected)
+        retryDelay = options.firstRetry;
+    if (wasConnected || !reportedAway)
+        options.log("mqtt: broker " + settings.host + ":" + std::to_string(settings.port) + " " +
+                    (wasConnected ? "lost" : "not reachable") + " (" + why +
+                    "); trying again with growing pauses up to " +
+                    std::to_string(options.maxRetry.count()) + " ms");
+    reportedAway = true;
+    nextTry = SteadyClock::now() + retryDelay;
+    retryDelay = std::min(retryDelay * 2, options.maxRetry);
+}
+
+void MqttPublisher::PublishWaiting() {
+    // The line's state is retained: only its latest value matters.
+    if (connected && lineDirty) {
+        Enqueue(LineMessage(base, line));
+        lineDirty = false;
+    }
+    while (connected && !waiting.empty() && inFlight.size() < MaxInFlight) {
+        MqttMessage& message = waiting.front();
+        int mid = 0;
+        const int rc = mosquitto_publish(client, &mid, message.topic.c_str(),
+                                         static_cast<int>(message.payload.size()),
+                                         message.payload.data(), message.qos, message.retain);
+        if (rc != MOSQ_ERR_SUCCESS) {
+            if (rc == MOSQ_ERR_NO_CONN || rc == MOSQ_ERR_CONN_LOST) {
+                ConnectionLost(mosquitto_strerror(rc));
+                return;
+            }
+            options.log("mqtt: cannot publish on " + message.topic + ": " + mosquitto_strerror(rc));
+            waiting.pop_front();
+            continue;
+        }
+        if (message.qos > 0)
+            inFlight.emplace(mid, std::move(message));
+        waiting.pop_front();
+    }
+}
+
+void MqttPublisher::Finish() {
+    if (!connected)
+        return;
+    // A clean end does not send the will: say "offline" ourselves.
+    Enqueue(StatusMessage(base, false), true);
+    const auto deadline = SteadyClock::now() + std::chrono::seconds(2);
+    while (connected && (!waiting.empty() || !inFlight.empty()) && SteadyClock::now() < deadline) {
+        PublishWaiting();
+        if (!connected)
+            break;
+        pollfd wait{mosquitto_socket(client),
+                    static_cast<short>(POLLIN | (mosquitto_want_write(client) ? POLLOUT : 0)), 0};
+        if (::poll(&wait, 1, 100) < 0 && errno != EINTR)
+            break;
+        int rc = MOSQ_ERR_SUCCESS;
+        if (wait.revents & (POLLIN | POLLHUP | POLLERR))
+            rc = mosquitto_loop_read(client, 1);
+        if (rc == MOSQ_ERR_SUCCESS && (wait.revents & POLLOUT))
+            rc = mosquitto_loop_write(client, 1);
+        if (rc != MOSQ_ERR_SUCCESS)
+            break;
+    }
+    const size_t unsent = waiting.size() + inFlight.size();
+    if (unsent > 0)
+        options.log("mqtt: " + std::to_string(unsent) + " messages not sent at the end");
+    mosquitto_disconnect(client);
+    mosquitto_loop_write(client, 1);
+    connected = false;
+}
+
+void MqttPublisher::OnConnect(mosquitto*, void* self, int rc) {
+    auto& me = *static_cast<MqttPublisher*>(self);
+    me.connecting = false;
+    if (rc != 0) {
+        me.lost = true;
+        me.lostReason = mosquitto_connack_string(rc);
+        return;
+    }
+    me.connected = true;
+    if (me.reportedAway)
+        me.options.log("mqtt: connected to " + me.settings.host + ":" +
+                       std::to_string(me.settings.port));
+    me.reportedAway = false;
+    me.retryDelay = me.options.firstRetry;
+    // Every new session says who we are first; the broker may have forgotten.
+    std::vector<MqttMessage> first{StatusMessage(me.base, true)};
+    if (me.settings.discovery)
+        for (MqttMessage& message : DiscoveryMessages(me.base, me.host))
+            first.push_back(std::move(message));
+    me.lineDirty = me.lineKnown;
+    for (auto it = first.rbegin(); it != first.rend(); ++it)
+        me.Enqueue(std::move(*it), true);
+}
+
+void MqttPublisher::OnDisconnect(mosquitto*, void* self, int rc) {
+    auto& me = *static_cast<MqttPublisher*>(self);
+    if (me.connected || me.connecting) {
+        me.lost = true;
+        me.lostReason = rc == 0 ? "disconnected" : "connection lost";
+    }
+}
+
+void MqttPublisher::OnPublish(mosquitto*, void* self, int mid) {
+    static_cast<MqttPublisher*>(self)->inFlight.erase(mid);
+}

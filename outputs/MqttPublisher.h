@@ -1,0 +1,87 @@
+#pragma once
+// Publishes calls and the line's state to an MQTT broker with libmosquitto, on a thread of its
+// own. The connection comes back by itself (1 s, doubling to 60 s between tries); what is posted
+// while the broker is away waits in a bounded queue (the oldest dropped, counted in the log) and
+// goes out when it returns. A message counts as sent only when the broker has acknowledged it:
+// whatever was in flight when the connection broke is sent again.
+
+#include "outputs/BoundedQueue.h"
+#include "outputs/CallOutput.h"
+#include "outputs/MqttMessages.h"
+#include "settings/TavoConf.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <deque>
+#include <map>
+#include <string>
+#include <thread>
+
+struct mosquitto;
+
+struct MqttPublisherOptions {
+    // Messages waiting for the broker (a call makes two).
+    size_t backlogMessages = 1000;
+    std::chrono::milliseconds firstRetry{1000};
+    std::chrono::milliseconds maxRetry{60000};
+    // A connection not acknowledged within this is given up and tried again.
+    std::chrono::milliseconds connectTimeout{30000};
+    int keepAliveSeconds = 60;
+    std::string hostName; // empty: the machine's
+    OutputLog log = LogToStandardError;
+};
+
+class MqttPublisher final : public CallOutput {
+public:
+    MqttPublisher(const MqttSettings& settings, MqttPublisherOptions options = {});
+    // Publishes "offline", waits a moment for it and for what is in flight, and disconnects.
+    ~MqttPublisher() override;
+    MqttPublisher(const MqttPublisher&) = delete;
+    MqttPublisher& operator=(const MqttPublisher&) = delete;
+
+    // Starts the thread; it connects (and keeps trying) by itself. False with `error` when the
+    // settings cannot work at all (no host, a CA file that cannot be read).
+    bool Start(std::string& error);
+    void Post(const OutputEvent& event) override;
+
+    bool Connected() const { return connected.load(); }
+    const std::string& BaseTopic() const { return base; }
+
+private:
+    void Run();
+    bool MakeClient(std::string& error);
+    void TryConnect();
+    void ConnectionLost(const std::string& why);
+    void Enqueue(MqttMessage message, bool front = false);
+    void PublishWaiting();
+    void Finish();
+
+    static void OnConnect(mosquitto*, void* self, int rc);
+    static void OnDisconnect(mosquitto*, void* self, int rc);
+    static void OnPublish(mosquitto*, void* self, int mid);
+
+    MqttSettings settings;
+    MqttPublisherOptions options;
+    std::string host;
+    std::string base;
+    BoundedQueue<OutputEvent> queue;
+    std::thread thread;
+    std::atomic<bool> connected{false};
+
+    // The thread's own.
+    mosquitto* client = nullptr;
+    bool connecting = false;
+    bool lost = false;
+    std::string lostReason;
+    std::chrono::steady_clock::time_point connectStarted;
+    std::chrono::steady_clock::time_point nextTry;
+    std::chrono::milliseconds retryDelay{0};
+    bool reportedAway = false;
+    std::deque<MqttMessage> waiting;
+    std::map<int, MqttMessage> inFlight;
+    size_t droppedSinceReport = 0;
+    bool lineKnown = false;
+    bool lineDirty = false;
+    LineState line = LineState::Listening;
+};

@@ -1,0 +1,75 @@
+#include "outputs/NcidLines.h"
+
+#include <ctime>
+
+namespace {
+
+// Cuts UTF-8 text to at most `count` characters.
+std::string FirstCharacters(const std::string& text, size_t count) {
+    size_t i = 0;
+    for (size_t characters = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && characters++ == count)
+            break;
+    }
+    return text.substr(0, i);
+}
+
+std::string Trimmed(std::string text) {
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+} // namespace
+
+std::string NcidField(const std::string& text) {
+    std::string out = text;
+    for (char& c : out)
+        if (c == '*' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = ' ';
+    return Trimmed(out);
+}
+
+std::string NcidLineLabel(const CallEvent& call) {
+    const std::string name = NcidField(call.msnName);
+    if (!name.empty())
+        return Trimmed(FirstCharacters(name, NcidLineLabelLength));
+    const std::string msn = NcidField(call.msn);
+    if (msn.empty())
+        return "-";
+    return msn.size() > 4 ? msn.substr(msn.size() - 4) : msn;
+}
+
+std::string NcidNumber(const CallEvent& call) {
+    switch (call.callerKind) {
+    case CallerKind::Withheld:
+        return "PRIVATE";
+    case CallerKind::IsdnUnknown:
+    case CallerKind::Absent:
+        return "NO-NUMBER";
+    case CallerKind::Number:
+        break;
+    }
+    const std::string number = NcidField(call.number);
+    return number.empty() ? "NO-NUMBER" : number;
+}
+
+std::string NcidName(const CallEvent& call) {
+    std::string name = NcidField(call.callerName);
+    if (name.empty())
+        name = NcidField(call.place);
+    return name.empty() ? "NO NAME" : name;
+}
+
+std::string NcidCallLine(const char* kind, const CallEvent& call) {
+    std::tm local{};
+    localtime_r(&call.time, &local);
+    char date[16];
+    char time[8];
+    std::strftime(date, sizeof date, "%m%d%Y", &local);
+    std::strftime(time, sizeof time, "%H%M", &local);
+    return std::string(kind) + ": *DATE*" + date + "*TIME*" + time + "*LINE*" +
+           NcidLineLabel(call) + "*NMBR*" + NcidNumber(call) + "*MESG*NONE*NAME*" + NcidName(call) +
+           "*";
+}

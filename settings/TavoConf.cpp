@@ -1,0 +1,371 @@
+#include "settings/TavoConf.h"
+
+#include "platform/FileBytes.h"
+#include "platform/XdgDirectories.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr std::string_view Blanks = " \t";
+
+std::string_view Trim(std::string_view text) {
+    const size_t first = text.find_first_not_of(Blanks);
+    if (first == std::string_view::npos)
+        return {};
+    const size_t last = text.find_last_not_of(Blanks);
+    return text.substr(first, last - first + 1);
+}
+
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (Lower(a[i]) != Lower(b[i]))
+            return false;
+    return true;
+}
+
+// Splits what follows "=" into the value and the trailing comment (with the blanks before it).
+// A quoted value ends at its closing quote; an unquoted one at a ";" or "#" after a blank.
+void SplitValue(std::string_view rest, std::string& value, std::string& comment) {
+    const size_t start = rest.find_first_not_of(Blanks);
+    if (start == std::string_view::npos) {
+        value.clear();
+        comment.clear();
+        return;
+    }
+    if ((rest[start] == ';' || rest[start] == '#') && start > 0) {
+        value.clear();
+        comment = std::string(rest);
+        return;
+    }
+    if (rest[start] == '"') {
+        std::string unquoted;
+        size_t i = start + 1;
+        for (; i < rest.size() && rest[i] != '"'; ++i) {
+            if (rest[i] == '\\' && i + 1 < rest.size())
+                ++i;
+            unquoted += rest[i];
+        }
+        if (i < rest.size()) {
+            value = unquoted;
+            comment = std::string(rest.substr(i + 1));
+            return;
+        }
+        // No closing quote: the text as it stands.
+    }
+    size_t end = rest.size();
+    for (size_t i = start + 1; i < rest.size(); ++i) {
+        if ((rest[i] == ';' || rest[i] == '#') && (rest[i - 1] == ' ' || rest[i - 1] == '\t')) {
+            end = i;
+            break;
+        }
+    }
+    std::string_view body = rest.substr(start, end - start);
+    const size_t last = body.find_last_not_of(Blanks);
+    body = last == std::string_view::npos ? std::string_view() : body.substr(0, last + 1);
+    value = std::string(body);
+    comment = std::string(rest.substr(start + body.size()));
+}
+
+// A value written so that reading it gives it back: quoted when blanks at its ends, a quote or
+// a comment mark would change how it reads.
+std::string EncodeValue(std::string_view value) {
+    bool quote =
+        !value.empty() && (value.front() == ' ' || value.front() == '\t' || value.back() == ' ' ||
+                           value.back() == '\t' || value.front() == '"');
+    for (size_t i = 1; i < value.size() && !quote; ++i)
+        quote =
+            (value[i] == ';' || value[i] == '#') && (value[i - 1] == ' ' || value[i - 1] == '\t');
+    if (!quote)
+        return std::string(value);
+    std::string out = "\"";
+    for (char c : value) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+// Line ends inside a value would make new lines of the file.
+std::string OneLine(std::string_view value) {
+    std::string out(value);
+    for (char& c : out)
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    return out;
+}
+
+std::string KeyLine(std::string_view key, std::string_view value, std::string_view comment) {
+    return std::string(key) + "=" + EncodeValue(OneLine(value)) + std::string(comment);
+}
+
+bool MakeDirectories(const std::string& path) {
+    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string prefix = path.substr(0, slash);
+        if (!prefix.empty() && ::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+        if (slash == std::string::npos)
+            return true;
+    }
+}
+
+std::string DirectoryOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+} // namespace
+
+TavoConf TavoConf::Parse(std::string_view text) {
+    TavoConf conf;
+    std::string section;
+    size_t number = 0;
+    while (!text.empty()) {
+        size_t end = text.find('\n');
+        std::string_view raw = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        ++number;
+        if (!raw.empty() && raw.back() == '\r')
+            raw.remove_suffix(1);
+        Line line;
+        line.text = std::string(raw);
+        const std::string_view trimmed = Trim(raw);
+        if (trimmed.empty() || trimmed.front() == ';' || trimmed.front() == '#') {
+            // a blank line or a comment
+        } else if (trimmed.front() == '[') {
+            const size_t close = trimmed.find(']');
+            if (close == std::string_view::npos) {
+                conf.problems.push_back("tavo.conf line " + std::to_string(number) +
+                                        ": a section name without \"]\": \"" +
+                                        std::string(trimmed) + "\"");
+            } else {
+                section = std::string(Trim(trimmed.substr(1, close - 1)));
+                line.header = true;
+            }
+        } else if (const size_t equals = raw.find('=');
+                   equals != std::string_view::npos && !Trim(raw.substr(0, equals)).empty()) {
+            line.key = std::string(Trim(raw.substr(0, equals)));
+            SplitValue(raw.substr(equals + 1), line.value, line.comment);
+        } else {
+            conf.problems.push_back("tavo.conf line " + std::to_string(number) +
+                                    ": neither a section, a key=value nor a comment: \"" +
+                                    std::string(trimmed) + "\"");
+        }
+        line.section = section;
+        conf.lines.push_back(std::move(line));
+    }
+    return conf;
+}
+
+std::string TavoConf::Text() const {
+    std::string text;
+    for (const Line& line : lines)
+        text += line.text + "\n";
+    return text;
+}
+
+const TavoConf::Line* TavoConf::Find(std::string_view section, std::string_view key) const {
+    const Line* found = nullptr;
+    for (const Line& line : lines)
+        if (!line.key.empty() && SameName(line.section, section) && SameName(line.key, key))
+            found = &line;
+    return found;
+}
+
+std::optional<std::string> TavoConf::Get(std::string_view section, std::string_view key) const {
+    const Line* line = Find(section, key);
+    if (!line)
+        return std::nullopt;
+    return line->value;
+}
+
+void TavoConf::Set(std::string_view section, std::string_view key, std::string_view value) {
+    if (Line* line = const_cast<Line*>(Find(section, key))) {
+        line->value = OneLine(value);
+        line->text = KeyLine(line->key, line->value, line->comment);
+        return;
+    }
+    Line added;
+    added.section = std::string(section);
+    added.key = std::string(key);
+    added.value = OneLine(value);
+    added.text = KeyLine(key, added.value, "");
+    // After the last key of the section, else right after its header.
+    size_t at = lines.size() + 1;
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (SameName(lines[i].section, section) && (lines[i].header || !lines[i].key.empty()))
+            at = i + 1;
+    if (at <= lines.size()) {
+        added.section = lines[at - 1].section;
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(added));
+        return;
+    }
+    if (!lines.empty() && !Trim(lines.back().text).empty())
+        lines.push_back(Line{"", lines.back().section, "", "", "", false});
+    lines.push_back(Line{"[" + std::string(section) + "]", std::string(section), "", "", "", true});
+    lines.push_back(std::move(added));
+}
+
+std::string TavoConf::Where(const Line& line) const {
+    const size_t number = static_cast<size_t>(&line - lines.data()) + 1;
+    return "tavo.conf line " + std::to_string(number) + ": [" + line.section + "] " + line.key +
+           "=" + line.value;
+}
+
+std::string TavoConf::GetString(std::string_view section, std::string_view key,
+                                std::string_view fallback) const {
+    const Line* line = Find(section, key);
+    return line ? line->value : std::string(fallback);
+}
+
+bool TavoConf::GetBool(std::string_view section, std::string_view key, bool fallback) const {
+    const Line* line = Find(section, key);
+    if (!line)
+        return fallback;
+    for (std::string_view yes : {"true", "yes", "on", "1"})
+        if (SameName(line->value, yes))
+            return true;
+    for (std::string_view no : {"false", "no", "off", "0"})
+        if (SameName(line->value, no))
+            return false;
+    Report(Where(*line) + " is not true or false; using " + (fallback ? "true" : "false"));
+    return fallback;
+}
+
+int TavoConf::GetInt(std::string_view section, std::string_view key, int fallback, int low,
+                     int high) const {
+    const Line* line = Find(section, key);
+    if (!line)
+        return fallback;
+    int value = 0;
+    const char* first = line->value.data();
+    const char* last = first + line->value.size();
+    const auto [end, error] = std::from_chars(first, last, value);
+    if (error == std::errc() && end == last && value >= low && value <= high)
+        return value;
+    Report(Where(*line) + " is not a whole number from " + std::to_string(low) + " to " +
+           std::to_string(high) + "; using " + std::to_string(fallback));
+    return fallback;
+}
+
+size_t TavoConf::GetChoice(std::string_view section, std::string_view key,
+                           const std::vector<std::string_view>& choices, size_t fallback) const {
+    const Line* line = Find(section, key);
+    if (!line)
+        return fallback;
+    std::string names;
+    for (size_t i = 0; i < choices.size(); ++i) {
+        if (SameName(line->value, choices[i]))
+            return i;
+        names += (i == 0 ? "" : i + 1 == choices.size() ? " or " : ", ") + std::string(choices[i]);
+    }
+    Report(Where(*line) + " is not " + names + "; using " + std::string(choices[fallback]));
+    return fallback;
+}
+
+std::string TavoConfPath() {
+    const std::string directory = TavoConfigDirectory();
+    return (directory.empty() ? std::string("./TAVO") : directory) + "/tavo.conf";
+}
+
+TavoConfLoad LoadTavoConf(const std::string& path) {
+    TavoConfLoad load;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 && errno == ENOENT)
+        return load;
+    FileReadResult read = ReadFileBytes(path, MissingFile::Fail);
+    if (!read.opened) {
+        load.ok = false;
+        load.error = path + ": " + read.error;
+        return load;
+    }
+    load.conf = TavoConf::Parse(read.bytes);
+    return load;
+}
+
+bool SaveTavoConf(const TavoConf& conf, const std::string& path, std::string& error) {
+    const std::string directory = DirectoryOf(path);
+    if (!MakeDirectories(directory)) {
+        error = directory + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!ReplaceFileAtomically(path, conf.Text(), 0600)) {
+        error = path + ": could not be written";
+        return false;
+    }
+    // A file kept from before may have been readable by others; it may hold a password now.
+    ::chmod(path.c_str(), 0600);
+    return true;
+}
+
+namespace {
+
+constexpr std::string_view AnnounceNames[] = {"popup", "notification", "both"};
+
+} // namespace
+
+OutputSettings ReadOutputSettings(const TavoConf& conf) {
+    OutputSettings s;
+    const OutputSettings d;
+    s.ncid.enabled = conf.GetBool("ncid", "enabled", d.ncid.enabled);
+    s.ncid.address = conf.GetString("ncid", "address", d.ncid.address);
+    s.ncid.port = conf.GetInt("ncid", "port", d.ncid.port, 1, 65535);
+    s.ncid.allow = conf.GetString("ncid", "allow", d.ncid.allow);
+    s.ncid.replay = conf.GetInt("ncid", "replay", d.ncid.replay, 0, 10000);
+
+    s.mqtt.enabled = conf.GetBool("mqtt", "enabled", d.mqtt.enabled);
+    s.mqtt.host = conf.GetString("mqtt", "host", d.mqtt.host);
+    s.mqtt.port = conf.GetInt("mqtt", "port", d.mqtt.port, 1, 65535);
+    s.mqtt.caFile = conf.GetString("mqtt", "ca_file", d.mqtt.caFile);
+    s.mqtt.user = conf.GetString("mqtt", "user", d.mqtt.user);
+    s.mqtt.password = conf.GetString("mqtt", "password", d.mqtt.password);
+    s.mqtt.clientId = conf.GetString("mqtt", "client_id", d.mqtt.clientId);
+    s.mqtt.baseTopic = conf.GetString("mqtt", "base_topic", d.mqtt.baseTopic);
+    s.mqtt.discovery = conf.GetBool("mqtt", "discovery", d.mqtt.discovery);
+
+    s.notify.announceWith = static_cast<AnnounceWith>(conf.GetChoice(
+        "notify", "announce_with",
+        std::vector<std::string_view>(std::begin(AnnounceNames), std::end(AnnounceNames)),
+        static_cast<size_t>(d.notify.announceWith)));
+
+    s.command.program = conf.GetString("command", "program", d.command.program);
+    s.command.arguments = conf.GetString("command", "arguments", d.command.arguments);
+    s.command.timeoutSeconds =
+        conf.GetInt("command", "timeout", d.command.timeoutSeconds, 1, 24 * 3600);
+    return s;
+}
+
+void WriteOutputSettings(TavoConf& conf, const OutputSettings& s) {
+    const auto flag = [](bool on) { return on ? "true" : "false"; };
+    conf.Set("ncid", "enabled", flag(s.ncid.enabled));
+    conf.Set("ncid", "address", s.ncid.address);
+    conf.Set("ncid", "port", std::to_string(s.ncid.port));
+    conf.Set("ncid", "allow", s.ncid.allow);
+    conf.Set("ncid", "replay", std::to_string(s.ncid.replay));
+
+    conf.Set("mqtt", "enabled", flag(s.mqtt.enabled));
+    conf.Set("mqtt", "host", s.mqtt.host);
+    conf.Set("mqtt", "port", std::to_string(s.mqtt.port));
+    conf.Set("mqtt", "ca_file", s.mqtt.caFile);
+    conf.Set("mqtt", "user", s.mqtt.user);
+    conf.Set("mqtt", "password", s.mqtt.password);
+    conf.Set("mqtt", "client_id", s.mqtt.clientId);
+    conf.Set("mqtt", "base_topic", s.mqtt.baseTopic);
+    conf.Set("mqtt", "discovery", flag(s.mqtt.discovery));
+
+    conf.Set("notify", "announce_with", AnnounceNames[static_cast<size_t>(s.notify.announceWith)]);
+
+    conf.Set("command", "program", s.command.program);
+    conf.Set("command", "arguments", s.command.arguments);
+    conf.Set("command", "timeout", std::to_string(s.command.timeoutSeconds));
+}

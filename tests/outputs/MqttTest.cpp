@@ -1,0 +1,217 @@
+#include "outputs/MqttMessages.h"
+#include "outputs/MqttPublisher.h"
+
+#include "MqttTestBroker.h"
+#include "OutputTestCalls.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+TEST(MqttMessages, CallAsJson) {
+    EXPECT_EQ(CallJson(SampleCall()),
+              "{\"time\":\"2026-03-01T18:05:00+01:00\",\"controller\":1,\"msn\":\"5551234\","
+              "\"msn_name\":\"Office\",\"service\":\"Telephony\",\"caller\":\"number\","
+              "\"number\":\"04012345678\",\"name\":\"Anna Berg\",\"area_code\":\"040\","
+              "\"local_number\":\"12345678\",\"place\":\"Hamburg\",\"display\":\"Anna Berg\","
+              "\"repeat\":1}");
+
+    CallEvent withheld = SampleCall("0", "");
+    withheld.callerKind = CallerKind::Withheld;
+    withheld.areaCode.clear();
+    withheld.place.clear();
+    const std::string json = CallJson(withheld);
+    EXPECT_NE(json.find("\"caller\":\"withheld\",\"number\":\"\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"display\":\"withheld\""), std::string::npos) << json;
+
+    EXPECT_EQ(JsonString("a\"b\\c\nd\x01"), "\"a\\\"b\\\\c\\nd\\u0001\"");
+}
+
+TEST(MqttMessages, TopicsAreTheHostsOwn) {
+    MqttSettings settings;
+    EXPECT_EQ(MqttBaseTopic(settings, "desk+1/a#"), "tavo/desk_1_a_");
+    EXPECT_EQ(MqttClientId(settings, "Desk.Home"), "tavo-desk_home");
+    settings.baseTopic = "house/phone";
+    EXPECT_EQ(MqttBaseTopic(settings, "desk"), "house/phone");
+
+    const std::vector<MqttMessage> a = DiscoveryMessages("tavo/a", "a");
+    const std::vector<MqttMessage> b = DiscoveryMessages("tavo/b", "b");
+    ASSERT_EQ(a.size(), 2u);
+    EXPECT_EQ(a[0].topic, "homeassistant/sensor/tavo_a/last_caller/config");
+    EXPECT_EQ(a[1].topic, "homeassistant/binary_sensor/tavo_a/line/config");
+    EXPECT_NE(a[0].topic, b[0].topic);
+    EXPECT_TRUE(a[0].retain && a[1].retain);
+    EXPECT_NE(a[0].payload.find("\"json_attributes_topic\":\"tavo/a/last_call\""),
+              std::string::npos);
+    EXPECT_NE(a[1].payload.find("\"state_topic\":\"tavo/a/line\""), std::string::npos);
+    EXPECT_NE(a[1].payload.find("\"name\":\"TAVO on a\""), std::string::npos);
+}
+
+struct Log {
+    OutputLog Sink() {
+        return [this](const std::string& line) {
+            std::lock_guard lock(mutex);
+            text += line + "\n";
+        };
+    }
+    std::string Text() {
+        std::lock_guard lock(mutex);
+        return text;
+    }
+    std::mutex mutex;
+    std::string text;
+};
+
+MqttSettings BrokerSettings(const TestBroker& broker, std::string base = "") {
+    MqttSettings settings;
+    settings.enabled = true;
+    settings.host = "127.0.0.1";
+    settings.port = broker.port;
+    settings.baseTopic = std::move(base);
+    return settings;
+}
+
+TEST(MqttPublisher, CallsLineStatusAndDiscoveryReachTheBroker) {
+    TestBroker broker;
+    ASSERT_TRUE(broker.Start());
+    TestSubscriber watcher(broker.port, "#", "watcher");
+    ASSERT_TRUE(watcher.WaitSubscribed());
+
+    Log log;
+    MqttPublisherOptions options;
+    options.hostName = "desk";
+    options.log = log.Sink();
+    auto publisher = std::make_unique<MqttPublisher>(BrokerSettings(broker), options);
+    std::string error;
+    ASSERT_TRUE(publisher->Start(error)) << error;
+    EXPECT_EQ(publisher->BaseTopic(), "tavo/desk");
+
+    const CallEvent call = SampleCall();
+    publisher->Post(call);
+    publisher->Post(LineEvent{SampleTime, LineState::Lost});
+    ASSERT_TRUE(watcher.WaitFor([](const auto& m) { return CountOn(m, "tavo/desk/line") == 1; }))
+        << log.Text();
+    const auto calls = watcher.On("tavo/desk/call");
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].payload, CallJson(call));
+    EXPECT_FALSE(calls[0].retained);
+    EXPECT_EQ(watcher.On("tavo/desk/status").at(0).payload, "online");
+    EXPECT_EQ(watcher.On("tavo/desk/line").at(0).payload, "lost");
+    EXPECT_EQ(watcher.On("homeassistant/sensor/tavo_desk/last_caller/config").size(), 1u);
+    EXPECT_EQ(watcher.On("homeassistant/binary_sensor/tavo_desk/line/config").size(), 1u);
+
+    // Who comes later finds the retained state: status, last call, line, discovery.
+    {
+        TestSubscriber later(broker.port, "#", "later");
+        ASSERT_TRUE(later.WaitFor([](const auto& m) { return m.size() >= 5; }));
+        for (const ReceivedMessage& m : later.Messages()) {
+            EXPECT_TRUE(m.retained) << m.topic;
+            EXPECT_NE(m.topic, "tavo/desk/call");
+        }
+        ASSERT_EQ(later.On("tavo/desk/last_call").size(), 1u);
+        EXPECT_EQ(later.On("tavo/desk/last_call")[0].payload, CallJson(call));
+    }
+
+    publisher.reset();
+    EXPECT_TRUE(watcher.WaitFor([](const auto& m) {
+        return !m.empty() && m.back().topic == "tavo/desk/status" && m.back().payload == "offline";
+    }));
+}
+
+std::string Dump(const std::vector<ReceivedMessage>& messages) {
+    std::string text;
+    for (const ReceivedMessage& m : messages)
+        text += m.topic + " " + m.payload + (m.retained ? " (retained)\n" : "\n");
+    return text;
+}
+
+std::vector<std::string> CalledNumbers(const std::vector<ReceivedMessage>& messages) {
+    std::vector<std::string> numbers;
+    for (const ReceivedMessage& m : messages) {
+        if (m.topic != "tavo/r/call")
+            continue;
+        const size_t at = m.payload.find("\"number\":\"") + 10;
+        const std::string number = m.payload.substr(at, m.payload.find('"', at) - at);
+        // QoS 1 is at least once: the broker may deliver a message in flight again.
+        if (std::find(numbers.begin(), numbers.end(), number) == numbers.end())
+            numbers.push_back(number);
+    }
+    return numbers;
+}
+
+TEST(MqttPublisher, CallsWaitForARestartedBrokerWithinTheBound) {
+    TestBroker broker;
+    ASSERT_TRUE(broker.Start());
+    TestSubscriber watcher(broker.port, "tavo/r/#");
+    ASSERT_TRUE(watcher.WaitSubscribed());
+
+    Log log;
+    MqttPublisherOptions options;
+    options.backlogMessages = 6; // three calls
+    options.firstRetry = std::chrono::milliseconds(100);
+    options.maxRetry = std::chrono::milliseconds(400);
+    options.log = log.Sink();
+    MqttSettings settings = BrokerSettings(broker, "tavo/r");
+    settings.discovery = false;
+    MqttPublisher publisher(settings, options);
+    std::string error;
+    ASSERT_TRUE(publisher.Start(error)) << error;
+    const auto waitConnected = [&](bool wanted) {
+        for (int i = 0; i < 1000 && publisher.Connected() != wanted; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return publisher.Connected() == wanted;
+    };
+    const auto post = [&](int from, int to) {
+        for (int i = from; i <= to; ++i)
+            publisher.Post(SampleCall("0301" + std::to_string(i)));
+    };
+
+    post(1, 1);
+    ASSERT_TRUE(watcher.WaitFor([](const auto& m) { return CalledNumbers(m).size() == 1; }));
+
+    // Away: three calls fit and all arrive once the broker is back.
+    broker.Stop();
+    ASSERT_TRUE(waitConnected(false));
+    post(2, 4);
+    ASSERT_TRUE(broker.Start()) << broker.Transcript();
+    ASSERT_TRUE(watcher.WaitFor([](const auto& m) { return CalledNumbers(m).size() == 4; }))
+        << log.Text() << Dump(watcher.Messages()) << broker.Transcript();
+
+    // Away again: five calls do not fit; the two oldest go, and the log says so.
+    broker.Stop();
+    ASSERT_TRUE(waitConnected(false));
+    post(5, 9);
+    ASSERT_TRUE(broker.Start());
+    ASSERT_TRUE(watcher.WaitFor([](const auto& m) { return CalledNumbers(m).size() == 7; }))
+        << log.Text() << Dump(watcher.Messages());
+    EXPECT_EQ(
+        CalledNumbers(watcher.Messages()),
+        (std::vector<std::string>{"03011", "03012", "03013", "03014", "03017", "03018", "03019"}));
+    // The count is logged per batch of events taken from the queue.
+    size_t dropped = 0;
+    const std::string text = log.Text();
+    for (size_t at = text.find("dropped the "); at != std::string::npos;
+         at = text.find("dropped the ", at + 1))
+        dropped += std::stoul(text.substr(at + 12));
+    EXPECT_EQ(dropped, 4u) << text;
+    EXPECT_NE(log.Text().find("lost"), std::string::npos) << log.Text();
+}
+
+TEST(MqttPublisher, SettingsThatCannotWorkAreRefused) {
+    MqttSettings settings;
+    settings.host.clear();
+    std::string error;
+    EXPECT_FALSE(MqttPublisher(settings).Start(error));
+    EXPECT_NE(error.find("[mqtt] host"), std::string::npos);
+
+    settings.host = "localhost";
+    settings.caFile = "/nonexistent/ca.pem";
+    EXPECT_FALSE(MqttPublisher(settings).Start(error));
+    EXPECT_NE(error.find("/nonexistent/ca.pem"), std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,169 @@
+// Runs on a private session bus (dbus-run-session), with a notification server of its own.
+#include "outputs/DesktopNotifier.h"
+#include "outputs/NcidServer.h"
+#include "outputs/OutputHub.h"
+
+#include "FakeNotificationServer.h"
+#include "OutputTestCalls.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <mutex>
+
+namespace {
+
+// Serves the event loop until `done` holds, for at most ten seconds.
+template <typename Done> bool Until(Done done) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+struct Log {
+    OutputLog Sink() {
+        return [this](const std::string& line) {
+            std::lock_guard lock(mutex);
+            text += line + "\n";
+        };
+    }
+    size_t Count(const std::string& part) {
+        std::lock_guard lock(mutex);
+        size_t n = 0;
+        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+            ++n;
+        return n;
+    }
+    std::mutex mutex;
+    std::string text;
+};
+
+CallEvent ShownCall(int seconds = 7) {
+    CallEvent call = SampleCall();
+    call.showSeconds = seconds;
+    return call;
+}
+
+TEST(DesktopNotifier, ACallBecomesANotificationAndItsRepeatReplacesIt) {
+    FakeNotificationServer server({QStringLiteral("body"), QStringLiteral("actions")});
+    ASSERT_TRUE(server.Registered());
+    DesktopNotifier notifier;
+    std::vector<std::pair<std::string, std::string>> picked;
+    notifier.SetActionHandler([&](const std::string& action, const CallEvent& call) {
+        picked.emplace_back(action, call.number);
+    });
+    notifier.Start();
+    EXPECT_TRUE(notifier.Available());
+
+    notifier.Post(ShownCall());
+    ASSERT_TRUE(Until([&] { return server.Calls().size() == 1; }));
+    const NotifyCall first = server.Calls()[0];
+    EXPECT_EQ(first.appName, "TAVO");
+    EXPECT_EQ(first.replacesId, 0u);
+    EXPECT_EQ(first.icon, "tavo");
+    EXPECT_EQ(first.summary, "Incoming call");
+    EXPECT_EQ(first.body, QString::fromStdString(SampleCall().text));
+    EXPECT_EQ(first.expireMs, 7000);
+    EXPECT_EQ(first.hints.value("desktop-entry").toString(), "tavo");
+    EXPECT_EQ(first.hints.value("category").toString(), "call.incoming");
+    ASSERT_EQ(first.actions.size(), 4);
+    EXPECT_EQ(first.actions[0], "default");
+    EXPECT_EQ(first.actions[2], "add-to-phone-book");
+    EXPECT_EQ(first.actions[3], "Add to phone book");
+
+    CallEvent repeat = ShownCall(14);
+    repeat.repeatCount = 2;
+    notifier.Post(repeat);
+    ASSERT_TRUE(Until([&] { return server.Calls().size() == 2; }));
+    EXPECT_EQ(server.Calls()[1].replacesId, 41u);
+    EXPECT_EQ(server.Calls()[1].expireMs, 14000);
+
+    // A popup switched off shows no notification either.
+    notifier.Post(ShownCall(0));
+    notifier.Post(ShownCall());
+    ASSERT_TRUE(Until([&] { return server.Calls().size() == 3; }));
+    EXPECT_EQ(server.Calls()[2].replacesId, 0u);
+
+    server.InvokeAction(41, "add-to-phone-book");
+    server.InvokeAction(999, "default"); // another program's notification
+    ASSERT_TRUE(Until([&] { return !picked.empty(); }));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(picked.size(), 1u);
+    EXPECT_EQ(picked[0], std::make_pair(std::string("add-to-phone-book"), SampleCall().number));
+}
+
+TEST(DesktopNotifier, NoActionsWhereTheServerHasNone) {
+    FakeNotificationServer server({QStringLiteral("body")});
+    DesktopNotifier notifier;
+    notifier.Start();
+    notifier.Post(ShownCall());
+    ASSERT_TRUE(Until([&] { return server.Calls().size() == 1; }));
+    EXPECT_TRUE(server.Calls()[0].actions.isEmpty());
+}
+
+TEST(OutputHub, WithoutAServerTheOwnPopupShowsTheCallAndThatIsSaidOnce) {
+    Log log;
+    OutputHub hub({}, log.Sink());
+    OutputSettings settings;
+    EXPECT_TRUE(hub.Apply(settings).empty());
+    EXPECT_TRUE(hub.OwnPopupWanted());
+
+    settings.notify.announceWith = AnnounceWith::Notification;
+    hub.Apply(settings);
+    EXPECT_TRUE(hub.OwnPopupWanted());
+    hub.OnCall(ShownCall());
+    hub.OnCall(ShownCall());
+    EXPECT_TRUE(hub.OwnPopupWanted());
+    EXPECT_EQ(log.Count("no notification server"), 1u);
+
+    // A server that comes later takes the calls from then on; those the popup showed stay
+    // the popup's.
+    FakeNotificationServer server({});
+    ASSERT_TRUE(Until([&] { return !hub.OwnPopupWanted(); }));
+    hub.OnCall(ShownCall(3));
+    ASSERT_TRUE(Until([&] { return server.Calls().size() == 1; }));
+    EXPECT_EQ(server.Calls()[0].expireMs, 3000);
+
+    settings.notify.announceWith = AnnounceWith::Both;
+    hub.Apply(settings);
+    EXPECT_TRUE(hub.OwnPopupWanted());
+}
+
+TEST(OutputHub, OutputsSwitchOnAndOffWhileRunning) {
+    OutputHub hub([] { return std::vector<CallEvent>{SampleCall()}; });
+    OutputSettings settings;
+    settings.ncid.enabled = true;
+    settings.ncid.port = 3333;
+    settings.ncid.address = "203.0.113.1"; // not an address of this machine
+    const std::vector<std::string> problems = hub.Apply(settings);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("NCID server: cannot listen on 203.0.113.1"), std::string::npos)
+        << problems[0];
+    EXPECT_EQ(hub.Ncid(), nullptr);
+
+    settings.ncid.address = "127.0.0.1";
+    settings.ncid.port = 0;
+    EXPECT_TRUE(hub.Apply(settings).empty());
+    ASSERT_NE(hub.Ncid(), nullptr);
+    const NcidServer* first = hub.Ncid();
+    hub.Apply(settings); // nothing changed: the same server goes on
+    EXPECT_EQ(hub.Ncid(), first);
+
+    settings.ncid.enabled = false;
+    settings.command.program = "/bin/true";
+    EXPECT_TRUE(hub.Apply(settings).empty());
+    EXPECT_EQ(hub.Ncid(), nullptr);
+    hub.OnCall(SampleCall());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
