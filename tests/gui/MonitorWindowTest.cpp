@@ -2,6 +2,7 @@
 #include "gui/CListViewEx.h"
 #include "gui/CMonitorApp.h"
 #include "gui/CMonitorDlg.h"
+#include "gui/CallSearchBar.h"
 #include "gui/DayListWidget.h"
 #include "gui/ResourceIds.h"
 #include "platform/DataDirectory.h"
@@ -603,4 +604,30 @@ TEST_F(MonitorWindow, TheTrayToolTipTellsWhileTheHistoryCannotBeWritten) {
     now += 60;
     core->OnIncomingCall(notice);
     QTRY_COMPARE_WITH_TIMEOUT(window->TrayIcon()->toolTip(), CMonitorDlg::TrayToolTip, 5000);
+}
+
+TEST_F(MonitorWindow, SearchFindsCallsOfEveryDayAndEscapeBringsTheDayBack) {
+    StorePhoneBook({Entry("0301234567", "Anna")});
+    StoreCalls({Call(Feb06Midnight - 20 * 86400, "5551", "0301234567"),
+                Call(Feb07Midnight + 3600, "5551", "0401111"),
+                Call(Feb07Midnight + 7200, "5551", "0301234567")});
+    Start();
+    ASSERT_EQ(Column(0).size(), 2); // today's two calls
+    CallSearchBar* search = window->SearchBar();
+    search->setFocus();
+    QTest::keyClicks(search, "aNNa");
+    QTRY_COMPARE_WITH_TIMEOUT(Column(0),
+                              QStringList({"2000-02-07 02:00:00", "2000-01-17 00:00:00"}), 5000);
+    EXPECT_EQ(Column(2).first(), "Anna  0301234567");
+    // A call while the search is shown is searched too.
+    IncomingCallNotice notice;
+    notice.callingNumber = "0301234567";
+    notice.calledNumber = "5551";
+    notice.connectionId = 0x101;
+    core->OnIncomingCall(notice);
+    QTRY_COMPARE_WITH_TIMEOUT(Column(0).size(), 3, 5000);
+    QTest::keyClick(search, Qt::Key_Escape);
+    EXPECT_TRUE(search->text().isEmpty());
+    EXPECT_EQ(Column(0),
+              QStringList({"2000-02-07 12:00:00", "2000-02-07 02:00:00", "2000-02-07 01:00:00"}));
 }
