@@ -3,6 +3,7 @@
 #include "data/ListFile.h"
 #include "platform/FileBytes.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace {
@@ -11,6 +12,21 @@ namespace {
 constexpr size_t PieceLength = 1023;
 
 } // namespace
+
+AreaCodeTable::AreaCodeTable(const AreaCodeTable& other) {
+    *this = other;
+}
+
+AreaCodeTable& AreaCodeTable::operator=(const AreaCodeTable& other) {
+    if (this == &other)
+        return *this;
+    ClearAreaCodes();
+    for (const AreaCodeEntry& entry : other.entries) {
+        entries.push_back(entry);
+        IndexEntry(entries.back());
+    }
+    return *this;
+}
 
 void AreaCodeTable::LoadAreaCodes(const std::string& fileName) {
     FileReadResult file = ReadFileBytes(fileName, MissingFile::Create);
@@ -45,17 +61,36 @@ void AreaCodeTable::AddAreaCodes(std::string_view fileBytes) {
             continue;
         entries.push_back(
             AreaCodeEntry{std::string(piece.substr(0, tab)), std::string(piece.substr(tab + 1))});
+        IndexEntry(entries.back());
     }
+}
+
+void AreaCodeTable::IndexEntry(const AreaCodeEntry& entry) {
+    const std::string_view code(entry.areaCode);
+    // A code seen before keeps its earlier entry.
+    if (!firstByCode.try_emplace(code, FirstEntry{entries.size() - 1, &entry}).second)
+        return;
+    const auto at = std::lower_bound(codeLengths.begin(), codeLengths.end(), code.size());
+    if (at == codeLengths.end() || *at != code.size())
+        codeLengths.insert(at, code.size());
 }
 
 const AreaCodeEntry* AreaCodeTable::FindAreaCode(const std::string& number) const {
-    for (const AreaCodeEntry& entry : entries) {
-        if (std::string_view(number).starts_with(entry.areaCode))
-            return &entry;
+    // Every code that begins the number is one of its prefixes; the earliest in the file wins,
+    // whatever its length.
+    const FirstEntry* best = nullptr;
+    for (const size_t length : codeLengths) {
+        if (length > number.size())
+            break;
+        const auto found = firstByCode.find(std::string_view(number).substr(0, length));
+        if (found != firstByCode.end() && (!best || found->second.position < best->position))
+            best = &found->second;
     }
-    return nullptr;
+    return best ? best->entry : nullptr;
 }
 
 void AreaCodeTable::ClearAreaCodes() {
+    firstByCode.clear();
+    codeLengths.clear();
     entries.clear();
 }

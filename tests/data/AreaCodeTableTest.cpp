@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace {
 
 AreaCodeTable Table(const std::string& text) {
@@ -85,4 +87,62 @@ TEST(AreaCodeTable, LoadAppendsClearEmptiesAndMissingFileIsCreated) {
     table.ClearAreaCodes();
     EXPECT_EQ(table.size(), 0u);
     EXPECT_EQ(table.FindAreaCode("0201"), nullptr);
+}
+
+namespace {
+
+// The rule the index must keep, as the plain walk over the file's entries.
+const AreaCodeEntry* FirstMatchByWalking(const AreaCodeTable& table, const std::string& number) {
+    for (const AreaCodeEntry& entry : table)
+        if (number.starts_with(entry.areaCode))
+            return &entry;
+    return nullptr;
+}
+
+} // namespace
+
+TEST(AreaCodeTable, IndexedLookupFindsTheSameEntryAsWalkingTheFile) {
+    // Codes of a few digits from a small alphabet: many are prefixes of each other, some repeat,
+    // and now and then the empty code takes every number after it.
+    std::mt19937 random(18);
+    const std::string digits = "0129";
+    auto randomDigits = [&](size_t maxLength) {
+        std::string text;
+        for (size_t n = random() % (maxLength + 1); n > 0; --n)
+            text += digits[random() % digits.size()];
+        return text;
+    };
+    for (int round = 0; round < 200; ++round) {
+        std::string file;
+        const int lines = 1 + static_cast<int>(random() % 40);
+        for (int line = 0; line < lines; ++line) {
+            const std::string code = random() % 30 == 0 ? "" : randomDigits(5);
+            file += code + "\tplace " + std::to_string(line) + "\n";
+        }
+        AreaCodeTable table = Table(file);
+        if (round % 2)
+            table.AddAreaCodes("00\tadded later\n"); // a second file keeps the first one's order
+        const AreaCodeTable copy = table;
+        for (int probe = 0; probe < 50; ++probe) {
+            const std::string number = randomDigits(8);
+            const AreaCodeEntry* expected = FirstMatchByWalking(table, number);
+            EXPECT_EQ(table.FindAreaCode(number), expected) << file << " number " << number;
+            const AreaCodeEntry* inCopy = copy.FindAreaCode(number);
+            ASSERT_EQ(inCopy == nullptr, expected == nullptr);
+            if (expected) {
+                EXPECT_EQ(inCopy, FirstMatchByWalking(copy, number));
+            }
+        }
+    }
+}
+
+TEST(AreaCodeTable, ClearedTableFindsNothingAndIndexesWhatComesNext) {
+    AreaCodeTable table = Table("\tcatch-all\n030\tBerlin\n");
+    ASSERT_NE(table.FindAreaCode("0401"), nullptr);
+    table.ClearAreaCodes();
+    EXPECT_EQ(table.size(), 0u);
+    EXPECT_EQ(table.FindAreaCode("0301"), nullptr);
+    table.AddAreaCodes("040\tHamburg\n");
+    EXPECT_EQ(CodeFor(table, "0401"), "040");
+    EXPECT_EQ(CodeFor(table, "0301"), "(none)");
 }
