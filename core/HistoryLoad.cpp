@@ -44,7 +44,7 @@ HistoryLoadResult LoadCallHistory(CallList& list, const std::string& path, std::
 
     struct stat st {};
     const bool exists = ::stat(path.c_str(), &st) == 0;
-    ListFileLoad load = LoadListFile(list, path);
+    ListFileLoad load = LoadListFile(list, path, KeptBytes::IfSavedAlike);
     if (!load.opened) {
         if (exists) {
             result.saveAllowed = false;
@@ -84,10 +84,15 @@ HistoryLoadResult LoadCallHistory(CallList& list, const std::string& path, std::
         DecodeJournal(journal.bytes, journaled);
         result.journaled = FoldJournal(list, journaled);
     }
-    if (!result.saveAllowed || (!journal.opened && !movedAside))
+    if (!result.saveAllowed || (!journal.opened && !movedAside)) {
+        if (result.saveAllowed && load.Clean())
+            result.savedBytes = std::move(load.savedAlikeBytes);
         return result;
+    }
     std::string error;
-    if (ReplaceFileAtomically(path, EncodeListFile(list), 0666, &error)) {
+    std::string bytes = EncodeListFile(list);
+    if (ReplaceFileAtomically(path, bytes, 0666, &error)) {
+        result.savedBytes = std::move(bytes);
         if (journal.opened)
             ::unlink(journalPath.c_str());
     } else

@@ -14,6 +14,9 @@ struct HistoryLoadResult {
     size_t journaled = 0; // records taken from the journal
     // What the user must be told, one message each.
     std::vector<std::string> messages;
+    // The file's bytes as they are on disk after the load, when they are exactly what saving the
+    // loaded list writes (the history writer starts from them); empty otherwise.
+    std::string savedBytes;
 };
 
 // Loads `path` into `list`, in this order: temporary files of interrupted saves in its

@@ -26,7 +26,8 @@ IncomingCallHandler::IncomingCallHandler(IncomingCallParts givenParts)
       history(std::make_unique<HistoryWriter>()) {
     if (!parts.clock)
         parts.clock = [] { return std::time(nullptr); };
-    history->Prepare(parts.callList);
+    history->Prepare(parts.callList, std::move(parts.historyBytes));
+    parts.historyBytes = std::string();
 }
 
 void IncomingCallHandler::SetStorageReport(StorageReport report) {

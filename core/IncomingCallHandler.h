@@ -56,6 +56,9 @@ struct IncomingCallParts {
     // Where each announced call and each repeat also goes (NCID, MQTT, notifications, a
     // command); none when null. It also says whether the own popup shows the call.
     OutputHub* outputs = nullptr;
+    // The history file's bytes exactly as saving `callList` writes them, when the loader has
+    // them: the first save then needs no encoding of the whole list. Empty: it is encoded.
+    std::string historyBytes = {};
 };
 
 class HistoryWriter;

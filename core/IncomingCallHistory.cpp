@@ -168,8 +168,19 @@ void HistoryWriter::SetSaveReport(SaveReport report) {
     shared->report = std::move(report);
 }
 
-void HistoryWriter::Prepare(const CallList& list) {
-    TakeNewBytes(list);
+void HistoryWriter::Prepare(const CallList& list, std::string savedBytes) {
+    if (savedBytes.empty()) {
+        TakeNewBytes(list);
+        return;
+    }
+    encodedList = &list;
+    encodedCount = list.size();
+    lastEncoded = list.empty() ? nullptr : &*std::prev(list.end());
+    if (lastEncoded)
+        lastEncodedCopy = *lastEncoded;
+    std::lock_guard lock(shared->mutex);
+    shared->bytes = std::move(savedBytes);
+    shared->replace = true;
 }
 
 void HistoryWriter::Flush() {

@@ -47,8 +47,9 @@ public:
     void SetSaveReport(SaveReport report);
 
     // Encodes the whole list now, so that the first save of a long history costs no more than
-    // any later one. Call where a pause does not matter (at start-up).
-    void Prepare(const CallList& list);
+    // any later one. Call where a pause does not matter (at start-up). `savedBytes`, when not
+    // empty, must be exactly what saving `list` writes; it is taken as the image instead.
+    void Prepare(const CallList& list, std::string savedBytes = {});
 
     // Waits until every requested save has been written (or has failed).
     void Flush();

@@ -152,9 +152,9 @@ void MonitorCore::LoadData() {
                          replaced.c_str());
     }
     if (announcer != nullptr) {
-        handler = std::make_unique<IncomingCallHandler>(
-            IncomingCallParts{phoneBook, msnList, callList, settings, areaCodes, *announcer, clock,
-                              [] { ChangeToProgramDirectory(); }, outputs.get()});
+        handler = std::make_unique<IncomingCallHandler>(IncomingCallParts{
+            phoneBook, msnList, callList, settings, areaCodes, *announcer, clock,
+            [] { ChangeToProgramDirectory(); }, outputs.get(), std::move(history.savedBytes)});
         handler->SetStorageReport(
             [state = storage.get()](const std::string& file, bool ok, const std::string& error) {
                 state->Report(file, ok, error);

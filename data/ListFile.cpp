@@ -92,6 +92,8 @@ public:
     explicit Reader(std::string_view data) : data(data) {}
 
     bool atEnd = false;
+    // Every text so far ended in its only zero.
+    bool canonical = true;
 
     // True when the end came at a field boundary with no stray bytes left over.
     bool consumedAll() const { return !cutInside; }
@@ -126,6 +128,7 @@ public:
         pos += static_cast<size_t>(length);
         // The stored zero ends the text; a text without one keeps all its bytes.
         const void* zero = std::memchr(bytes.data(), '\0', bytes.size());
+        canonical = canonical && zero == bytes.data() + bytes.size() - 1;
         return RecordText(zero ? bytes.substr(0, static_cast<const char*>(zero) - bytes.data())
                                : bytes);
     }
@@ -224,6 +227,7 @@ ListFileDecode DecodeLogical(std::string_view logical, CallList& list) {
         if (!whole)
             break;
     }
+    result.canonical = in.canonical;
     return result;
 }
 
@@ -235,16 +239,35 @@ ListFileDecode DecodeListFile(std::string_view disk, CallList& list) {
     return DecodeLogical(StripLineEnds(disk), list);
 }
 
-ListFileLoad LoadListFile(CallList& list, const std::string& fileName) {
+namespace {
+
+// Saving writes every 0x0A as 0x0D 0x0A: bytes with a 0x0A alone did not come from a save.
+bool EveryLineFeedAfterCarriageReturn(std::string_view disk) {
+    for (size_t lf = disk.find('\n'); lf != std::string_view::npos; lf = disk.find('\n', lf + 1))
+        if (lf == 0 || disk[lf - 1] != '\r')
+            return false;
+    return true;
+}
+
+} // namespace
+
+ListFileLoad LoadListFile(CallList& list, const std::string& fileName, KeptBytes keep) {
     FileReadResult file = ReadFileBytes(fileName, MissingFile::Create);
     ListFileLoad load;
     load.opened = file.opened;
     load.error = std::move(file.error);
     load.fileSize = file.bytes.size();
-    if (file.opened) {
-        StripLineEndsInPlace(file.bytes);
-        load.decoded = DecodeLogical(file.bytes, list);
-    }
+    if (!file.opened)
+        return load;
+    const bool keepBytes = keep == KeptBytes::IfSavedAlike && list.empty() &&
+                           EveryLineFeedAfterCarriageReturn(file.bytes);
+    if (keepBytes)
+        load.savedAlikeBytes = file.bytes;
+    StripLineEndsInPlace(file.bytes);
+    load.decoded = DecodeLogical(file.bytes, list);
+    if (!(load.decoded.version == ListFileVersion && load.decoded.complete &&
+          load.decoded.canonical))
+        load.savedAlikeBytes = std::string();
     return load;
 }
 

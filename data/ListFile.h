@@ -24,6 +24,9 @@ struct ListFileDecode {
     size_t added = 0;      // records appended to the list
     int32_t version = 0;   // the file's version; 0 when nothing could be read
     bool complete = false; // the file ended right after a whole record (or the version)
+    // Every text was stored as saving writes it (its bytes, then one zero): the logical stream
+    // holds nothing that a save of the decoded records would write differently.
+    bool canonical = true;
 };
 
 // Appends the records of a file's disk bytes to `list`. A version above 4 or an empty file adds
@@ -39,10 +42,16 @@ struct ListFileLoad {
     // Every byte of the file was understood: a caller that saves the list over this file loses
     // nothing of it.
     bool Clean() const { return opened && (fileSize == 0 || decoded.complete); }
+    // With KeptBytes::IfSavedAlike: the file's bytes when saving the records read from it writes
+    // exactly these bytes again (a whole version-4 file in the form a save gives); else empty.
+    std::string savedAlikeBytes;
 };
 
+enum class KeptBytes { None, IfSavedAlike };
+
 // Appends the records of a list file. A missing file is created empty.
-ListFileLoad LoadListFile(CallList& list, const std::string& fileName);
+ListFileLoad LoadListFile(CallList& list, const std::string& fileName,
+                          KeptBytes keep = KeptBytes::None);
 // Like LoadListFile but never creates a file: false, with `error` set, when the file cannot be
 // opened for reading (missing, a directory, no permission).
 bool LoadExistingListFile(CallList& list, const std::string& fileName, std::string& error);

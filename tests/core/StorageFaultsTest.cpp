@@ -137,6 +137,70 @@ TEST_F(HistoryStartup, UnreadableHistoryIsLeftAlone) {
     EXPECT_TRUE(fs::is_directory(dir.Path() / "caller.his"));
 }
 
+namespace {
+
+std::string Int(int32_t value) {
+    const auto bits = static_cast<uint32_t>(value);
+    return {static_cast<char>(bits & 0xFF), static_cast<char>((bits >> 8) & 0xFF),
+            static_cast<char>((bits >> 16) & 0xFF), static_cast<char>((bits >> 24) & 0xFF)};
+}
+
+void ClearDirectory(const fs::path& dir) {
+    for (const auto& entry : fs::directory_iterator(dir))
+        fs::remove_all(entry.path());
+}
+
+// A stored text: its length, then its bytes as given (a save adds one zero).
+std::string Text(const std::string& bytes) {
+    return Int(static_cast<int32_t>(bytes.size())) + bytes;
+}
+
+} // namespace
+
+TEST_F(HistoryStartup, BytesKeptForTheWriterAreExactlyWhatASaveWrites) {
+    CallList saved;
+    saved.append(Call("0301\r\n\n", std::string("x\r\0", 3) + "\xff", 100));
+    saved.append(Call("", "0401", -5));
+    const std::string zero(1, '\0');
+    const std::string record =
+        Text("030" + zero) + Text("0401" + zero) + Int(0) + Int(0) + Int(7) + Int(16);
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"as saved", EncodeListFile(saved)},
+        {"a line feed alone",
+         Int(4) + Text("0\n" + zero) + Int(0) + Int(0) + Int(0) + Int(0) + Int(0)},
+        {"a text without its zero",
+         Int(4) + Text("030") + Int(0) + Int(0) + Int(0) + Int(0) + Int(0)},
+        {"bytes after the zero",
+         Int(4) + Text("030" + zero + "9" + zero) + Int(0) + Int(0) + Int(0) + Int(0) + Int(0)},
+        {"version 3", Int(3) + Text("030" + zero) + Int(0) + Int(0) + Int(0) + Int(0)},
+        {"cut short", Int(4) + record + record.substr(0, 5)},
+        {"empty", ""},
+    };
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        ClearDirectory(dir.Path());
+        Write(dir.Path() / "caller.his", bytes);
+        CallList list;
+        HistoryLoadResult result = LoadCallHistory(list, "caller.his", 0);
+        if (name == "as saved") {
+            EXPECT_EQ(result.savedBytes, bytes);
+        }
+        if (!result.savedBytes.empty()) {
+            EXPECT_EQ(result.savedBytes, EncodeListFile(list));
+            EXPECT_EQ(result.savedBytes, dir.Read("caller.his"));
+        }
+    }
+    // A journal's records are in the bytes too, as they were saved at the load.
+    ClearDirectory(dir.Path());
+    Write(dir.Path() / "caller.his", EncodeListFile(saved));
+    std::string error;
+    ASSERT_TRUE(AppendJournalEntry(JournalPathFor("caller.his"), Call("089", "0711", 300), error));
+    CallList list;
+    HistoryLoadResult result = LoadCallHistory(list, "caller.his", 0);
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(result.savedBytes, EncodeListFile(list));
+}
+
 TEST(AppendWhole, AFullDiskLeavesNoPartOfALine) {
     TempDataDir dir;
     // A file size limit makes write() stop short exactly as a full disk does.
