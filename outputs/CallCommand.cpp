@@ -21,20 +21,6 @@ constexpr size_t MaxErrorBytes = 4096;
 // How long a command has to end after SIGTERM before it is killed.
 constexpr auto TermGrace = std::chrono::seconds(1);
 
-const char* CallerKindName(CallerKind kind) {
-    switch (kind) {
-    case CallerKind::Number:
-        return "number";
-    case CallerKind::Withheld:
-        return "withheld";
-    case CallerKind::IsdnUnknown:
-        return "unknown";
-    case CallerKind::Absent:
-        return "absent";
-    }
-    return "absent";
-}
-
 std::string Variable(const char* name, std::string value) {
     std::erase(value, '\0');
     return std::string(name) + "=" + value;

@@ -57,3 +57,17 @@ CallEvent MakeCallEvent(const ResolvedCall& call, const CallRecord& record,
     event.text = Cp1252ToUtf8(popupText);
     return event;
 }
+
+const char* CallerKindName(CallerKind kind) {
+    switch (kind) {
+    case CallerKind::Number:
+        return "number";
+    case CallerKind::Withheld:
+        return "withheld";
+    case CallerKind::IsdnUnknown:
+        return "unknown";
+    case CallerKind::Absent:
+        return "absent";
+    }
+    return "absent";
+}

@@ -49,3 +49,5 @@ CallEvent MakeCallEvent(const ResolvedCall& call, const CallRecord& record,
 std::string IsoTime(std::time_t time);
 // "listening", "lost", "back".
 const char* LineStateName(LineState state);
+// "number", "withheld", "unknown" or "absent", as the outputs name the caller's kind.
+const char* CallerKindName(CallerKind kind);

@@ -7,20 +7,6 @@
 
 namespace {
 
-std::string CallerKindName(CallerKind kind) {
-    switch (kind) {
-    case CallerKind::Number:
-        return "number";
-    case CallerKind::Withheld:
-        return "withheld";
-    case CallerKind::IsdnUnknown:
-        return "unknown";
-    case CallerKind::Absent:
-        return "absent";
-    }
-    return "absent";
-}
-
 // How the caller is shown where one short text is wanted.
 std::string Display(const CallEvent& call) {
     if (!call.callerName.empty())
