@@ -156,9 +156,9 @@ void NcidServer::Run() {
                 Close(client.fd);
             return client.fd < 0;
         });
+        clientCount = clients.size();
         if (waits[1].revents != 0)
             AcceptClients();
-        clientCount = clients.size();
     }
 }
 
@@ -200,6 +200,8 @@ void NcidServer::AcceptClients() {
         for (const CallEvent& call : history)
             client.replay.push_back(NcidCallLine("CIDLOG", call));
         clients.push_back(std::move(client));
+        // Counted before anything is sent, so a client that has its greeting is in the count.
+        clientCount = clients.size();
         Send(clients.back(), std::string("200 Server: TAVO ") + TavoVersion);
         Send(clients.back(), "210 API: 1.0 Feature Set 1");
     }
