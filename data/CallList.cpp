@@ -1,6 +1,7 @@
 #include "data/CallList.h"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <new>
@@ -134,11 +135,23 @@ void CallList::assign(const CallList& other) {
 }
 
 const CallRecord* CallList::findByKey(const std::string& key) const {
+    // A key without letters (every number) equals another ignoring case only when their bytes
+    // are the same, which is one memcmp; this walk runs for every call over the whole phone book.
+    const bool hasLetters = std::any_of(key.begin(), key.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    });
     // The last match in list order wins, so the walk starts at the end.
-    for (size_t slot = used; slot-- > 0;) {
-        const CallRecord& record = Slot(slot);
-        if (!record.removed && record.key && EqualIgnoringAsciiCase(record.key.view(), key))
-            return &record;
+    for (size_t chunk = (used + ChunkSize - 1) / ChunkSize; chunk-- > 0;) {
+        const auto* first = reinterpret_cast<const CallRecord*>(chunks[chunk]->bytes);
+        const CallRecord* record = first + std::min(ChunkSize, used - chunk * ChunkSize);
+        while (record-- != first) {
+            const std::string_view text = record->key.view();
+            if (text.size() != key.size() || !record->key || record->removed)
+                continue;
+            if (hasLetters ? EqualIgnoringAsciiCase(text, key)
+                           : std::memcmp(text.data(), key.data(), key.size()) == 0)
+                return record;
+        }
     }
     return nullptr;
 }

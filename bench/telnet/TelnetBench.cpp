@@ -64,9 +64,12 @@ void BM_CallListingOfHistory(benchmark::State& state) {
         CallRecord call;
         call.callTime = static_cast<int32_t>(now - (count - i) * 600);
         call.hasTime = true;
-        call.key = "55" + std::to_string(i % 10);
-        call.value = "030" + std::to_string(1000000 + i % 2000);
-        call.cipValue = 1 + static_cast<int>(i % 31);
+        // The numbers follow the time, so both sizes list the same calls for the day, half of
+        // them in the phone book.
+        const int64_t slot = count - i;
+        call.key = "55" + std::to_string(slot % 10);
+        call.value = "030" + std::to_string(1000000 + slot % 2000);
+        call.cipValue = 1 + static_cast<int>(slot % 31);
         calls.append(std::move(call));
     }
     const ListingDay day = ListingDayRange(2, now);

@@ -98,6 +98,26 @@ TEST(CallList, FindByKeyIgnoresAsciiCaseAndTakesTheLastMatch) {
     EXPECT_EQ(book.findByKey("012"), nullptr);
 }
 
+TEST(CallList, FindByKeyTakesTheLastLiveMatchAcrossChunks) {
+    // A phone book of more than one chunk of slots, with the same number early and late.
+    CallList book;
+    book.append(Entry("0301234567", "early"));
+    for (int i = 0; i < 5000; ++i)
+        book.append(Entry("0302" + std::to_string(100000 + i), "filler"));
+    CallRecord* late = book.append(Entry("0301234567", "late"));
+    book.append(Entry("0301234568", "neighbour"));
+    EXPECT_EQ(book.findByKey("0301234567"), late);
+    book.remove(late);
+    ASSERT_NE(book.findByKey("0301234567"), nullptr);
+    EXPECT_EQ(TextOf(book.findByKey("0301234567")->value), "early");
+    EXPECT_EQ(TextOf(book.findByKey("0302104999")->value), "filler");
+    EXPECT_EQ(book.findByKey("030123456"), nullptr);
+    // A number with a letter in it still matches in either case.
+    book.append(Entry("0800CALLME", "letters"));
+    ASSERT_NE(book.findByKey("0800callme"), nullptr);
+    EXPECT_EQ(TextOf(book.findByKey("0800callme")->value), "letters");
+}
+
 TEST(CallList, FindByKeyFoldsOnlyAsciiLetters) {
     CallList book;
     book.append(Entry(std::string("\xC4"), "upper A umlaut in Latin-1"));
