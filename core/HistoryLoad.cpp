@@ -44,7 +44,7 @@ HistoryLoadResult LoadCallHistory(CallList& list, const std::string& path, std::
 
     struct stat st {};
     const bool exists = ::stat(path.c_str(), &st) == 0;
-    ListFileLoad load = LoadListFile(list, path, KeptBytes::IfSavedAlike);
+    ListFileLoad load = LoadListFile(list, path, KeptFile::IfSavedAlike);
     if (!load.opened) {
         if (exists) {
             result.saveAllowed = false;
@@ -85,14 +85,18 @@ HistoryLoadResult LoadCallHistory(CallList& list, const std::string& path, std::
         result.journaled = FoldJournal(list, journaled);
     }
     if (!result.saveAllowed || (!journal.opened && !movedAside)) {
-        if (result.saveAllowed && load.Clean())
-            result.savedBytes = std::move(load.savedAlikeBytes);
+        if (result.saveAllowed && load.Clean() && load.savedAlike) {
+            result.savedFile = std::move(load.savedAlike);
+            result.savedSize = load.fileSize;
+        }
         return result;
     }
     std::string error;
-    std::string bytes = EncodeListFile(list);
-    if (ReplaceFileAtomically(path, bytes, 0666, &error)) {
-        result.savedBytes = std::move(bytes);
+    const std::string bytes = EncodeListFile(list);
+    AtomicFileReplacement file(path);
+    file.Write(bytes);
+    if (file.Commit(&error, &result.savedFile)) {
+        result.savedSize = bytes.size();
         if (journal.opened)
             ::unlink(journalPath.c_str());
     } else

@@ -3,6 +3,7 @@
 // the first call, and a history that cannot be read whole is never overwritten.
 
 #include "data/CallList.h"
+#include "platform/FileBytes.h"
 
 #include <ctime>
 #include <string>
@@ -14,9 +15,10 @@ struct HistoryLoadResult {
     size_t journaled = 0; // records taken from the journal
     // What the user must be told, one message each.
     std::vector<std::string> messages;
-    // The file's bytes as they are on disk after the load, when they are exactly what saving the
-    // loaded list writes (the history writer starts from them); empty otherwise.
-    std::string savedBytes;
+    // The file, open, when its savedSize bytes are exactly what saving the loaded list writes
+    // (the history writer's next save starts with a copy of them); else not open.
+    FileHandle savedFile;
+    size_t savedSize = 0;
 };
 
 // Loads `path` into `list`, in this order: temporary files of interrupted saves in its

@@ -26,8 +26,7 @@ IncomingCallHandler::IncomingCallHandler(IncomingCallParts givenParts)
       history(std::make_unique<HistoryWriter>()) {
     if (!parts.clock)
         parts.clock = [] { return std::time(nullptr); };
-    history->Prepare(parts.callList, std::move(parts.historyBytes));
-    parts.historyBytes = std::string();
+    history->Prepare(parts.callList, std::move(parts.historyFile), parts.historySize);
 }
 
 void IncomingCallHandler::SetStorageReport(StorageReport report) {

@@ -14,6 +14,7 @@
 #include "data/CallList.h"
 #include "data/ResolvedCall.h"
 #include "outputs/OutputHub.h"
+#include "platform/FileBytes.h"
 #include "settings/Settings.h"
 
 #include <chrono>
@@ -56,9 +57,10 @@ struct IncomingCallParts {
     // Where each announced call and each repeat also goes (NCID, MQTT, notifications, a
     // command); none when null. It also says whether the own popup shows the call.
     OutputHub* outputs = nullptr;
-    // The history file's bytes exactly as saving `callList` writes them, when the loader has
-    // them: the first save then needs no encoding of the whole list. Empty: it is encoded.
-    std::string historyBytes = {};
+    // The history file, open, when its first historySize bytes are exactly what saving
+    // `callList` writes: the first save then copies it instead of encoding the whole list.
+    FileHandle historyFile = {};
+    size_t historySize = 0;
 };
 
 class HistoryWriter;

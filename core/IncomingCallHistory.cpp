@@ -10,6 +10,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <sys/stat.h>
 #include <unistd.h>
 
 struct HistoryWriter::Shared {
@@ -20,9 +21,15 @@ struct HistoryWriter::Shared {
     bool replace = false; // `bytes` is a whole new image, not an addition
     std::string bytes;
     std::string path;
+    // A file whose first baseSize bytes are the image so far (from Prepare).
+    FileHandle base;
+    size_t baseSize = 0;
+    bool newBase = false;
     bool pending = false;
     bool writing = false;
     bool stop = false;
+    // The writer has no image to add to: the caller encodes the whole list next time.
+    bool needWhole = false;
     Counts counts;
     SaveReport report;
     // Journal entries made so far, and how many of them the pending request's bytes hold.
@@ -40,17 +47,42 @@ bool SameStoredFields(const CallRecord& a, const CallRecord& b) {
            a.connectionId == b.connectionId;
 }
 
+size_t SizeOf(const FileHandle& file) {
+    struct stat st {};
+    return file && ::fstat(file.get(), &st) == 0 ? static_cast<size_t>(st.st_size) : 0;
+}
+
+// The image of the file is not held in memory: it is the file the last save wrote, kept open
+// (its name may be replaced meanwhile), followed by the records encoded since. A save copies
+// that file, in the kernel where it can, and adds the new records. Only a whole new image (the
+// first save, a list changed in another way than by growing) is held until it is written.
 void RunWriter(HistoryWriter::Shared& shared) {
-    std::string image;
+    std::string whole; // with `haveWhole`: the start of the image, instead of `base`
+    bool haveWhole = false;
+    FileHandle base;
+    size_t baseSize = 0;
+    std::string tail; // the records after `whole` or `base`
     std::unique_lock lock(shared.mutex);
     while (true) {
         shared.wake.wait(lock, [&] { return shared.pending || shared.stop; });
         if (!shared.pending)
             break; // stopping with nothing left to write
-        if (shared.replace)
-            image.swap(shared.bytes);
-        else
-            image += shared.bytes;
+        if (shared.newBase) {
+            base = std::move(shared.base);
+            baseSize = shared.baseSize;
+            haveWhole = false;
+            whole.clear();
+            tail.clear();
+            shared.newBase = false;
+        }
+        if (shared.replace) {
+            whole.swap(shared.bytes);
+            haveWhole = true;
+            tail.clear();
+            base = FileHandle();
+        } else {
+            tail += shared.bytes;
+        }
         shared.bytes.clear();
         shared.replace = false;
         const std::string path = shared.path;
@@ -59,18 +91,38 @@ void RunWriter(HistoryWriter::Shared& shared) {
         shared.pending = false;
         shared.writing = true;
         lock.unlock();
+
+        AtomicFileReplacement file(path);
+        // A base that lost bytes (cut in place by someone) cannot be the start of the image.
+        const bool haveStart = haveWhole || (base && SizeOf(base) >= baseSize);
+        if (haveWhole)
+            file.Write(whole);
+        else if (haveStart)
+            file.Copy(base, baseSize);
+        file.Write(tail);
         std::string error;
-        const bool ok = ReplaceFileAtomically(path, image, 0666, &error);
-        if (report)
+        FileHandle written;
+        const bool ok = haveStart && file.Commit(&error, &written);
+        if (ok) {
+            baseSize = (haveWhole ? whole.size() : baseSize) + tail.size();
+            base = std::move(written);
+            whole = std::string();
+            haveWhole = false;
+            tail.clear();
+        }
+        if (report && haveStart)
             report(path, ok, error);
         lock.lock();
+        if (!haveStart)
+            shared.needWhole = true;
         // Under the lock: no entry can be journaled between the check and the removal.
         if (ok && covered == shared.journaled && shared.journalOnDisk) {
             ::unlink(JournalPathFor(path).c_str());
             shared.journalOnDisk = false;
         }
         shared.writing = false;
-        ++(ok ? shared.counts.written : shared.counts.failed);
+        if (haveStart)
+            ++(ok ? shared.counts.written : shared.counts.failed);
         if (!shared.pending)
             shared.idle.notify_all();
     }
@@ -94,7 +146,7 @@ HistoryWriter::~HistoryWriter() {
 void HistoryWriter::Encode(const CallList& list, std::string& bytes, bool& replace) {
     // The image can grow by the new records only when the list still ends, before them, in
     // the record that was encoded last.
-    bool growOnly = &list == encodedList && list.size() >= encodedCount;
+    bool growOnly = !replace && &list == encodedList && list.size() >= encodedCount;
     auto it = list.end();
     if (growOnly) {
         for (size_t i = encodedCount; i < list.size(); ++i)
@@ -129,9 +181,14 @@ std::string AbsolutePath(const std::string& path) {
 
 } // namespace
 
-void HistoryWriter::TakeNewBytes(const CallList& list) {
+void HistoryWriter::TakeNewBytes(const CallList& list, bool whole) {
     std::string bytes;
-    bool replace = false;
+    bool replace = whole;
+    {
+        std::lock_guard lock(shared->mutex);
+        replace = replace || shared->needWhole;
+        shared->needWhole = false;
+    }
     Encode(list, bytes, replace);
     std::lock_guard lock(shared->mutex);
     if (replace) {
@@ -143,8 +200,10 @@ void HistoryWriter::TakeNewBytes(const CallList& list) {
 }
 
 void HistoryWriter::RequestSave(const CallList& list, const std::string& path) {
-    TakeNewBytes(list);
     std::string fullPath = AbsolutePath(path);
+    // The image is that of the file at the last path; another file is written whole.
+    TakeNewBytes(list, !requestedPath.empty() && fullPath != requestedPath);
+    requestedPath = fullPath;
     std::lock_guard lock(shared->mutex);
     shared->path = std::move(fullPath);
     shared->covered = shared->journaled;
@@ -168,9 +227,9 @@ void HistoryWriter::SetSaveReport(SaveReport report) {
     shared->report = std::move(report);
 }
 
-void HistoryWriter::Prepare(const CallList& list, std::string savedBytes) {
-    if (savedBytes.empty()) {
-        TakeNewBytes(list);
+void HistoryWriter::Prepare(const CallList& list, FileHandle savedFile, size_t savedSize) {
+    if (!savedFile) {
+        TakeNewBytes(list, false);
         return;
     }
     encodedList = &list;
@@ -179,8 +238,11 @@ void HistoryWriter::Prepare(const CallList& list, std::string savedBytes) {
     if (lastEncoded)
         lastEncodedCopy = *lastEncoded;
     std::lock_guard lock(shared->mutex);
-    shared->bytes = std::move(savedBytes);
-    shared->replace = true;
+    shared->base = std::move(savedFile);
+    shared->baseSize = savedSize;
+    shared->newBase = true;
+    shared->bytes.clear();
+    shared->replace = false;
 }
 
 void HistoryWriter::Flush() {

@@ -5,9 +5,10 @@
 // old file stays until the new one is complete). With a long history that write is what an
 // incoming call would wait for, so it happens on a writer thread of its own: the caller's thread
 // only encodes the records appended since the last request (the list only grows; the stored
-// fields of a record never change once it is appended) and queues a save; the writer keeps the
-// file's bytes and writes them. Requests that arrive while a save is being written are coalesced
-// into one further save. The bytes on disk are exactly those of CallList::save.
+// fields of a record never change once it is appended) and queues a save; the writer copies the
+// file it wrote last (kept open) and adds them. Requests that arrive while a save is being
+// written are coalesced into one further save. The bytes on disk are exactly those of
+// SaveListFile.
 //
 // Before a new call is announced its record goes to the journal beside the file
 // (core/HistoryJournal.h), flushed to the disk; a save that holds every journaled record removes
@@ -17,6 +18,7 @@
 // record is no longer where it was, is encoded whole again.
 
 #include "data/CallList.h"
+#include "platform/FileBytes.h"
 
 #include <chrono>
 #include <cstddef>
@@ -47,9 +49,10 @@ public:
     void SetSaveReport(SaveReport report);
 
     // Encodes the whole list now, so that the first save of a long history costs no more than
-    // any later one. Call where a pause does not matter (at start-up). `savedBytes`, when not
-    // empty, must be exactly what saving `list` writes; it is taken as the image instead.
-    void Prepare(const CallList& list, std::string savedBytes = {});
+    // any later one. Call where a pause does not matter (at start-up). `savedFile`, when open,
+    // must hold as its first `savedSize` bytes exactly what saving `list` writes; the first save
+    // then copies them instead.
+    void Prepare(const CallList& list, FileHandle savedFile = {}, size_t savedSize = 0);
 
     // Waits until every requested save has been written (or has failed).
     void Flush();
@@ -67,9 +70,11 @@ public:
     struct Shared;
 
 private:
+    // `replace` true on entry: encode the whole list.
     void Encode(const CallList& list, std::string& bytes, bool& replace);
-    // Encodes what the list holds beyond the writer's image and adds it to the image.
-    void TakeNewBytes(const CallList& list);
+    // Encodes what the list holds beyond the writer's image (or, with `whole`, all of it) and
+    // hands it to the writer.
+    void TakeNewBytes(const CallList& list, bool whole);
 
     // The caller's view of what the writer's image holds.
     const CallList* encodedList = nullptr;
@@ -77,6 +82,7 @@ private:
     const CallRecord* lastEncoded = nullptr;
     // A copy of that record: a record removed and another appended may get the same address.
     CallRecord lastEncodedCopy;
+    std::string requestedPath; // of the last request
 
     std::shared_ptr<Shared> shared;
 };

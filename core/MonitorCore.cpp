@@ -154,7 +154,8 @@ void MonitorCore::LoadData() {
     if (announcer != nullptr) {
         handler = std::make_unique<IncomingCallHandler>(IncomingCallParts{
             phoneBook, msnList, callList, settings, areaCodes, *announcer, clock,
-            [] { ChangeToProgramDirectory(); }, outputs.get(), std::move(history.savedBytes)});
+            [] { ChangeToProgramDirectory(); }, outputs.get(), std::move(history.savedFile),
+            history.savedSize});
         handler->SetStorageReport(
             [state = storage.get()](const std::string& file, bool ok, const std::string& error) {
                 state->Report(file, ok, error);

@@ -251,23 +251,23 @@ bool EveryLineFeedAfterCarriageReturn(std::string_view disk) {
 
 } // namespace
 
-ListFileLoad LoadListFile(CallList& list, const std::string& fileName, KeptBytes keep) {
-    FileReadResult file = ReadFileBytes(fileName, MissingFile::Create);
+ListFileLoad LoadListFile(CallList& list, const std::string& fileName, KeptFile keep) {
+    FileHandle handle;
+    FileReadResult file = ReadFileBytes(fileName, MissingFile::Create,
+                                        keep == KeptFile::IfSavedAlike ? &handle : nullptr);
     ListFileLoad load;
     load.opened = file.opened;
     load.error = std::move(file.error);
     load.fileSize = file.bytes.size();
     if (!file.opened)
         return load;
-    const bool keepBytes = keep == KeptBytes::IfSavedAlike && list.empty() &&
-                           EveryLineFeedAfterCarriageReturn(file.bytes);
-    if (keepBytes)
-        load.savedAlikeBytes = file.bytes;
+    const bool savedAlike = keep == KeptFile::IfSavedAlike && list.empty() &&
+                            EveryLineFeedAfterCarriageReturn(file.bytes);
     StripLineEndsInPlace(file.bytes);
     load.decoded = DecodeLogical(file.bytes, list);
-    if (!(load.decoded.version == ListFileVersion && load.decoded.complete &&
-          load.decoded.canonical))
-        load.savedAlikeBytes = std::string();
+    if (savedAlike && load.decoded.version == ListFileVersion && load.decoded.complete &&
+        load.decoded.canonical)
+        load.savedAlike = std::move(handle);
     return load;
 }
 
@@ -283,5 +283,21 @@ bool LoadExistingListFile(CallList& list, const std::string& fileName, std::stri
 }
 
 bool SaveListFile(const CallList& list, const std::string& fileName) {
-    return ReplaceFileAtomically(fileName, EncodeListFile(list));
+    // Encoded and written a piece at a time: a history of a million calls is never put
+    // together in memory, which would cost as much as writing it.
+    constexpr size_t PieceSize = 1 << 20;
+    AtomicFileReplacement file(fileName);
+    std::string piece;
+    piece.reserve(PieceSize + 4096);
+    AppendInt(piece, ListFileVersion);
+    for (const CallRecord& record : list) {
+        AppendRecordBytes(piece, record);
+        if (piece.size() >= PieceSize) {
+            if (!file.Write(piece))
+                return false;
+            piece.clear();
+        }
+    }
+    file.Write(piece);
+    return file.Commit();
 }

@@ -3,6 +3,7 @@
 // when written, versions 1 to 4 when read, with the CR LF translation of every byte 0x0A.
 
 #include "data/CallList.h"
+#include "platform/FileBytes.h"
 
 #include <cstdint>
 #include <string>
@@ -42,16 +43,16 @@ struct ListFileLoad {
     // Every byte of the file was understood: a caller that saves the list over this file loses
     // nothing of it.
     bool Clean() const { return opened && (fileSize == 0 || decoded.complete); }
-    // With KeptBytes::IfSavedAlike: the file's bytes when saving the records read from it writes
-    // exactly these bytes again (a whole version-4 file in the form a save gives); else empty.
-    std::string savedAlikeBytes;
+    // With KeptFile::IfSavedAlike: the file, still open, when saving the records read from it
+    // writes exactly its fileSize bytes again (a whole version-4 file in the form a save gives).
+    FileHandle savedAlike;
 };
 
-enum class KeptBytes { None, IfSavedAlike };
+enum class KeptFile { None, IfSavedAlike };
 
 // Appends the records of a list file. A missing file is created empty.
 ListFileLoad LoadListFile(CallList& list, const std::string& fileName,
-                          KeptBytes keep = KeptBytes::None);
+                          KeptFile keep = KeptFile::None);
 // Like LoadListFile but never creates a file: false, with `error` set, when the file cannot be
 // opened for reading (missing, a directory, no permission).
 bool LoadExistingListFile(CallList& list, const std::string& fileName, std::string& error);

@@ -1,5 +1,6 @@
 #include "platform/FileBytes.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -58,7 +59,22 @@ std::atomic<unsigned>& TemporaryCounter() {
 
 } // namespace
 
-FileReadResult ReadFileBytes(const std::string& path, MissingFile missing) {
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
+    if (this != &other) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = other.fd;
+        other.fd = -1;
+    }
+    return *this;
+}
+
+FileHandle::~FileHandle() {
+    if (fd >= 0)
+        ::close(fd);
+}
+
+FileReadResult ReadFileBytes(const std::string& path, MissingFile missing, FileHandle* keep) {
     FileReadResult result;
     int flags = O_RDONLY | O_CLOEXEC;
     if (missing == MissingFile::Create)
@@ -75,8 +91,26 @@ FileReadResult ReadFileBytes(const std::string& path, MissingFile missing) {
         return result;
     }
     result.opened = true;
-    if (S_ISREG(st.st_mode) && st.st_size > 0)
-        result.bytes.reserve(static_cast<size_t>(st.st_size));
+    if (S_ISREG(st.st_mode) && st.st_size > 0) {
+        // Straight into the result: a history is tens of megabytes, and going through a chunk
+        // costs as much again as the read.
+        const auto expected = static_cast<size_t>(st.st_size);
+        result.bytes.resize(expected);
+        size_t got = 0;
+        while (got < expected) {
+            const ssize_t n = ::read(fd, result.bytes.data() + got, expected - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += static_cast<size_t>(n);
+        }
+        result.bytes.resize(got);
+        if (got < expected) { // cut short while being read, or a read error: the data ends here
+            ::close(fd);
+            return result;
+        }
+    }
     char chunk[1 << 16];
     for (;;) {
         ssize_t n = ::read(fd, chunk, sizeof chunk);
@@ -91,7 +125,10 @@ FileReadResult ReadFileBytes(const std::string& path, MissingFile missing) {
             break;
         result.bytes.append(chunk, static_cast<size_t>(n));
     }
-    ::close(fd);
+    if (keep != nullptr && result.opened)
+        *keep = FileHandle(fd);
+    else
+        ::close(fd);
     return result;
 }
 
@@ -163,53 +200,116 @@ bool AppendWhole(const std::string& path, std::string_view bytes, std::string& e
     return ok;
 }
 
-bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, unsigned newFileMode,
-                           std::string* error) {
-    auto fail = [&](int code) {
-        if (error != nullptr)
-            *error = ErrnoText(path, code);
-        return false;
-    };
-    const std::string target = ResolvedTarget(path);
-    const std::string directory = DirectoryOf(target);
+AtomicFileReplacement::AtomicFileReplacement(const std::string& path, unsigned newFileMode)
+    : path(path) {
+    target = ResolvedTarget(path);
     // Created with O_EXCL under a fresh name; the kernel applies the umask, which is not
     // touched here because changing it would race with other threads creating files.
-    std::string temporary;
-    int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temporary = TemporaryName(target, TemporaryCounter()++);
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+        // Readable too: a committed file may be kept open to be copied from by the next save.
+        fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC,
                     static_cast<mode_t>(newFileMode));
-        if (fd < 0 && errno != EEXIST)
-            return fail(errno);
+        if (fd < 0 && errno != EEXIST) {
+            code = errno;
+            return;
+        }
     }
-    if (fd < 0)
-        return fail(EEXIST);
-
+    if (fd < 0) {
+        code = EEXIST;
+        return;
+    }
     // A replaced file keeps its permissions.
     struct stat old {};
-    const bool keepMode = ::stat(target.c_str(), &old) == 0;
+    if (::stat(target.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0)
+        Fail(errno);
+}
 
-    bool ok = (!keepMode || ::fchmod(fd, old.st_mode & 07777) == 0) && WriteAll(fd, bytes) &&
-              ::fsync(fd) == 0;
-    int code = ok ? 0 : errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        code = errno;
-    }
-    if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) {
-        ok = false;
-        code = errno;
-    }
-    if (!ok) {
+AtomicFileReplacement::~AtomicFileReplacement() {
+    if (fd >= 0)
+        Fail(ECANCELED);
+}
+
+void AtomicFileReplacement::Fail(int error) {
+    if (code == 0)
+        code = error;
+    if (fd >= 0) {
+        ::close(fd);
+        fd = -1;
         ::unlink(temporary.c_str());
-        return fail(code);
     }
-    // Make the rename itself survive a crash.
-    int dirFd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
+}
+
+bool AtomicFileReplacement::Write(std::string_view bytes) {
+    if (fd < 0)
+        return false;
+    if (!WriteAll(fd, bytes))
+        Fail(errno);
+    return fd >= 0;
+}
+
+bool AtomicFileReplacement::Copy(const FileHandle& from, size_t size) {
+    if (fd < 0)
+        return false;
+    loff_t offset = 0;
+    while (static_cast<size_t>(offset) < size) {
+        // In the kernel where it can; else through a buffer.
+        ssize_t n = ::copy_file_range(from.get(), &offset, fd, nullptr,
+                                      size - static_cast<size_t>(offset), 0);
+        if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
+                      errno == EOPNOTSUPP || errno == EBADF)) {
+            char buffer[1 << 16];
+            const size_t want = std::min(sizeof buffer, size - static_cast<size_t>(offset));
+            n = ::pread(from.get(), buffer, want, offset);
+            if (n > 0 && !WriteAll(fd, std::string_view(buffer, static_cast<size_t>(n))))
+                n = -1;
+            else if (n > 0)
+                offset += n;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            Fail(n == 0 ? EIO : errno); // the source holds fewer bytes than it should
+            return false;
+        }
     }
     return true;
+}
+
+bool AtomicFileReplacement::Commit(std::string* error, FileHandle* written) {
+    if (fd >= 0) {
+        if (::fsync(fd) != 0)
+            Fail(errno);
+    }
+    if (fd >= 0) {
+        FileHandle kept(written != nullptr ? ::dup(fd) : -1);
+        const int closed = ::close(fd);
+        fd = -1;
+        const int closeError = errno;
+        if (closed != 0 || ::rename(temporary.c_str(), target.c_str()) != 0) {
+            code = closed != 0 ? closeError : errno;
+            ::unlink(temporary.c_str());
+        } else {
+            // Make the rename itself survive a crash.
+            const int dirFd =
+                ::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (dirFd >= 0) {
+                ::fsync(dirFd);
+                ::close(dirFd);
+            }
+            if (written != nullptr)
+                *written = std::move(kept);
+            return true;
+        }
+    }
+    if (error != nullptr)
+        *error = ErrnoText(path, code);
+    return false;
+}
+
+bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, unsigned newFileMode,
+                           std::string* error) {
+    AtomicFileReplacement file(path, newFileMode);
+    file.Write(bytes);
+    return file.Commit(error);
 }

@@ -9,6 +9,24 @@
 
 enum class MissingFile { Create, Fail };
 
+// An open file descriptor, closed with its owner.
+class FileHandle {
+public:
+    FileHandle() = default;
+    explicit FileHandle(int fd) : fd(fd) {}
+    FileHandle(FileHandle&& other) noexcept : fd(other.fd) { other.fd = -1; }
+    FileHandle& operator=(FileHandle&& other) noexcept;
+    ~FileHandle();
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+
+    int get() const { return fd; }
+    explicit operator bool() const { return fd >= 0; }
+
+private:
+    int fd = -1;
+};
+
 struct FileReadResult {
     bool opened = false; // false: nothing could be read; `error` says why
     std::string bytes;   // what was read before the end of the file or a read error
@@ -16,8 +34,10 @@ struct FileReadResult {
 };
 
 // Reads a regular file whole. With MissingFile::Create a missing file is created empty first.
-// A directory or an unreadable file does not open.
-FileReadResult ReadFileBytes(const std::string& path, MissingFile missing);
+// A directory or an unreadable file does not open. With `keep`, the file stays open there for
+// reading it again later, whatever becomes of its name meanwhile.
+FileReadResult ReadFileBytes(const std::string& path, MissingFile missing,
+                             FileHandle* keep = nullptr);
 
 // Writes `bytes` to a temporary file in the same directory, flushes it to the disk and renames it
 // over `path`, so readers and a crash see either the old file or the new one, never a part.
@@ -26,6 +46,30 @@ FileReadResult ReadFileBytes(const std::string& path, MissingFile missing);
 // temporary file removed and `error` (when given) says why.
 bool ReplaceFileAtomically(const std::string& path, std::string_view bytes,
                            unsigned newFileMode = 0666, std::string* error = nullptr);
+
+// The same written in pieces, for files too large to be put together in memory first: Write
+// as often as needed, then Commit. Anything that fails (or a replacement destroyed without a
+// Commit) leaves the old file as it was and removes the temporary file; Commit says why.
+class AtomicFileReplacement {
+public:
+    explicit AtomicFileReplacement(const std::string& path, unsigned newFileMode = 0666);
+    ~AtomicFileReplacement();
+    AtomicFileReplacement(const AtomicFileReplacement&) = delete;
+    AtomicFileReplacement& operator=(const AtomicFileReplacement&) = delete;
+
+    bool Write(std::string_view bytes); // false once anything has failed
+    // Appends the first `size` bytes of the open file `from`; false when it holds fewer.
+    bool Copy(const FileHandle& from, size_t size);
+    // With `written`, the new file stays open there for reading.
+    bool Commit(std::string* error = nullptr, FileHandle* written = nullptr);
+
+private:
+    void Fail(int error);
+
+    std::string path, target, temporary;
+    int fd = -1;
+    int code = 0; // the first failure's errno
+};
 
 // Removes the temporary files that saves interrupted by a crash left in `directory` (those of
 // processes that no longer run). The number removed.

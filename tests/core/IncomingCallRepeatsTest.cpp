@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <random>
+#include <unistd.h>
 
 namespace {
 
@@ -114,6 +118,46 @@ TEST_F(HistoryWriterTest, ListChangedBehindTheWriterIsWrittenWhole) {
     writer.RequestSave(list, "caller.his");
     writer.Flush();
     EXPECT_EQ(dir.Read("caller.his"), std::string("\x04\0\0\0", 4));
+}
+
+// The writer does not hold the file's bytes: it copies the file it wrote last (or the one it
+// was handed at start-up), kept open. Whatever happens to the name meanwhile, what it writes is
+// the whole list.
+TEST_F(HistoryWriterTest, SavesStartFromTheKeptFileWhateverBecomesOfItsName) {
+    CallList list;
+    for (int i = 0; i < 3; ++i)
+        list.append(Call(0x0A0A + i, i, std::string(10, '\n')));
+    ASSERT_TRUE(SaveListFile(list, "caller.his"));
+    FileHandle loaded(::open("caller.his", O_RDONLY | O_CLOEXEC));
+    const size_t loadedSize = dir.Read("caller.his").size();
+    HistoryWriter writer;
+    writer.Prepare(list, std::move(loaded), loadedSize);
+
+    // Another file put in its place.
+    std::filesystem::remove("caller.his");
+    { std::ofstream("caller.his") << "something else"; }
+    list.append(Call(3000, 7));
+    writer.RequestSave(list, "caller.his");
+    writer.Flush();
+    EXPECT_EQ(dir.Read("caller.his"), EncodeListFile(list));
+
+    // The file the writer wrote cut short in place: that save cannot be made from it, and the
+    // next request writes the list whole.
+    ASSERT_EQ(::truncate("caller.his", 3), 0);
+    list.append(Call(3001, 8));
+    writer.RequestSave(list, "caller.his");
+    writer.Flush();
+    writer.RequestSave(list, "caller.his");
+    writer.Flush();
+    EXPECT_EQ(dir.Read("caller.his"), EncodeListFile(list));
+
+    // Another directory gets the whole list, not an addition to the last file.
+    std::filesystem::create_directory("elsewhere");
+    list.append(Call(3002, 9));
+    writer.RequestSave(list, "elsewhere/caller.his");
+    writer.Flush();
+    EXPECT_EQ(dir.Read("elsewhere/caller.his"), EncodeListFile(list));
+    EXPECT_EQ(writer.Written().failed, 0u);
 }
 
 TEST_F(HistoryWriterTest, FailedSaveKeepsTheOldFileAndIsCounted) {
