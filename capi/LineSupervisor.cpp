@@ -1,5 +1,6 @@
 #include "capi/LineSupervisor.h"
 
+#include "capi/CapiSharedLock.h"
 #include "capi/LineProtocol.h"
 #include "platform/ShowMessage.h"
 
@@ -237,6 +238,9 @@ void Supervise(CapiLineSupervisor::State& state, IncomingCallReceiver& receiver)
         std::vector<std::string> command = options.command;
         if (again)
             command.push_back("--again");
+        if (ReleaseStuckCapiLock(CapiSharedLockName, milliseconds(1000)))
+            Log(options, "libcapi20's shared lock was left taken by a process that was killed; "
+                         "it has been released");
         std::string error;
         std::optional<Child> child = Spawn(command, error);
         if (!child) {

@@ -1,17 +1,52 @@
 // The supervisor of the CAPI line process, with small shell scripts standing in for the line
 // process: one that dies by a signal, one that falls silent.
 #include "capi/LineSupervisor.h"
+#include "capi/CapiSharedLock.h"
 #include "capi/LineProtocol.h"
 
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <fcntl.h>
+#include <semaphore.h>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
 using namespace std::chrono_literals;
+
+// A lock of the test's own, not libcapi20's: other tests on the machine use the library.
+TEST(CapiSharedLock, OnlyALockLeftTakenIsReleased) {
+    const std::string name = "/tavo-test-lock-" + std::to_string(::getpid());
+    EXPECT_FALSE(ReleaseStuckCapiLock(name, 50ms)); // none there
+
+    sem_t* lock = ::sem_open(name.c_str(), O_CREAT | O_EXCL, 0600, 1);
+    ASSERT_NE(lock, SEM_FAILED);
+    int value = -1;
+    EXPECT_FALSE(ReleaseStuckCapiLock(name, 50ms)); // free: taken and given back
+    ASSERT_EQ(::sem_getvalue(lock, &value), 0);
+    EXPECT_EQ(value, 1);
+
+    ASSERT_EQ(::sem_wait(lock), 0); // as a process killed while holding it leaves it
+    EXPECT_TRUE(ReleaseStuckCapiLock(name, 50ms));
+    ASSERT_EQ(::sem_getvalue(lock, &value), 0);
+    EXPECT_EQ(value, 1);
+
+    // Held for a moment only, as the library does: waited for, not released twice.
+    ASSERT_EQ(::sem_wait(lock), 0);
+    std::thread holder([lock] {
+        std::this_thread::sleep_for(20ms);
+        ::sem_post(lock);
+    });
+    EXPECT_FALSE(ReleaseStuckCapiLock(name, 2000ms));
+    holder.join();
+    ASSERT_EQ(::sem_getvalue(lock, &value), 0);
+    EXPECT_EQ(value, 1);
+    ::sem_close(lock);
+    ::sem_unlink(name.c_str());
+}
 
 TEST(LineProtocol, EventsSurviveTheTripThroughThePipe) {
     LineEvent call;
