@@ -59,10 +59,8 @@ char* PutRecord(char* out, const CallRecord& r) {
     return PutInt(out, r.cipValue);
 }
 
-// Each 0x0D 0x0A becomes 0x0A, in place.
-void StripLineEndsInPlace(std::string& bytes) {
-    char* const data = bytes.data();
-    const size_t size = bytes.size();
+// Each 0x0D 0x0A of data[0, size) becomes 0x0A, in place; the new size.
+size_t StripLineEndsInPlace(char* data, size_t size) {
     size_t read = 0, write = 0;
     while (read < size) {
         const void* found = std::memchr(data + read, '\r', size - read);
@@ -82,14 +80,70 @@ void StripLineEndsInPlace(std::string& bytes) {
             read += 1;
         }
     }
-    bytes.resize(write);
+    return write;
 }
+
+// The logical bytes of a file, read a piece at a time, so that a history of tens of megabytes
+// never sits in memory whole: each 0x0D 0x0A becomes 0x0A, a pair split between two pieces too.
+// It also notes a 0x0A without a 0x0D before it, which saving never writes.
+class DiskSource {
+public:
+    explicit DiskSource(const FileHandle& file) : file(file) {}
+
+    // Appends the next piece's logical bytes to `logical`; false at the end of the file.
+    bool Append(std::string& logical) {
+        constexpr size_t PieceSize = 1 << 20;
+        const size_t start = logical.size();
+        const size_t carried = carriedReturn ? 1 : 0;
+        logical.resize(start + carried + PieceSize);
+        char* const out = logical.data() + start;
+        if (carriedReturn)
+            out[0] = '\r';
+        const size_t got = ReadSome(file, out + carried, PieceSize);
+        diskBytes += got;
+        size_t size = carried + got;
+        carriedReturn = false;
+        if (got == 0) {
+            logical.resize(start + size);
+            return false;
+        }
+        // A 0x0D at the end may pair with the next piece's first byte. So a 0x0A first in a
+        // piece had no 0x0D before it.
+        carriedReturn = out[size - 1] == '\r';
+        if (carriedReturn)
+            --size;
+        for (const char* lf = static_cast<const char*>(std::memchr(out, '\n', size));
+             lf != nullptr && !lineFeedAlone;
+             lf = static_cast<const char*>(std::memchr(lf + 1, '\n', size - (lf + 1 - out))))
+            lineFeedAlone = lf == out || lf[-1] != '\r';
+        logical.resize(start + StripLineEndsInPlace(out, size));
+        return true;
+    }
+
+    // Reads to the end, counting the bytes.
+    void Drain() {
+        std::string rest;
+        while (Append(rest))
+            rest.clear();
+    }
+
+    size_t DiskBytes() const { return diskBytes; }
+    bool LineFeedAlone() const { return lineFeedAlone; }
+
+private:
+    const FileHandle& file;
+    size_t diskBytes = 0;
+    bool carriedReturn = false;
+    bool lineFeedAlone = false;
+};
 
 // Reads the logical stream. `atEnd` turns true once a read tried to go past the end, as with
 // a C stream; every later read then fails too.
 class Reader {
 public:
+    // All of the logical stream at once, or what `source` gives piece by piece.
     explicit Reader(std::string_view data) : data(data) {}
+    explicit Reader(DiskSource& source) : source(&source) {}
 
     bool atEnd = false;
     // Every text so far ended in its only zero.
@@ -99,7 +153,7 @@ public:
     bool consumedAll() const { return !cutInside; }
 
     int32_t Int() {
-        if (atEnd || data.size() - pos < 4) {
+        if (atEnd || !Have(4)) {
             cutInside = cutInside || pos != data.size();
             atEnd = true;
             pos = data.size();
@@ -118,7 +172,7 @@ public:
             return std::nullopt;
         // A length that is negative or longer than the rest of the file cannot be real data:
         // treat it as a file cut short rather than trusting it.
-        if (length < 0 || static_cast<size_t>(length) > data.size() - pos) {
+        if (length < 0 || !Have(static_cast<size_t>(length))) {
             cutInside = true;
             atEnd = true;
             pos = data.size();
@@ -134,9 +188,23 @@ public:
     }
 
 private:
+    // Whether `n` bytes are left to read, after fetching more from the source as needed.
+    bool Have(size_t n) {
+        while (data.size() - pos < n && source != nullptr) {
+            buffer.erase(0, pos);
+            pos = 0;
+            if (!source->Append(buffer))
+                source = nullptr;
+            data = buffer;
+        }
+        return data.size() - pos >= n;
+    }
+
     std::string_view data;
     size_t pos = 0;
     bool cutInside = false;
+    DiskSource* source = nullptr;
+    std::string buffer; // what `data` views when there is a source
 };
 
 } // namespace
@@ -157,7 +225,7 @@ void AppendWithLineEnds(std::string& disk, std::string_view logical) {
 
 std::string StripLineEnds(std::string_view disk) {
     std::string logical(disk);
-    StripLineEndsInPlace(logical);
+    logical.resize(StripLineEndsInPlace(logical.data(), logical.size()));
     return logical;
 }
 
@@ -195,8 +263,7 @@ std::string EncodeListFile(const CallList& list) {
 
 namespace {
 
-ListFileDecode DecodeLogical(std::string_view logical, CallList& list) {
-    Reader in(logical);
+ListFileDecode Decode(Reader& in, CallList& list) {
     ListFileDecode result;
     const int32_t version = in.Int();
     if (in.atEnd || version > ListFileVersion)
@@ -234,51 +301,42 @@ ListFileDecode DecodeLogical(std::string_view logical, CallList& list) {
 } // namespace
 
 ListFileDecode DecodeListFile(std::string_view disk, CallList& list) {
-    if (disk.find("\r\n") == std::string_view::npos)
-        return DecodeLogical(disk, list);
-    return DecodeLogical(StripLineEnds(disk), list);
+    if (disk.find("\r\n") == std::string_view::npos) {
+        Reader in(disk);
+        return Decode(in, list);
+    }
+    const std::string logical = StripLineEnds(disk);
+    Reader in(logical);
+    return Decode(in, list);
 }
-
-namespace {
-
-// Saving writes every 0x0A as 0x0D 0x0A: bytes with a 0x0A alone did not come from a save.
-bool EveryLineFeedAfterCarriageReturn(std::string_view disk) {
-    for (size_t lf = disk.find('\n'); lf != std::string_view::npos; lf = disk.find('\n', lf + 1))
-        if (lf == 0 || disk[lf - 1] != '\r')
-            return false;
-    return true;
-}
-
-} // namespace
 
 ListFileLoad LoadListFile(CallList& list, const std::string& fileName, KeptFile keep) {
-    FileHandle handle;
-    FileReadResult file = ReadFileBytes(fileName, MissingFile::Create,
-                                        keep == KeptFile::IfSavedAlike ? &handle : nullptr);
     ListFileLoad load;
-    load.opened = file.opened;
-    load.error = std::move(file.error);
-    load.fileSize = file.bytes.size();
-    if (!file.opened)
+    const bool emptyBefore = list.empty();
+    FileHandle file = OpenForReading(fileName, MissingFile::Create, load.error);
+    load.opened = static_cast<bool>(file);
+    if (!file)
         return load;
-    const bool savedAlike = keep == KeptFile::IfSavedAlike && list.empty() &&
-                            EveryLineFeedAfterCarriageReturn(file.bytes);
-    StripLineEndsInPlace(file.bytes);
-    load.decoded = DecodeLogical(file.bytes, list);
-    if (savedAlike && load.decoded.version == ListFileVersion && load.decoded.complete &&
+    DiskSource source(file);
+    Reader in(source);
+    load.decoded = Decode(in, list);
+    // The rest of a file that could not be read whole still counts for its size.
+    source.Drain();
+    load.fileSize = source.DiskBytes();
+    if (keep == KeptFile::IfSavedAlike && emptyBefore && !source.LineFeedAlone() &&
+        load.decoded.version == ListFileVersion && load.decoded.complete &&
         load.decoded.canonical)
-        load.savedAlike = std::move(handle);
+        load.savedAlike = std::move(file);
     return load;
 }
 
 bool LoadExistingListFile(CallList& list, const std::string& fileName, std::string& error) {
-    FileReadResult file = ReadFileBytes(fileName, MissingFile::Fail);
-    if (!file.opened) {
-        error = file.error;
+    const FileHandle file = OpenForReading(fileName, MissingFile::Fail, error);
+    if (!file)
         return false;
-    }
-    StripLineEndsInPlace(file.bytes);
-    DecodeLogical(file.bytes, list);
+    DiskSource source(file);
+    Reader in(source);
+    Decode(in, list);
     return true;
 }
 

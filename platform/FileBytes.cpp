@@ -74,61 +74,61 @@ FileHandle::~FileHandle() {
         ::close(fd);
 }
 
-FileReadResult ReadFileBytes(const std::string& path, MissingFile missing, FileHandle* keep) {
-    FileReadResult result;
+FileHandle OpenForReading(const std::string& path, MissingFile missing, std::string& error) {
     int flags = O_RDONLY | O_CLOEXEC;
     if (missing == MissingFile::Create)
         flags |= O_CREAT;
-    int fd = ::open(path.c_str(), flags, 0666);
+    const int fd = ::open(path.c_str(), flags, 0666);
     if (fd < 0) {
-        result.error = ErrnoText(path, errno);
-        return result;
+        error = ErrnoText(path, errno);
+        return {};
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        result.error = ErrnoText(path, S_ISDIR(st.st_mode) ? EISDIR : errno);
+        error = ErrnoText(path, S_ISDIR(st.st_mode) ? EISDIR : errno);
         ::close(fd);
-        return result;
+        return {};
     }
+    return FileHandle(fd);
+}
+
+size_t ReadSome(const FileHandle& file, char* data, size_t size) {
+    for (;;) {
+        const ssize_t n = ::read(file.get(), data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        return n > 0 ? static_cast<size_t>(n) : 0;
+    }
+}
+
+FileReadResult ReadFileBytes(const std::string& path, MissingFile missing, FileHandle* keep) {
+    FileReadResult result;
+    FileHandle file = OpenForReading(path, missing, result.error);
+    if (!file)
+        return result;
     result.opened = true;
-    if (S_ISREG(st.st_mode) && st.st_size > 0) {
-        // Straight into the result: a history is tens of megabytes, and going through a chunk
-        // costs as much again as the read.
+    struct stat st {};
+    if (::fstat(file.get(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        // Straight into the result: going through a chunk would cost as much again as the read.
         const auto expected = static_cast<size_t>(st.st_size);
         result.bytes.resize(expected);
         size_t got = 0;
         while (got < expected) {
-            const ssize_t n = ::read(fd, result.bytes.data() + got, expected - got);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
+            const size_t n = ReadSome(file, result.bytes.data() + got, expected - got);
+            if (n == 0)
                 break;
-            got += static_cast<size_t>(n);
+            got += n;
         }
         result.bytes.resize(got);
-        if (got < expected) { // cut short while being read, or a read error: the data ends here
-            ::close(fd);
+        if (got < expected) // cut short while being read, or a read error: the data ends here
             return result;
-        }
     }
+    // A read error ends the data like the end of the file does.
     char chunk[1 << 16];
-    for (;;) {
-        ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && result.bytes.empty() && errno == EISDIR) {
-            result.opened = false;
-            result.error = ErrnoText(path, errno);
-        }
-        // A read error ends the data like the end of the file does.
-        if (n <= 0)
-            break;
-        result.bytes.append(chunk, static_cast<size_t>(n));
-    }
-    if (keep != nullptr && result.opened)
-        *keep = FileHandle(fd);
-    else
-        ::close(fd);
+    while (const size_t n = ReadSome(file, chunk, sizeof chunk))
+        result.bytes.append(chunk, n);
+    if (keep != nullptr)
+        *keep = std::move(file);
     return result;
 }
 

@@ -33,6 +33,12 @@ struct FileReadResult {
     std::string error;
 };
 
+// Opens a file to be read a piece at a time; the same rules as ReadFileBytes. Not open, with
+// `error` set, when it cannot be read.
+FileHandle OpenForReading(const std::string& path, MissingFile missing, std::string& error);
+// Reads up to `size` bytes at the file's position: 0 at its end and after a read error.
+size_t ReadSome(const FileHandle& file, char* data, size_t size);
+
 // Reads a regular file whole. With MissingFile::Create a missing file is created empty first.
 // A directory or an unreadable file does not open. With `keep`, the file stays open there for
 // reading it again later, whatever becomes of its name meanwhile.
