@@ -5,6 +5,7 @@
 #include <functional>
 #include <limits>
 #include <new>
+#include <sys/mman.h>
 #include <utility>
 
 namespace {
@@ -80,9 +81,29 @@ CallList& CallList::operator=(CallList&& other) noexcept {
     return *this;
 }
 
+void CallList::ChunkRelease::operator()(Chunk* chunk) const {
+    if (mapped)
+        ::munmap(chunk, sizeof(Chunk));
+    else
+        delete chunk;
+}
+
+CallList::ChunkPointer CallList::NewChunk(bool prefault) {
+    // A list that outgrows its first chunk is a history, which will fill the next one: its pages
+    // are all made at once, which costs half of making them one fault at a time as the records
+    // arrive. Directories of a few entries stay in a chunk whose pages come when they are used.
+    if (prefault) {
+        void* pages = ::mmap(nullptr, sizeof(Chunk), PROT_READ | PROT_WRITE,
+                             MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+        if (pages != MAP_FAILED)
+            return ChunkPointer(static_cast<Chunk*>(pages), ChunkRelease{true});
+    }
+    return ChunkPointer(new Chunk, ChunkRelease{false});
+}
+
 CallRecord* CallList::NewSlot() {
     if (used == chunks.size() * ChunkSize)
-        chunks.push_back(std::make_unique_for_overwrite<Chunk>());
+        chunks.push_back(NewChunk(!chunks.empty()));
     return reinterpret_cast<CallRecord*>(chunks.back()->bytes) + used % ChunkSize;
 }
 

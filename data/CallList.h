@@ -139,6 +139,12 @@ private:
     struct Chunk {
         alignas(CallRecord) unsigned char bytes[ChunkSize * sizeof(CallRecord)];
     };
+    struct ChunkRelease {
+        bool mapped = false;
+        void operator()(Chunk* chunk) const;
+    };
+    using ChunkPointer = std::unique_ptr<Chunk, ChunkRelease>;
+    static ChunkPointer NewChunk(bool prefault);
     // The callTimes of BlockSize consecutive slots, and bounds that hold for every slot before
     // (latest) and from (earliest) this block on: both only grow along the list.
     struct Block {
@@ -156,7 +162,7 @@ private:
     CallRecord* Stored(CallRecord& record);
     template <typename Visit> void VisitTimeRange(int64_t first, int64_t last, Visit visit) const;
 
-    std::vector<std::unique_ptr<Chunk>> chunks;
+    std::vector<ChunkPointer> chunks;
     size_t used = 0; // slots taken, removed records included
     size_t live = 0;
     std::vector<Block> blocks;
