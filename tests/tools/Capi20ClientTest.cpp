@@ -2,6 +2,7 @@
 // child processes, so the library's load-time checks and its blocking calls cannot take the test
 // down; every wait has a deadline.
 #include "ChildProcess.h"
+#include "capi/CapiSharedLock.h"
 
 #include <csignal>
 #include <fstream>
@@ -38,6 +39,9 @@ protected:
         return first->substr(first->rfind(':') + 1);
     }
     bool StartClient(const std::string& port, std::vector<std::string> extra = {}) {
+        // As the monitor does before each line process: a lock left taken by a process killed
+        // elsewhere on the machine would hang the client as it loads the library.
+        ReleaseStuckCapiLock(CapiSharedLockName, 1000ms);
         std::vector<std::string> argv{CLIENT_PATH, port};
         argv.insert(argv.end(), extra.begin(), extra.end());
         return client.Start(argv, {{"HOME", home.Path()}});
