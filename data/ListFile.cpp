@@ -92,7 +92,7 @@ public:
 
     // Appends the next piece's logical bytes to `logical`; false at the end of the file.
     bool Append(std::string& logical) {
-        constexpr size_t PieceSize = 1 << 20;
+        constexpr size_t PieceSize = ListFileLoadPiece;
         const size_t start = logical.size();
         const size_t carried = carriedReturn ? 1 : 0;
         logical.resize(start + carried + PieceSize);

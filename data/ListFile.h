@@ -50,6 +50,9 @@ struct ListFileLoad {
 
 enum class KeptFile { None, IfSavedAlike };
 
+// A list file is loaded this many bytes at a time.
+inline constexpr size_t ListFileLoadPiece = size_t{1} << 20;
+
 // Appends the records of a list file. A missing file is created empty.
 ListFileLoad LoadListFile(CallList& list, const std::string& fileName,
                           KeptFile keep = KeptFile::None);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <random>
 
@@ -166,6 +167,65 @@ TEST(CallHistory, ALongRandomHistoryIsWrittenBackByteForByte) {
     EXPECT_EQ(cut.size(), 5000u); // the last one cut short, kept as far as it was read
     std::vector<std::string> whole = Fields(back), kept = Fields(cut);
     EXPECT_TRUE(std::equal(whole.begin(), whole.end() - 1, kept.begin()));
+}
+
+// A long file is loaded a piece at a time: a 0x0D 0x0A pair split between two pieces is still
+// one 0x0A, and a 0x0A alone first in a piece still tells that saving would not write the file
+// as it is.
+TEST(CallHistory, PiecesOfALoadMeetInsideALineEndOrBeforeALoneLineFeed) {
+    TempDir dir;
+    const size_t boundary = ListFileLoadPiece;
+    // Records of `fill` bytes behind a key of `shift` bytes, enough for three pieces; the first
+    // shift that puts the bytes `before` and `after` around the boundary is taken.
+    auto make = [&](char fill, char before, char after) {
+        for (int shift = 0; shift < 8; ++shift) {
+            CallList list;
+            CallRecord first;
+            first.key = std::string(static_cast<size_t>(shift), 'k');
+            list.append(std::move(first));
+            while (list.size() < 8000) {
+                CallRecord r;
+                r.key = "0301234";
+                r.value = std::string(397, fill);
+                list.append(std::move(r));
+            }
+            std::string disk = EncodeListFile(list);
+            if (disk.size() > 2 * boundary && disk[boundary - 1] == before &&
+                disk[boundary] == after)
+                return disk;
+        }
+        ADD_FAILURE() << "no shift puts the bytes around the boundary";
+        return std::string();
+    };
+    auto load = [&](const std::string& disk, bool& savedAlike) {
+        const std::string path = dir.file("caller.his");
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        std::fwrite(disk.data(), 1, disk.size(), f);
+        std::fclose(f);
+        CallList back;
+        ListFileLoad loaded = LoadListFile(back, path, KeptFile::IfSavedAlike);
+        EXPECT_TRUE(loaded.Clean());
+        EXPECT_EQ(loaded.fileSize, disk.size());
+        savedAlike = static_cast<bool>(loaded.savedAlike);
+        return Fields(back);
+    };
+    auto decoded = [](const std::string& disk) {
+        CallList list;
+        DecodeListFile(disk, list);
+        return Fields(list);
+    };
+
+    const std::string split = make('\n', '\r', '\n');
+    bool savedAlike = false;
+    const std::vector<std::string> fields = load(split, savedAlike);
+    EXPECT_EQ(fields.size(), 8000u);
+    EXPECT_EQ(fields, decoded(split));
+    EXPECT_TRUE(savedAlike);
+
+    std::string lone = make('x', 'x', 'x');
+    lone[boundary] = '\n';
+    EXPECT_EQ(load(lone, savedAlike), decoded(lone));
+    EXPECT_FALSE(savedAlike);
 }
 
 TEST(CallHistory, TimeLookupsMatchAPlainFilterWithCallsOutOfOrder) {
