@@ -1,6 +1,6 @@
 #pragma once
-// ResolveCall for a whole history: a history repeats the same few numbers many times, and each
-// lookup walks the phone book and the area-code table, so each distinct call is resolved once.
+// ResolveCall for a whole history: a history repeats the same few numbers many times, so each
+// distinct call is resolved once, and through indexes of the directories.
 
 #include "data/ResolvedCall.h"
 
@@ -17,8 +17,8 @@ public:
     const ResolvedCall& Resolve(const CallRecord& record);
 
 private:
-    const Directory& msnList;
-    const Directory& phoneBook;
+    const DirectoryIndex msnList;
+    const DirectoryIndex phoneBook;
     const AreaCodeTable& areaCodes;
     std::unordered_map<std::string, ResolvedCall> resolved;
 };

@@ -13,8 +13,10 @@ std::string SpokenName(const DirectoryEntry& entry) {
     return TextOf(entry.value);
 }
 
+// Directories are Directory or DirectoryIndex: the same lookups either way.
+template <typename Directories>
 ResolvedCall Resolve(const OptText& calledNumber, const OptText& callingNumber, int cipValue,
-                     const Directory& msnList, const Directory& phoneBook,
+                     const Directories& msnList, const Directories& phoneBook,
                      const AreaCodeTable* areaCodes) {
     ResolvedCall call;
     call.service = CipServiceName(cipValue);
@@ -60,6 +62,11 @@ ResolvedCall ResolveCall(const OptText& calledNumber, const OptText& callingNumb
 ResolvedCall ResolveCall(const OptText& calledNumber, const OptText& callingNumber, int cipValue,
                          const Directory& msnList, const Directory& phoneBook) {
     return Resolve(calledNumber, callingNumber, cipValue, msnList, phoneBook, nullptr);
+}
+
+ResolvedCall ResolveCall(const CallRecord& call, const DirectoryIndex& msnList,
+                         const DirectoryIndex& phoneBook, const AreaCodeTable& areaCodes) {
+    return Resolve(call.key, call.value, call.cipValue, msnList, phoneBook, &areaCodes);
 }
 
 std::string SplitNumber(const ResolvedCall& call) {

@@ -6,6 +6,7 @@
 
 #include "data/AreaCodeTable.h"
 #include "data/CallList.h"
+#include "data/DirectoryIndex.h"
 
 #include <cstddef>
 #include <optional>
@@ -51,6 +52,10 @@ inline ResolvedCall ResolveCall(const CallRecord& call, const Directory& msnList
                                 const Directory& phoneBook, const AreaCodeTable& areaCodes) {
     return ResolveCall(call.key, call.value, call.cipValue, msnList, phoneBook, areaCodes);
 }
+
+// The same through indexes of the directories, for many calls at a time.
+ResolvedCall ResolveCall(const CallRecord& call, const DirectoryIndex& msnList,
+                         const DirectoryIndex& phoneBook, const AreaCodeTable& areaCodes);
 
 // "<area code>/<the rest>" when an area code matched, else the number as it is.
 std::string SplitNumber(const ResolvedCall& call);

@@ -3,6 +3,7 @@
 
 #include "core/DayView.h"
 #include "core/IncomingCallHandler.h"
+#include "core/HistorySearch.h"
 #include "core/IncomingCallHistory.h"
 #include "core/IncomingCallRepeats.h"
 #include "core/IncomingCallTexts.h"
@@ -278,6 +279,36 @@ void BM_HandlerStart(benchmark::State& state) {
 
 constexpr int64_t Million = 1000000;
 
+// The window's search and statistics over a million calls, as their worker thread runs them:
+// the copy taken under the lock, then a search that finds nothing (the whole walk), one that
+// finds every call by its place, one that finds a number's calls, and the counts.
+void BM_HistorySnapshot(benchmark::State& state) {
+    World& world = WorldOf(Million);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(TakeHistorySnapshot(world.callList, world.msnList,
+                                                     world.phoneBook, world.areaCodes));
+}
+
+void BM_SearchHistory(benchmark::State& state) {
+    World& world = WorldOf(Million);
+    const auto snapshot =
+        TakeHistorySnapshot(world.callList, world.msnList, world.phoneBook, world.areaCodes);
+    const std::string query = std::vector<std::string>{"zzz", "berlin", "0301234567"}.at(
+        static_cast<size_t>(state.range(0)));
+    size_t matches = 0;
+    for (auto _ : state)
+        matches = SearchHistory(*snapshot, query, 500).matches;
+    state.counters["matches"] = static_cast<double>(matches);
+}
+
+void BM_CountCalls(benchmark::State& state) {
+    World& world = WorldOf(Million);
+    const auto snapshot =
+        TakeHistorySnapshot(world.callList, world.msnList, world.phoneBook, world.areaCodes);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(CountCalls(*snapshot, world.now));
+}
+
 // First, while the long history holds only its million calls.
 BENCHMARK(BM_DayRows)->Arg(1000)->Arg(Million)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_NewCall)->Arg(0)->Arg(Million)->Unit(benchmark::kMicrosecond);
@@ -289,6 +320,9 @@ BENCHMARK(BM_Step_Texts)->Arg(0)->Arg(Million)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Step_LogLine)->Arg(0)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Step_SaveRequest)->Arg(0)->Arg(Million)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_HandlerStart)->Arg(Million)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HistorySnapshot)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SearchHistory)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CountCalls)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WriterSave)->Arg(0)->Arg(Million)->Iterations(20)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Save_WholeFile)->Arg(0)->Arg(Million)->Unit(benchmark::kMillisecond);
 

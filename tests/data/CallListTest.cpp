@@ -1,6 +1,10 @@
 #include "data/CallList.h"
+#include "data/DirectoryIndex.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
+#include <utility>
 
 namespace {
 
@@ -116,6 +120,34 @@ TEST(CallList, FindByKeyTakesTheLastLiveMatchAcrossChunks) {
     book.append(Entry("0800CALLME", "letters"));
     ASSERT_NE(book.findByKey("0800callme"), nullptr);
     EXPECT_EQ(TextOf(book.findByKey("0800callme")->value), "letters");
+}
+
+// The index of a directory must answer every lookup as the walk does: random keys with letters
+// in both cases, repeated keys, absent and empty keys, removed entries.
+TEST(CallList, DirectoryIndexFindsWhatTheWalkFinds) {
+    std::mt19937 random(7);
+    const std::string alphabet = "01aAbB@`\xC4\xE4";
+    auto key = [&] {
+        std::string text(random() % 4, ' ');
+        for (char& c : text)
+            c = alphabet[random() % alphabet.size()];
+        return text;
+    };
+    for (int round = 0; round < 20; ++round) {
+        CallList book;
+        std::vector<CallRecord*> added;
+        for (int i = 0; i < 300; ++i)
+            added.push_back(book.append(Entry(random() % 10 == 0 ? OptText() : OptText(key()),
+                                              std::to_string(i))));
+        for (int i = 0; i < 30; ++i)
+            book.remove(added[random() % added.size()]);
+        const DirectoryIndex index(book);
+        for (int i = 0; i < 200; ++i) {
+            const std::string wanted = key();
+            ASSERT_EQ(index.findByKey(wanted), std::as_const(book).findByKey(wanted))
+                << "round " << round << " key " << wanted;
+        }
+    }
 }
 
 TEST(CallList, FindByKeyFoldsOnlyAsciiLetters) {
