@@ -253,21 +253,23 @@ bool AtomicFileReplacement::Copy(const FileHandle& from, size_t size) {
         return false;
     loff_t offset = 0;
     while (static_cast<size_t>(offset) < size) {
-        // In the kernel where it can; else through a buffer.
         ssize_t n = ::copy_file_range(from.get(), &offset, fd, nullptr,
                                       size - static_cast<size_t>(offset), 0);
-        if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
-                      errno == EOPNOTSUPP || errno == EBADF)) {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            // Where the kernel cannot copy between these files (or copies nothing): through a
+            // buffer. Only a read that finds the end means the source is short.
             char buffer[1 << 16];
             const size_t want = std::min(sizeof buffer, size - static_cast<size_t>(offset));
             n = ::pread(from.get(), buffer, want, offset);
+            if (n < 0 && errno == EINTR)
+                continue;
             if (n > 0 && !WriteAll(fd, std::string_view(buffer, static_cast<size_t>(n))))
                 n = -1;
             else if (n > 0)
                 offset += n;
         }
-        if (n < 0 && errno == EINTR)
-            continue;
         if (n <= 0) {
             Fail(n == 0 ? EIO : errno); // the source holds fewer bytes than it should
             return false;
