@@ -228,6 +228,46 @@ TEST(CallHistory, PiecesOfALoadMeetInsideALineEndOrBeforeALoneLineFeed) {
     EXPECT_FALSE(savedAlike);
 }
 
+// The load from a file, a piece at a time, must read damaged files exactly as the decoder of
+// bytes in memory does: the same records, the same verdicts.
+TEST(CallHistory, LoadingAFileReadsWhatDecodingItsBytesReads) {
+    std::mt19937 random(99);
+    CallList list;
+    for (int i = 0; i < 12000; ++i) {
+        CallRecord r;
+        r.key = std::string(random() % 20, '\n');
+        r.value = std::string(random() % 400, static_cast<char>(random() % 3 ? '\r' : 'x'));
+        r.callTime = static_cast<int32_t>(random());
+        list.append(std::move(r));
+    }
+    const std::string whole = EncodeListFile(list);
+    ASSERT_GT(whole.size(), 2 * ListFileLoadPiece);
+    TempDir dir;
+    for (int trial = 0; trial < 24; ++trial) {
+        std::string disk = trial < 12 ? whole.substr(0, random() % (whole.size() + 1))
+                                       : std::string(random() % 64, '\0');
+        for (int flips = static_cast<int>(random() % 4); flips > 0 && !disk.empty(); --flips)
+            disk[random() % disk.size()] = static_cast<char>(random());
+        if (trial >= 12)
+            for (char& c : disk)
+                c = "\r\n\x04\0\x01"[random() % 5];
+        SCOPED_TRACE("trial " + std::to_string(trial) + ", " + std::to_string(disk.size()) +
+                     " bytes");
+        std::FILE* f = std::fopen(dir.file("caller.his").c_str(), "wb");
+        std::fwrite(disk.data(), 1, disk.size(), f);
+        std::fclose(f);
+        CallList fromFile, fromBytes;
+        const ListFileLoad load = LoadListFile(fromFile, dir.file("caller.his"));
+        const ListFileDecode decoded = DecodeListFile(disk, fromBytes);
+        EXPECT_EQ(load.fileSize, disk.size());
+        EXPECT_EQ(load.decoded.added, decoded.added);
+        EXPECT_EQ(load.decoded.version, decoded.version);
+        EXPECT_EQ(load.decoded.complete, decoded.complete);
+        EXPECT_EQ(load.decoded.canonical, decoded.canonical);
+        EXPECT_EQ(Fields(fromFile), Fields(fromBytes));
+    }
+}
+
 TEST(CallHistory, TimeLookupsMatchAPlainFilterWithCallsOutOfOrder) {
     CallList list;
     const int32_t start = 1'700'000'000;
