@@ -1,9 +1,11 @@
 #include "core/HistorySearch.h"
 
 #include "core/ResolvedCallCache.h"
+#include "data/DirectoryIndex.h"
 
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 #include <unordered_map>
 
 namespace {
@@ -51,29 +53,39 @@ SearchResult SearchHistory(const HistorySnapshot& snapshot, const std::string& q
     const std::string lowerQuery = Lower(query);
     if (lowerQuery.find_first_not_of(" \t") == std::string::npos)
         return result;
+    // Whether a call matches depends only on its calling number (the number itself, its
+    // phone-book name, its place): asked once per number, without resolving the whole call.
+    // Only the rows shown are resolved.
+    const DirectoryIndex phoneBook(snapshot.phoneBook);
+    std::unordered_map<std::string_view, bool> matched;
     ResolvedCallCache cache(snapshot.msnList, snapshot.phoneBook, snapshot.areaCodes);
-    // Whether a caller matches depends only on what was resolved: asked once per distinct call.
-    std::unordered_map<const ResolvedCall*, bool> matched;
     for (size_t i = snapshot.calls.size(); i-- > 0;) {
         if ((i & 0xFFF) == 0 && cancel != nullptr && cancel->load()) {
             result.cancelled = true;
             return result;
         }
         const CallRecord& call = snapshot.calls[i];
-        const ResolvedCall& resolved = cache.Resolve(call);
-        auto known = matched.find(&resolved);
+        if (!call.value)
+            continue; // no number: nothing of it can hold the query
+        const std::string_view number = call.value.view();
+        auto known = matched.find(number);
         if (known == matched.end()) {
-            const bool hit = Holds(resolved.callingNumber, lowerQuery) ||
-                             (resolved.callerName && Holds(*resolved.callerName, lowerQuery)) ||
-                             Holds(resolved.placeName, lowerQuery);
-            known = matched.emplace(&resolved, hit).first;
+            const std::string text(number);
+            const DirectoryEntry* entry = phoneBook.findByKey(number);
+            const AreaCodeEntry* area = snapshot.areaCodes.FindAreaCode(text);
+            const bool hit = Holds(text, lowerQuery) ||
+                             (entry != nullptr && Holds(TextOf(entry->value), lowerQuery)) ||
+                             (area != nullptr && Holds(area->placeName, lowerQuery));
+            known = matched.emplace(number, hit).first;
         }
         if (!known->second)
             continue;
         ++result.matches;
-        if (result.rows.size() < limit)
+        if (result.rows.size() < limit) {
+            const ResolvedCall& resolved = cache.Resolve(call);
             result.rows.push_back(
                 {TextOf(call.timeText()), DayToText(resolved), DayWhoText(resolved), i});
+        }
     }
     return result;
 }
