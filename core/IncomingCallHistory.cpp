@@ -92,17 +92,20 @@ void RunWriter(HistoryWriter::Shared& shared) {
         shared.writing = true;
         lock.unlock();
 
-        AtomicFileReplacement file(path);
         // A base that lost bytes (cut in place by someone) cannot be the start of the image.
         const bool haveStart = haveWhole || (base && SizeOf(base) >= baseSize);
-        if (haveWhole)
-            file.Write(whole);
-        else if (haveStart)
-            file.Copy(base, baseSize);
-        file.Write(tail);
         std::string error;
         FileHandle written;
-        const bool ok = haveStart && file.Commit(&error, &written);
+        bool ok = false;
+        if (haveStart) {
+            AtomicFileReplacement file(path);
+            if (haveWhole)
+                file.Write(whole);
+            else
+                file.Copy(base, baseSize);
+            file.Write(tail);
+            ok = file.Commit(&error, &written);
+        }
         if (ok) {
             baseSize = (haveWhole ? whole.size() : baseSize) + tail.size();
             base = std::move(written);
