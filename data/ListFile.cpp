@@ -92,14 +92,13 @@ public:
 
     // Appends the next piece's logical bytes to `logical`; false at the end of the file.
     bool Append(std::string& logical) {
-        constexpr size_t PieceSize = ListFileLoadPiece;
         const size_t start = logical.size();
         const size_t carried = carriedReturn ? 1 : 0;
-        logical.resize(start + carried + PieceSize);
+        logical.resize(start + carried + ListFileLoadPiece);
         char* const out = logical.data() + start;
         if (carriedReturn)
             out[0] = '\r';
-        const size_t got = ReadSome(file, out + carried, PieceSize);
+        const size_t got = ReadSome(file, out + carried, ListFileLoadPiece);
         diskBytes += got;
         size_t size = carried + got;
         carriedReturn = false;
