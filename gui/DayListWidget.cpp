@@ -50,7 +50,8 @@ void DayListWidget::CreateColumns(int dateTimeWidth, int toWidth, int whoWidth) 
 }
 
 std::array<int, 3> DayListWidget::DefaultColumnWidths(const std::array<int, 3>& atLeast) const {
-    // A whole date and time with the widest digits, and typical "to" and "who" texts.
+    // A whole date and time with the widest digits, and typical "to" and "who" texts (an MSN
+    // named by a word of up to eight letters, on the commonest service).
     const QFontMetrics metrics = callView->fontMetrics();
     QChar widest = u'0';
     for (QChar digit : QStringLiteral("0123456789"))
@@ -58,7 +59,7 @@ std::array<int, 3> DayListWidget::DefaultColumnWidths(const std::array<int, 3>& 
             widest = digit;
     QString dateTime = QStringLiteral("0000-00-00 00:00:00");
     dateTime.replace(u'0', widest);
-    const std::array<QString, 3> samples = {dateTime, QStringLiteral("Office/telephony"),
+    const std::array<QString, 3> samples = {dateTime, QStringLiteral("Business/telephony"),
                                             QStringLiteral("Anna Berger  0301/2345678")};
     std::array<int, 3> widths{};
     for (int column = 0; column < 3; ++column)

@@ -222,7 +222,7 @@ TEST_F(MonitorWindow, EveryDayTabCanBeReachedAboveTheList) {
 
 TEST_F(MonitorWindow, FirstStartColumnsShowWholeTextsStoredWidthsStayAsStored) {
     Directory msns;
-    msns.append(Entry("5551", "Office"));
+    msns.append(Entry("5551", "Private"));
     ASSERT_TRUE(SaveListFile(msns, DataFile("msn.dat")));
     CallRecord call = Call(Feb07Midnight + 3600, "5551", "0301234567");
     call.cipValue = 16;
@@ -230,7 +230,7 @@ TEST_F(MonitorWindow, FirstStartColumnsShowWholeTextsStoredWidthsStayAsStored) {
     Start();
     const CListViewEx* view = window->CallView();
     ASSERT_EQ(view->topLevelItemCount(), 1);
-    EXPECT_EQ(view->topLevelItem(0)->text(1), "Office/telephony");
+    EXPECT_EQ(view->topLevelItem(0)->text(1), "Private/telephony");
     for (int column = 0; column < 3; ++column)
         EXPECT_EQ(view->CellAt(0, column).text, view->topLevelItem(0)->text(column)) << column;
     window.reset();
