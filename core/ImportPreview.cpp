@@ -91,7 +91,8 @@ std::string ImportPreviewText(const ImportPreview& preview) {
     std::string text;
     text += std::to_string(preview.added.size()) + " to add, " +
             std::to_string(preview.alreadyThere.size()) + " already there, " +
-            std::to_string(preview.duplicates.size()) + " duplicates, " +
+            std::to_string(preview.duplicates.size()) +
+            (preview.duplicates.size() == 1 ? " duplicate, " : " duplicates, ") +
             std::to_string(preview.unreadable.size()) + " unreadable\n";
     if (!preview.added.empty()) {
         text += "\nTo add:\n";

@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 ImportPreviewDlg::ImportPreviewDlg(const ImportPreview& preview, const QString& countryNote,
                                    QWidget* parent)
     : QDialog(parent) {
@@ -27,6 +29,20 @@ ImportPreviewDlg::ImportPreviewDlg(const ImportPreview& preview, const QString& 
     details->setLineWrapMode(QPlainTextEdit::NoWrap);
     details->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     details->setPlainText(text.section('\n', 1).trimmed());
+    // The lines are tab-separated; one tab stop past the widest number (after the lines' indent
+    // of two blanks) lines the names up.
+    const QFontMetricsF metrics(details->font());
+    qreal widest = metrics.horizontalAdvance(QStringLiteral("00000000"));
+    auto widen = [&](const std::string& number) {
+        widest = std::max(widest, metrics.horizontalAdvance(QString::fromStdString(number)));
+    };
+    for (const ImportEntry& entry : preview.added)
+        widen(entry.number);
+    for (const ImportKept& kept : preview.alreadyThere)
+        widen(kept.entry.number);
+    for (const ImportDuplicate& duplicate : preview.duplicates)
+        widen(duplicate.entry.number);
+    details->setTabStopDistance(widest + 4 * metrics.horizontalAdvance(QLatin1Char(' ')));
     layout->addWidget(details, 1);
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* add = buttons->addButton(

@@ -122,7 +122,7 @@ TEST(ImportPreview, CountsAddedKeptDuplicatesAndUnreadable) {
     EXPECT_EQ(preview.unreadable[2], "gone.csv: No such file or directory");
     const std::string text = ImportPreviewText(preview);
     EXPECT_EQ(text.substr(0, text.find('\n')),
-              "2 to add, 1 already there, 1 duplicates, 3 unreadable");
+              "2 to add, 1 already there, 1 duplicate, 3 unreadable");
     EXPECT_NE(text.find("J\xC3\xBCrgen"), std::string::npos); // shown as UTF-8
 
     // Applying twice never doubles an entry, and the one already there keeps its name.

@@ -280,7 +280,7 @@ TEST_F(DirectoryPages, ImportShowsThePreviewAndAddsOnlyNewNumbersOnOk) {
     EXPECT_TRUE(warnings.empty());
     // "30" is no complete German number; the second TEL is the same number again.
     EXPECT_EQ(previews,
-              std::vector<std::string>{"1 to add, 0 already there, 1 duplicates, 1 unreadable"});
+              std::vector<std::string>{"1 to add, 0 already there, 1 duplicate, 1 unreadable"});
     EXPECT_EQ(Column(CallerList(), 0), (std::vector<std::string>{"0301234567", "100", "2", "30"}));
     EXPECT_EQ(FileBytes("names.dat"), namesBefore); // nothing written before OK
     PressOk();
