@@ -116,6 +116,12 @@ TEST(CallList, FindByKeyTakesTheLastLiveMatchAcrossChunks) {
     EXPECT_EQ(TextOf(book.findByKey("0301234567")->value), "early");
     EXPECT_EQ(TextOf(book.findByKey("0302104999")->value), "filler");
     EXPECT_EQ(book.findByKey("030123456"), nullptr);
+    // Same length and last digit, another digit in the middle; and numbers too long to be kept
+    // in place.
+    EXPECT_EQ(book.findByKey("0309234567"), nullptr);
+    book.append(Entry("004930123456789012", "long"));
+    EXPECT_EQ(book.findByKey("004930123456780012"), nullptr);
+    ASSERT_NE(book.findByKey("004930123456789012"), nullptr);
     // A number with a letter in it still matches in either case.
     book.append(Entry("0800CALLME", "letters"));
     ASSERT_NE(book.findByKey("0800callme"), nullptr);
