@@ -21,10 +21,8 @@ void RecordText::Set(std::string_view text) {
     tag = Heap;
 }
 
-void RecordText::Release() {
-    if (tag == Heap)
-        delete[] HeapData();
-    tag = Absent;
+void RecordText::FreeHeap() {
+    delete[] HeapData();
 }
 
 RecordText::RecordText(const RecordText& other) {
@@ -32,25 +30,11 @@ RecordText::RecordText(const RecordText& other) {
         Set(other.view());
 }
 
-RecordText::RecordText(RecordText&& other) noexcept {
-    std::memcpy(static_cast<void*>(this), &other, sizeof *this);
-    other.tag = Absent;
-}
-
 RecordText& RecordText::operator=(const RecordText& other) {
     if (this != &other) {
         // Copy first: `other` may be a text that this one's release would free.
         RecordText copy(other);
         *this = std::move(copy);
-    }
-    return *this;
-}
-
-RecordText& RecordText::operator=(RecordText&& other) noexcept {
-    if (this != &other) {
-        Release();
-        std::memcpy(static_cast<void*>(this), &other, sizeof *this);
-        other.tag = Absent;
     }
     return *this;
 }

@@ -25,9 +25,20 @@ public:
             Set(*text);
     }
     RecordText(const RecordText& other);
-    RecordText(RecordText&& other) noexcept;
+    // Moves and releases are inline: a list file's load makes and moves millions of texts.
+    RecordText(RecordText&& other) noexcept {
+        std::memcpy(static_cast<void*>(this), &other, sizeof *this);
+        other.tag = Absent;
+    }
     RecordText& operator=(const RecordText& other);
-    RecordText& operator=(RecordText&& other) noexcept;
+    RecordText& operator=(RecordText&& other) noexcept {
+        if (this != &other) {
+            Release();
+            std::memcpy(static_cast<void*>(this), &other, sizeof *this);
+            other.tag = Absent;
+        }
+        return *this;
+    }
     ~RecordText() { Release(); }
 
     bool has_value() const { return tag != Absent; }
@@ -52,7 +63,12 @@ private:
     static constexpr size_t SmallCapacity = 15;
 
     void Set(std::string_view text);
-    void Release();
+    void Release() {
+        if (tag == Heap)
+            FreeHeap();
+        tag = Absent;
+    }
+    void FreeHeap();
     // A text on the heap keeps its address in bytes 0 to 7 and its size in bytes 8 to 11.
     char* HeapData() const {
         char* data;
