@@ -50,7 +50,8 @@ HistoryLoadResult LoadCallHistory(CallList& list, const std::string& path, std::
             result.saveAllowed = false;
             result.messages.push_back("Cannot read the call history " + load.error +
                                       ".\nIt is left as it is; new calls are kept in " +
-                                      JournalPathFor(path) + " until it can be read.");
+                                      AbsolutePath(JournalPathFor(path)) +
+                                      " until it can be read.");
         }
     } else if (!load.Clean()) {
         const std::string aside = AsideName(path, now);
@@ -59,21 +60,21 @@ HistoryLoadResult LoadCallHistory(CallList& list, const std::string& path, std::
                       load.decoded.added, load.fileSize);
         if (::rename(path.c_str(), aside.c_str()) == 0) {
             movedAside = true;
-            result.messages.push_back("The call history " + path +
+            result.messages.push_back("The call history " + AbsolutePath(path) +
                                       " is damaged or of a later "
                                       "version (" +
-                                      counts + ").\nIt was kept as " + aside +
+                                      counts + ").\nIt was kept as " + AbsolutePath(aside) +
                                       "; the monitor goes on with what could be read.");
         } else {
             result.saveAllowed = false;
-            result.messages.push_back("The call history " + path +
+            result.messages.push_back("The call history " + AbsolutePath(path) +
                                       " is damaged or of a later "
                                       "version (" +
                                       counts + ") and cannot be moved aside (" +
                                       std::strerror(errno) +
                                       ").\nIt is left as it is; new calls "
                                       "are kept in " +
-                                      JournalPathFor(path) + ".");
+                                      AbsolutePath(JournalPathFor(path)) + ".");
         }
     }
 
@@ -100,7 +101,8 @@ HistoryLoadResult LoadCallHistory(CallList& list, const std::string& path, std::
         if (journal.opened)
             ::unlink(journalPath.c_str());
     } else
-        result.messages.push_back("Cannot save " + error + ".\nThe calls of " + journalPath +
+        result.messages.push_back("Cannot save " + error + ".\nThe calls of " +
+                                  AbsolutePath(journalPath) +
                                   " are kept there until it can be written.");
     return result;
 }

@@ -5,7 +5,6 @@
 #include "platform/FileBytes.h"
 
 #include <condition_variable>
-#include <filesystem>
 #include <iterator>
 #include <mutex>
 #include <system_error>
@@ -171,18 +170,6 @@ void HistoryWriter::Encode(const CallList& list, std::string& bytes, bool& repla
     if (lastEncoded)
         lastEncodedCopy = *lastEncoded;
 }
-
-namespace {
-
-// The writer works on its own thread while the current directory may change: it keeps paths
-// absolute.
-std::string AbsolutePath(const std::string& path) {
-    std::error_code error;
-    std::string full = std::filesystem::absolute(path, error).string();
-    return error ? path : full;
-}
-
-} // namespace
 
 void HistoryWriter::TakeNewBytes(const CallList& list, bool whole) {
     std::string bytes;

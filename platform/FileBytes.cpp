@@ -10,6 +10,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -314,4 +315,10 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, unsi
     AtomicFileReplacement file(path, newFileMode);
     file.Write(bytes);
     return file.Commit(error);
+}
+
+std::string AbsolutePath(const std::string& path) {
+    std::error_code error;
+    std::string full = std::filesystem::absolute(path, error).string();
+    return error ? path : full;
 }

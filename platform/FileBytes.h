@@ -84,3 +84,7 @@ size_t RemoveStaleTemporaryFiles(const std::string& directory);
 // Appends `bytes` to the file (created when missing) in one write: afterwards the file holds all
 // of them or none (a short write, a full disk, is cut back). False with `error` set on failure.
 bool AppendWhole(const std::string& path, std::string_view bytes, std::string& error);
+
+// `path` from the root: for work on other threads while the current directory may change, and
+// for messages that name a file wherever the user reads them. As it is when that fails.
+std::string AbsolutePath(const std::string& path);
