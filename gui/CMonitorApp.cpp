@@ -2,6 +2,7 @@
 
 #include "core/MonitorCore.h"
 #include "gui/CMonitorDlg.h"
+#include "gui/InterfaceLanguage.h"
 #include "platform/ShowMessage.h"
 #include "platform/TerminationSignals.h"
 
@@ -69,6 +70,7 @@ int CMonitorApp::Run(int argc, char** argv, const CommandLine& options) {
     // The window hides into the tray; only "exit" or the end of the session ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
     InstallMessageBoxHandler();
+    LoadInterfaceLanguage(QLocale::system(), TranslationDirectories());
     int code;
     {
         MonitorCore core(options);

@@ -343,8 +343,9 @@ void CMonitorDlg::EditPhoneBookEntry(const OptText& calling) {
             dayList->FillDayList();
         }
     }
-    std::lock_guard lock(ListsMutex());
-    SaveListFile(core.phoneBook, "names.dat");
+    // This thread is the phone book's only writer: it saves without the lock, and a failed save
+    // is told without holding up the readers.
+    SaveDirectoryOrTell(core.phoneBook, "names.dat");
 }
 
 void CMonitorDlg::OnNotificationAction(const std::string& action, const CallEvent& call) {

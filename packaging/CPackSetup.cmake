@@ -17,8 +17,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # loaded at run time and named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcapi20-3")
-# The popup's default face "Arial" is met by a metric-compatible font.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "sound-theme-freedesktop, fonts-liberation2")
+# The popup's default face "Arial" is met by a metric-compatible font; Qt's own dialog texts
+# come in the interface's language with Qt's translations.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "sound-theme-freedesktop, fonts-liberation2, qt6-translations-l10n")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 include(CPack)

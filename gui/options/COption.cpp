@@ -11,8 +11,10 @@
 #include "gui/options/FontChoiceDialog.h"
 
 #include <QDialogButtonBox>
+#include <QGroupBox>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -32,15 +34,19 @@ COption::COption(OptionsContext& context, QWidget* parent)
       telnet(new COptionTelnet2(context)),
       network(new COptionNetwork(context)), pages{main, caller, msn, speech, telnet, network} {
     setObjectName(OptionIds::Sheet);
-    setWindowTitle(QStringLiteral("options"));
+    setWindowTitle(tr("options"));
     setModal(true);
     tabs->setObjectName(OptionIds::Tabs);
     for (COptionPage* page : pages)
         tabs->addTab(page, page->Title());
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName(Ids::Ok.objectName);
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName(Ids::Cancel.objectName);
+    ok = buttons->button(QDialogButtonBox::Ok);
+    cancel = buttons->button(QDialogButtonBox::Cancel);
+    ok->setObjectName(Ids::Ok.objectName);
+    cancel->setObjectName(Ids::Cancel.objectName);
+    ok->setText(tr("&OK"));
+    cancel->setText(tr("&Cancel"));
     connect(buttons, &QDialogButtonBox::accepted, this, &COption::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &COption::reject);
 
@@ -66,6 +72,25 @@ COption::~COption() {
 void COption::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     pages.at(size_t(activePage))->Activate();
+    ChainTabOrder(activePage);
+}
+
+void COption::ChainTabOrder(int index) {
+    // A page builds its controls after the buttons exist, which would put them last in the
+    // focus chain: the page on top goes between the tabs and OK, in the order it was built.
+    QWidget* previous = tabs->findChild<QTabBar*>();
+    COptionPage* page = pages.at(size_t(index));
+    for (QWidget* control : page->findChildren<QWidget*>()) {
+        const QWidget* holder = control->parentWidget();
+        if ((holder != page && qobject_cast<const QGroupBox*>(holder) == nullptr) ||
+            (control->focusPolicy() & Qt::TabFocus) == 0)
+            continue;
+        if (previous != nullptr)
+            setTabOrder(previous, control);
+        previous = control;
+    }
+    setTabOrder(previous, ok);
+    setTabOrder(ok, cancel);
 }
 
 void COption::SetActivePage(int index) {
@@ -84,6 +109,7 @@ void COption::OnPageChanged(int index) {
     }
     activePage = index;
     pages.at(size_t(index))->Activate();
+    ChainTabOrder(index);
 }
 
 void COption::accept() {

@@ -15,9 +15,11 @@ class COptionNetwork;
 class COptionPage;
 class COptionTelnet2;
 class COptionTTS;
+class QPushButton;
 class QTabWidget;
 
 class COption : public QDialog {
+    Q_OBJECT
 public:
     explicit COption(OptionsContext& context, QWidget* parent = nullptr);
     ~COption() override;
@@ -36,9 +38,12 @@ protected:
 
 private:
     void OnPageChanged(int index);
+    void ChainTabOrder(int index);
 
     OptionsContext& context;
     QTabWidget* tabs;
+    QPushButton* ok = nullptr;
+    QPushButton* cancel = nullptr;
     // Built in this order; shown as main, caller, MSN, speech, telnet, network.
     COptionCaller* caller;
     COptionMSN* msn;

@@ -10,7 +10,8 @@ public:
     explicit COptionCaller(OptionsContext& context)
         : COptionDirectory(
               context,
-              {"caller", OptionIds::CallerPage, Ids::OptCallerList.objectName, "number", false},
+              {QT_TRANSLATE_NOOP("COptionPage", "caller"), OptionIds::CallerPage,
+               Ids::OptCallerList.objectName, QT_TRANSLATE_NOOP("COptionPage", "number"), false},
               context.phoneBook, context.phoneBookFile) {
         EnableImport();
     }

@@ -1,14 +1,17 @@
 #include "gui/options/COptionDirectory.h"
 
-#include "data/ListFile.h"
+#include "gui/CEditDataDlg.h"
 #include "gui/CListViewEx.h"
 #include "gui/ResourceIds.h"
-#include "platform/ShowMessage.h"
 
-#include <QHeaderView>
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
-#include <algorithm>
 #include <mutex>
 #include <vector>
 
@@ -17,6 +20,16 @@ namespace {
 QString ShownText(const OptText& text) {
     return FromRecordText(TextOf(text));
 }
+
+// Sorted as a reader expects: capitals and small letters alike.
+class DirectoryRow : public QTreeWidgetItem {
+public:
+    using QTreeWidgetItem::QTreeWidgetItem;
+    bool operator<(const QTreeWidgetItem& other) const override {
+        const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
+        return text(column).compare(other.text(column), Qt::CaseInsensitive) < 0;
+    }
+};
 
 } // namespace
 
@@ -29,52 +42,96 @@ COptionDirectory::COptionDirectory(OptionsContext& context, const Kind& kind, Di
 }
 
 void COptionDirectory::OnInitDialog() {
+    filter = MakeEdit("IDC_FILTER");
+    filter->setPlaceholderText(tr("number, name or speak text"));
+    filter->setClearButtonEnabled(true);
+    QLabel* filterLabel = MakeLabel(tr("&filter"), filter);
+
     list = new CListViewEx(this);
     list->setObjectName(QString::fromLatin1(kind.listName));
-    list->setGeometry(Place(7, 7, 256, 146));
+    list->setAccessibleName(Title());
     // The first column is declared right-aligned; the list draws it from the left all the same.
-    list->InsertColumn(0, QString::fromLatin1(kind.numberHeading), Qt::AlignRight, 135);
-    list->InsertColumn(1, "name", Qt::AlignLeft, 150);
-    list->InsertColumn(2, "speak text", Qt::AlignLeft, 130);
+    list->InsertColumn(0, QCoreApplication::translate("COptionPage", kind.numberHeading),
+                       Qt::AlignRight, 135);
+    list->InsertColumn(1, tr("name"), Qt::AlignLeft, 150);
+    list->InsertColumn(2, tr("speak text"), Qt::AlignLeft, 130);
     list->SetFullRowSelect(true);
-    list->header()->setSectionsClickable(false); // the rows keep their order by number
+    // Sorted by number until a heading is clicked.
+    list->sortByColumn(0, Qt::AscendingOrder);
+    list->setSortingEnabled(true);
+    connect(list, &QTreeWidget::itemDoubleClicked, this, [this] { OnChange(); });
+    list->installEventFilter(this);
+    connect(filter, &QLineEdit::textChanged, this, [this] { ApplyFilter(); });
 
-    QPushButton* add = AddButton("Add", Ids::OptAdd.objectName, 7, 159, 50, 14);
-    QPushButton* change = AddButton("Change", Ids::OptChange.objectName, 62, 159, 50, 14);
-    QPushButton* remove = AddButton("Delete", Ids::OptDelete.objectName, 117, 159, 50, 14);
+    QPushButton* add = MakeButton(tr("&Add"), Ids::OptAdd.objectName);
+    QPushButton* change = MakeButton(tr("C&hange"), Ids::OptChange.objectName);
+    QPushButton* remove = MakeButton(tr("&Delete"), Ids::OptDelete.objectName);
     connect(add, &QPushButton::clicked, this, [this] { OnAdd(); });
     connect(change, &QPushButton::clicked, this, [this] { OnChange(); });
     connect(remove, &QPushButton::clicked, this, [this] { OnDelete(); });
+
+    auto* filterRow = new QHBoxLayout;
+    filterRow->addWidget(filterLabel);
+    filterRow->addWidget(filter, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(add);
+    buttons->addWidget(change);
+    buttons->addWidget(remove);
+    buttons->addStretch(1);
     if (importEnabled) {
-        QPushButton* import = AddButton("import...", "IDC_IMPORT", 203, 159, 60, 14);
+        QPushButton* import = MakeButton(tr("&import..."), "IDC_IMPORT");
         connect(import, &QPushButton::clicked, this, [this] { OnImport(); });
+        buttons->addWidget(import);
     }
+    auto* page = new QVBoxLayout(this);
+    page->addLayout(filterRow);
+    page->addWidget(list, 1);
+    page->addLayout(buttons);
     FillList();
 }
 
+bool COptionDirectory::eventFilter(QObject* watched, QEvent* event) {
+    // Delete on the list removes the selected entry, as the button does.
+    if (watched == list && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Delete)) {
+        OnDelete();
+        return true;
+    }
+    return COptionPage::eventFilter(watched, event);
+}
+
 void COptionDirectory::FillList() {
+    // Rows are filled in the directory's order and sorted by the list, whose sort keeps that
+    // order among equal texts.
+    list->setSortingEnabled(false);
     list->clear();
-    // Rows are ordered by the number text whatever the order of the entries; equal numbers keep
-    // the order of the directory.
-    std::vector<DirectoryEntry*> rows;
-    for (DirectoryEntry& entry : entries)
-        rows.push_back(&entry);
-    std::stable_sort(
-        rows.begin(), rows.end(), [](const DirectoryEntry* a, const DirectoryEntry* b) {
-            return ShownText(a->key).compare(ShownText(b->key), Qt::CaseInsensitive) < 0;
-        });
-    for (DirectoryEntry* entry : rows) {
-        auto* row = new QTreeWidgetItem(list);
-        row->setText(0, ShownText(entry->key));
-        row->setText(1, ShownText(entry->value));
-        row->setText(2, ShownText(entry->speakText));
-        row->setData(0, Qt::UserRole, QVariant::fromValue(quintptr(entry)));
+    for (DirectoryEntry& entry : entries) {
+        auto* row = new DirectoryRow(list);
+        row->setText(0, ShownText(entry.key));
+        row->setText(1, ShownText(entry.value));
+        row->setText(2, ShownText(entry.speakText));
+        row->setData(0, Qt::UserRole, QVariant::fromValue(quintptr(&entry)));
+    }
+    list->setSortingEnabled(true);
+    ApplyFilter();
+}
+
+void COptionDirectory::ApplyFilter() {
+    const QString wanted = filter->text().trimmed();
+    for (int index = 0; index < list->topLevelItemCount(); ++index) {
+        QTreeWidgetItem* row = list->topLevelItem(index);
+        bool shown = wanted.isEmpty();
+        for (int column = 0; column < 3 && !shown; ++column)
+            shown = row->text(column).contains(wanted, Qt::CaseInsensitive);
+        row->setHidden(!shown);
+        if (!shown)
+            row->setSelected(false);
     }
 }
 
 DirectoryEntry* COptionDirectory::SelectedEntry() const {
     const QList<QTreeWidgetItem*> selected = list->selectedItems();
-    if (selected.isEmpty())
+    if (selected.isEmpty() || selected.first()->isHidden())
         return nullptr;
     return reinterpret_cast<DirectoryEntry*>(
         selected.first()->data(0, Qt::UserRole).value<quintptr>());
@@ -126,6 +183,5 @@ void COptionDirectory::OnOK() {
     }
     // The user pressed OK believing the entries kept; a file that could not be written must
     // not pass in silence.
-    if (!SaveListFile(shared, fileName))
-        ShowMessage("Unable to save " + fileName);
+    SaveDirectoryOrTell(shared, fileName);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // What the "caller" and "MSN" pages share: a private copy of one directory, shown sorted by
-// number, edited entry by entry, and handed back on OK.
+// number (or by the heading clicked) and narrowed by a filter, edited entry by entry (Delete
+// removes, a double click changes), and handed back on OK.
 
 #include "gui/ImportPreviewDlg.h"
 #include "gui/options/COptionPage.h"
@@ -8,6 +9,7 @@
 class CListViewEx;
 
 class COptionDirectory : public COptionPage {
+    Q_OBJECT
 public:
     struct Kind {
         const char* title;
@@ -27,9 +29,13 @@ public:
     void EnableImport();
     PhoneBookImportDialogs importDialogs = StandardImportDialogs();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void OnInitDialog() override;
     void FillList();
+    void ApplyFilter();
     DirectoryEntry* SelectedEntry() const;
     void OnAdd();
     void OnChange();
@@ -41,5 +47,6 @@ private:
     std::string fileName;
     Directory entries;
     CListViewEx* list = nullptr;
+    QLineEdit* filter = nullptr;
     bool importEnabled = false;
 };

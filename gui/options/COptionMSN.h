@@ -9,6 +9,8 @@ class COptionMSN : public COptionDirectory {
 public:
     explicit COptionMSN(OptionsContext& context)
         : COptionDirectory(context,
-                           {"MSN", OptionIds::MsnPage, Ids::OptMsnList.objectName, "MSN", true},
+                           {QT_TRANSLATE_NOOP("COptionPage", "MSN"), OptionIds::MsnPage,
+                            Ids::OptMsnList.objectName, QT_TRANSLATE_NOOP("COptionPage", "MSN"),
+                            true},
                            context.msnList, context.msnListFile) {}
 };

@@ -5,10 +5,13 @@
 #include "gui/options/COptionValues.h"
 
 #include <QCheckBox>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include <mutex>
 
@@ -27,7 +30,7 @@ int32_t Ticked(const QCheckBox* box) {
 } // namespace
 
 COptionMain::COptionMain(OptionsContext& context)
-    : COptionPage(context, "main", OptionIds::MainPage) {
+    : COptionPage(context, QT_TRANSLATE_NOOP("COptionPage", "main"), OptionIds::MainPage) {
     std::lock_guard lock(SettingsMutex());
     const Settings& s = context.settings;
     hideWhenMinimized = s.hideWhenMinimized;
@@ -47,35 +50,59 @@ void COptionMain::OnInitDialog() {
         fontName = FieldText(context.settings.fontName);
         fontSize = context.settings.fontSize;
     }
-    startMinimizedBox =
-        AddCheckBox("start minimize", Ids::OptStartMinimized.objectName, 7, 7, 200, 10);
-    hideWhenMinimizedBox = AddCheckBox("do not show in tasklist when minimized",
-                                       Ids::OptHideWhenMinimized.objectName, 7, 20, 200, 10);
-    systemBeepBox = AddCheckBox("system beep", Ids::OptSystemBeep.objectName, 7, 33, 200, 10);
-    playSoundBox = AddCheckBox("play sound", Ids::OptPlaySound.objectName, 7, 46, 200, 10);
-    speakBox = AddCheckBox("speak", Ids::OptSpeak.objectName, 7, 59, 200, 10);
+    startMinimizedBox = MakeCheckBox(tr("start &minimize"), Ids::OptStartMinimized.objectName);
+    hideWhenMinimizedBox = MakeCheckBox(tr("do not show in &tasklist when minimized"),
+                                        Ids::OptHideWhenMinimized.objectName);
+    systemBeepBox = MakeCheckBox(tr("system &beep"), Ids::OptSystemBeep.objectName);
+    playSoundBox = MakeCheckBox(tr("&play sound"), Ids::OptPlaySound.objectName);
+    speakBox = MakeCheckBox(tr("spea&k"), Ids::OptSpeak.objectName);
     onlyNamedMsnsBox =
-        AddCheckBox("only MSNs with names", Ids::OptOnlyNamedMsns.objectName, 7, 72, 200, 10);
+        MakeCheckBox(tr("only MSNs with &names"), Ids::OptOnlyNamedMsns.objectName);
 
-    AddLabel("display time", 7, 90, 50, 8);
-    displaySecondsBox = AddEdit(Ids::OptDisplaySeconds.objectName, 60, 88, 24, 13);
-    AddLabel("sec. ( 0 = disable popup window )", 90, 90, 170, 8);
+    displaySecondsBox = MakeEdit(Ids::OptDisplaySeconds.objectName);
+    displaySecondsBox->setFixedWidth(CharactersWide(5));
+    QLabel* displayLabel = MakeLabel(tr("&display time"), displaySecondsBox);
+    QLabel* secondsLabel = MakeLabel(tr("sec. ( 0 = disable popup window )"));
 
-    AddLabel("speak text", 7, 108, 50, 8);
-    speakTemplateBox = AddEdit(Ids::OptSpeakTemplate.objectName, 60, 106, 203, 13);
-    unknownSpeakTextBox = AddEdit(Ids::OptUnknownSpeakText.objectName, 60, 122, 100, 13);
+    speakTemplateBox = MakeEdit(Ids::OptSpeakTemplate.objectName);
+    QLabel* speakLabel = MakeLabel(tr("speak te&xt"), speakTemplateBox);
+    unknownSpeakTextBox = MakeEdit(Ids::OptUnknownSpeakText.objectName);
+    unknownSpeakTextBox->setAccessibleName(tr("speak text of unknown callers"));
+    unknownSpeakTextBox->setFixedWidth(CharactersWide(24));
     // The record holds 127 and 31 characters; a longer text cannot be typed at all.
     speakTemplateBox->setMaxLength(int(sizeof(Settings::speakTemplate) - 1));
     unknownSpeakTextBox->setMaxLength(int(sizeof(Settings::unknownSpeakText) - 1));
 
-    auto* group = new QGroupBox("font", this);
+    auto* group = new QGroupBox(tr("font"), this);
     group->setObjectName(OptionIds::FontGroup);
-    group->setGeometry(Place(7, 140, 256, 34));
-    group->lower();
-    fontLabel = AddLabel(QString(), 15, 155, 170, 10);
+    fontLabel = new QLabel(group);
     fontLabel->setObjectName(Ids::OptFontLabel.objectName);
-    QPushButton* select = AddButton("select...", Ids::OptFontSelect.objectName, 205, 152, 50, 14);
+    QPushButton* select = new QPushButton(tr("s&elect..."), group);
+    select->setObjectName(Ids::OptFontSelect.objectName);
+    select->setAccessibleDescription(tr("the popup's font"));
     connect(select, &QPushButton::clicked, this, [this] { OnSelectFont(); });
+    auto* fontRow = new QHBoxLayout(group);
+    fontRow->addWidget(fontLabel, 1);
+    fontRow->addWidget(select);
+
+    auto* page = new QVBoxLayout(this);
+    for (QCheckBox* box : {startMinimizedBox, hideWhenMinimizedBox, systemBeepBox, playSoundBox,
+                           speakBox, onlyNamedMsnsBox})
+        page->addWidget(box);
+    page->addSpacing(CharactersWide(1));
+    auto* boxes = new QGridLayout;
+    boxes->addWidget(displayLabel, 0, 0);
+    auto* secondsRow = new QHBoxLayout;
+    secondsRow->addWidget(displaySecondsBox);
+    secondsRow->addWidget(secondsLabel);
+    secondsRow->addStretch(1);
+    boxes->addLayout(secondsRow, 0, 1);
+    boxes->addWidget(speakLabel, 1, 0);
+    boxes->addWidget(speakTemplateBox, 1, 1);
+    boxes->addWidget(unknownSpeakTextBox, 2, 1, Qt::AlignLeft);
+    page->addLayout(boxes);
+    page->addWidget(group);
+    page->addStretch(1);
 
     SetTicked(startMinimizedBox, startMinimized);
     SetTicked(hideWhenMinimizedBox, hideWhenMinimized);
@@ -114,7 +141,7 @@ bool COptionMain::Validate() {
         return true;
     }
     if (context.dialogs.showWarning)
-        context.dialogs.showWarning(this, FromRecordText(*refusal));
+        context.dialogs.showWarning(this, tr(refusal->c_str()));
     displaySecondsBox->setFocus();
     displaySecondsBox->selectAll();
     return false;

@@ -6,6 +6,7 @@
 #include <string>
 
 class COptionMain : public COptionPage {
+    Q_OBJECT
 public:
     explicit COptionMain(OptionsContext& context);
 

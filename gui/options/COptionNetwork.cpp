@@ -2,8 +2,11 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QVBoxLayout>
 
 #include <charconv>
 
@@ -26,54 +29,81 @@ std::string Text(const QLineEdit* box) {
 } // namespace
 
 COptionNetwork::COptionNetwork(OptionsContext& context)
-    : COptionPage(context, "network", "IDD_OPTION_NETWORK") {}
+    : COptionPage(context, QT_TRANSLATE_NOOP("COptionPage", "network"), "IDD_OPTION_NETWORK") {}
 
 void COptionNetwork::OnInitDialog() {
-    ncidBox = AddCheckBox("NCID server", "IDC_NCID_ENABLED", 7, 5, 60, 10);
-    AddLabel("address", 72, 6, 30, 8);
-    ncidAddress = AddEdit("IDC_NCID_ADDRESS", 104, 4, 80, 12);
-    AddLabel("port", 192, 6, 20, 8);
-    ncidPort = AddEdit("IDC_NCID_PORT", 214, 4, 40, 12);
-    AddLabel("allow", 17, 21, 30, 8);
-    ncidAllow = AddEdit("IDC_NCID_ALLOW", 50, 19, 134, 12);
-    AddLabel("replay", 192, 21, 24, 8);
-    ncidReplay = AddEdit("IDC_NCID_REPLAY", 218, 19, 36, 12);
-    QLabel* noLogin =
-        AddLabel("NCID has no login: every address in \"allow\" sees the calls.", 17, 34, 240, 8);
+    ncidBox = MakeCheckBox(tr("NC&ID server"), "IDC_NCID_ENABLED");
+    ncidAddress = MakeEdit("IDC_NCID_ADDRESS");
+    ncidPort = MakeEdit("IDC_NCID_PORT");
+    ncidAllow = MakeEdit("IDC_NCID_ALLOW");
+    ncidReplay = MakeEdit("IDC_NCID_REPLAY");
+    QLabel* noLogin = MakeLabel(tr("NCID has no login: every address in \"allow\" sees the calls."));
     noLogin->setObjectName("IDC_NCID_NO_LOGIN");
 
-    mqttBox = AddCheckBox("MQTT broker", "IDC_MQTT_ENABLED", 7, 50, 60, 10);
-    AddLabel("host", 72, 51, 30, 8);
-    mqttHost = AddEdit("IDC_MQTT_HOST", 104, 49, 80, 12);
-    AddLabel("port", 192, 51, 20, 8);
-    mqttPort = AddEdit("IDC_MQTT_PORT", 214, 49, 40, 12);
-    AddLabel("user", 17, 66, 30, 8);
-    mqttUser = AddEdit("IDC_MQTT_USER", 50, 64, 70, 12);
-    AddLabel("password", 128, 66, 34, 8);
-    mqttPassword = AddEdit("IDC_MQTT_PASSWORD", 164, 64, 90, 12);
+    mqttBox = MakeCheckBox(tr("M&QTT broker"), "IDC_MQTT_ENABLED");
+    mqttHost = MakeEdit("IDC_MQTT_HOST");
+    mqttPort = MakeEdit("IDC_MQTT_PORT");
+    mqttUser = MakeEdit("IDC_MQTT_USER");
+    mqttPassword = MakeEdit("IDC_MQTT_PASSWORD");
     mqttPassword->setEchoMode(QLineEdit::PasswordEchoOnEdit);
-    AddLabel("CA file", 17, 81, 30, 8);
-    mqttCaFile = AddEdit("IDC_MQTT_CA_FILE", 50, 79, 204, 12);
-    AddLabel("topic", 17, 96, 30, 8);
-    mqttBaseTopic = AddEdit("IDC_MQTT_BASE_TOPIC", 50, 94, 110, 12);
-    mqttBaseTopic->setPlaceholderText("tavo/<host name>");
-    mqttDiscovery = AddCheckBox("Home Assistant discovery", "IDC_MQTT_DISCOVERY", 166, 95, 100, 10);
+    mqttCaFile = MakeEdit("IDC_MQTT_CA_FILE");
+    mqttBaseTopic = MakeEdit("IDC_MQTT_BASE_TOPIC");
+    mqttBaseTopic->setPlaceholderText(tr("tavo/<host name>"));
+    mqttDiscovery = MakeCheckBox(tr("Home Assistant di&scovery"), "IDC_MQTT_DISCOVERY");
 
-    AddLabel("announce calls with", 7, 115, 80, 8);
     announceWith = new QComboBox(this);
     announceWith->setObjectName("IDC_ANNOUNCE_WITH");
-    announceWith->addItems({"the own popup", "a desktop notification", "both"});
-    announceWith->setGeometry(Place(90, 113, 110, 60));
+    announceWith->addItems(
+        {tr("the own popup"), tr("a desktop notification"), tr("both")});
+    program = MakeEdit("IDC_COMMAND_PROGRAM");
+    program->setPlaceholderText(tr("run for each call, without a shell"));
+    arguments = MakeEdit("IDC_COMMAND_ARGUMENTS");
+    timeout = MakeEdit("IDC_COMMAND_TIMEOUT");
+    QLabel* variables = MakeLabel(
+        tr("The call's fields reach the command as TAVO_NUMBER, TAVO_NAME, ... variables."));
+    variables->setObjectName("IDC_COMMAND_HINT");
+    for (QLineEdit* number : {ncidPort, ncidReplay, mqttPort, timeout})
+        number->setFixedWidth(CharactersWide(7));
 
-    AddLabel("command", 7, 133, 40, 8);
-    program = AddEdit("IDC_COMMAND_PROGRAM", 50, 131, 204, 12);
-    program->setPlaceholderText("run for each call, without a shell");
-    AddLabel("arguments", 7, 148, 40, 8);
-    arguments = AddEdit("IDC_COMMAND_ARGUMENTS", 50, 146, 134, 12);
-    AddLabel("time-out (s)", 192, 148, 40, 8);
-    timeout = AddEdit("IDC_COMMAND_TIMEOUT", 234, 146, 20, 12);
-    AddLabel("The call's fields reach the command as TAVO_NUMBER, TAVO_NAME, ... variables.", 7,
-             163, 250, 8);
+    // Four columns: a label and its box, twice; a box without a partner spans the rest.
+    auto* grid = new QGridLayout;
+    grid->setColumnStretch(1, 1);
+    int row = 0;
+    auto pair = [&](int column, const QString& text, QWidget* box, int span = 1) {
+        grid->addWidget(MakeLabel(text, box), row, column);
+        grid->addWidget(box, row, column + 1, 1, span);
+    };
+    grid->addWidget(ncidBox, row++, 0, 1, 4);
+    pair(0, tr("a&ddress"), ncidAddress);
+    pair(2, tr("&port"), ncidPort);
+    ++row;
+    pair(0, tr("&allow"), ncidAllow);
+    pair(2, tr("repla&y"), ncidReplay);
+    ++row;
+    grid->addWidget(noLogin, row++, 0, 1, 4);
+    grid->addWidget(mqttBox, row++, 0, 1, 4);
+    pair(0, tr("&host"), mqttHost);
+    pair(2, tr("po&rt"), mqttPort);
+    ++row;
+    pair(0, tr("&user"), mqttUser);
+    pair(2, tr("pass&word"), mqttPassword);
+    ++row;
+    pair(0, tr("CA &file"), mqttCaFile, 3);
+    ++row;
+    pair(0, tr("&topic"), mqttBaseTopic);
+    grid->addWidget(mqttDiscovery, row++, 2, 1, 2);
+    pair(0, tr("a&nnounce calls with"), announceWith, 3);
+    ++row;
+    pair(0, tr("co&mmand"), program, 3);
+    ++row;
+    pair(0, tr("ar&guments"), arguments);
+    pair(2, tr("tim&e-out (s)"), timeout);
+    ++row;
+    grid->addWidget(variables, row++, 0, 1, 4);
+
+    auto* page = new QVBoxLayout(this);
+    page->addLayout(grid);
+    page->addStretch(1);
 
     connect(ncidBox, &QCheckBox::clicked, this, [this] { EnableBoxes(); });
     connect(mqttBox, &QCheckBox::clicked, this, [this] { EnableBoxes(); });
@@ -115,15 +145,15 @@ bool COptionNetwork::Read(OutputSettings& s, QString& problem) const {
     s.ncid.address = Text(ncidAddress);
     s.ncid.allow = Text(ncidAllow);
     if (!ReadNumber(ncidPort, 1, 65535, s.ncid.port) && s.ncid.enabled)
-        problem = "The NCID port must be a number from 1 to 65535.";
+        problem = tr("The NCID port must be a number from 1 to 65535.");
     if (!ReadNumber(ncidReplay, 0, 10000, s.ncid.replay) && s.ncid.enabled)
-        problem = "The NCID replay must be a number of calls from 0 to 10000.";
+        problem = tr("The NCID replay must be a number of calls from 0 to 10000.");
     s.mqtt.enabled = mqttBox->isChecked();
     s.mqtt.host = Text(mqttHost);
     if (!ReadNumber(mqttPort, 1, 65535, s.mqtt.port) && s.mqtt.enabled)
-        problem = "The MQTT port must be a number from 1 to 65535.";
+        problem = tr("The MQTT port must be a number from 1 to 65535.");
     if (s.mqtt.enabled && s.mqtt.host.empty())
-        problem = "MQTT needs the broker's host.";
+        problem = tr("MQTT needs the broker's host.");
     s.mqtt.user = Text(mqttUser);
     s.mqtt.password = mqttPassword->text().toStdString();
     s.mqtt.caFile = Text(mqttCaFile);
@@ -133,7 +163,7 @@ bool COptionNetwork::Read(OutputSettings& s, QString& problem) const {
     s.command.program = Text(program);
     s.command.arguments = Text(arguments);
     if (!ReadNumber(timeout, 1, 24 * 3600, s.command.timeoutSeconds) && !s.command.program.empty())
-        problem = "The command's time-out must be a number of seconds from 1 to 86400.";
+        problem = tr("The command's time-out must be a number of seconds from 1 to 86400.");
     return problem.isEmpty();
 }
 

@@ -9,6 +9,7 @@
 class QComboBox;
 
 class COptionNetwork : public COptionPage {
+    Q_OBJECT
 public:
     explicit COptionNetwork(OptionsContext& context);
 

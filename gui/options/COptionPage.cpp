@@ -3,14 +3,20 @@
 #include "gui/Cp1252Text.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 
 COptionPage::COptionPage(OptionsContext& context, const char* title, const char* objectName)
-    : context(context), title(QString::fromLatin1(title)), units(font()) {
+    : context(context), title(QCoreApplication::translate("COptionPage", title)), units(font()) {
     setObjectName(QString::fromLatin1(objectName));
-    setMinimumSize(units.X(templateWidth), units.Y(templateHeight));
+}
+
+QSize COptionPage::sizeHint() const {
+    const QSize least(units.X(templateWidth), units.Y(templateHeight));
+    return layout() ? layout()->sizeHint().expandedTo(least) : least;
 }
 
 void COptionPage::Activate() {
@@ -23,36 +29,52 @@ void COptionPage::Activate() {
     for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         if (!child->testAttribute(Qt::WA_WState_ExplicitShowHide))
             child->show();
+    updateGeometry();
 }
 
-QLabel* COptionPage::AddLabel(const QString& text, int x, int y, int width, int height) {
+QLabel* COptionPage::MakeLabel(const QString& text) {
+    return new QLabel(text, this);
+}
+
+QLabel* COptionPage::MakeLabel(const QString& text, QWidget* box) {
     auto* label = new QLabel(text, this);
-    label->setGeometry(Place(x, y, width, height));
+    label->setBuddy(box);
+    box->setAccessibleName(WithoutMnemonic(text));
     return label;
 }
 
-QCheckBox* COptionPage::AddCheckBox(const QString& text, const char* objectName, int x, int y,
-                                    int width, int height) {
+QCheckBox* COptionPage::MakeCheckBox(const QString& text, const char* objectName) {
     auto* box = new QCheckBox(text, this);
     box->setObjectName(QString::fromLatin1(objectName));
-    box->setGeometry(Place(x, y, width, height));
     return box;
 }
 
-QLineEdit* COptionPage::AddEdit(const char* objectName, int x, int y, int width, int height) {
+QLineEdit* COptionPage::MakeEdit(const char* objectName) {
     auto* edit = new QLineEdit(this);
     edit->setObjectName(QString::fromLatin1(objectName));
-    edit->setGeometry(Place(x, y, width, height));
     AcceptOnlyCp1252(edit);
     return edit;
 }
 
-QPushButton* COptionPage::AddButton(const QString& text, const char* objectName, int x, int y,
-                                    int width, int height) {
+QPushButton* COptionPage::MakeButton(const QString& text, const char* objectName) {
     auto* button = new QPushButton(text, this);
     button->setObjectName(QString::fromLatin1(objectName));
-    button->setGeometry(Place(x, y, width, height));
     return button;
+}
+
+int COptionPage::CharactersWide(int characters) const {
+    return units.X(4 * characters);
+}
+
+QString WithoutMnemonic(const QString& text) {
+    QString plain;
+    plain.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'&' && i + 1 < text.size())
+            ++i; // "&&" keeps one ampersand, "&x" keeps the x
+        plain += text[i];
+    }
+    return plain;
 }
 
 QString FromRecordText(const std::string& text) {

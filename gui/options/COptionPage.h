@@ -1,6 +1,7 @@
 #pragma once
 // One page of the options sheet. A page builds its controls when it is first shown; only pages
-// that were shown take part when the sheet closes.
+// that were shown take part when the sheet closes. Pages lay their controls out with Qt layouts,
+// so no control covers another whatever the font, the scale or the language.
 
 #include "gui/DialogUnits.h"
 #include "gui/options/COptionContext.h"
@@ -13,7 +14,9 @@ class QLineEdit;
 class QPushButton;
 
 class COptionPage : public QWidget {
+    Q_OBJECT
 public:
+    // `title` is translated in the context "COptionPage" (mark it with QT_TRANSLATE_NOOP).
     COptionPage(OptionsContext& context, const char* title, const char* objectName);
 
     QString Title() const { return title; }
@@ -27,23 +30,24 @@ public:
     virtual void OnOK() {}
     virtual void OnCancel() {}
 
-    // Every page shares one template size, in dialog units.
+    // Every page is at least as large as the shared template, in dialog units; a page whose
+    // controls need more (a larger font, a longer language) grows.
     static constexpr int templateWidth = 270;
     static constexpr int templateHeight = 180;
+    QSize sizeHint() const override;
 
 protected:
     virtual void OnInitDialog() = 0;
 
-    // Controls placed by dialog units of the page's font.
-    QLabel* AddLabel(const QString& text, int x, int y, int width, int height);
-    QCheckBox* AddCheckBox(const QString& text, const char* objectName, int x, int y, int width,
-                           int height);
-    QLineEdit* AddEdit(const char* objectName, int x, int y, int width, int height);
-    QPushButton* AddButton(const QString& text, const char* objectName, int x, int y, int width,
-                           int height);
-    QRect Place(int x, int y, int width, int height) const {
-        return units.Rect(x, y, width, height);
-    }
+    // Controls made for a layout. A label for a box becomes its buddy (its mnemonic moves the
+    // focus there) and names the box for screen readers.
+    QLabel* MakeLabel(const QString& text);
+    QLabel* MakeLabel(const QString& text, QWidget* box);
+    QCheckBox* MakeCheckBox(const QString& text, const char* objectName);
+    QLineEdit* MakeEdit(const char* objectName);
+    QPushButton* MakeButton(const QString& text, const char* objectName);
+    // A box as wide as `characters` average characters of the page's font.
+    int CharactersWide(int characters) const;
 
     OptionsContext& context;
 
@@ -52,6 +56,9 @@ private:
     DialogUnits units;
     bool shown = false;
 };
+
+// The text of a label without its mnemonic mark: "&port" -> "port", "a && b" -> "a & b".
+QString WithoutMnemonic(const QString& text);
 
 // Texts of the record are 8-bit Windows-1252; every byte keeps its character both ways.
 QString FromRecordText(const std::string& text);

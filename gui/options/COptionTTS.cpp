@@ -6,22 +6,24 @@
 #include "speech/CSpeechEngine.h"
 #include "speech/SpeechSettings.h"
 
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <mutex>
 
 namespace {
 
-QSlider* MakeSlider(QWidget* parent, const ResourceId& id, const QRect& where) {
+QSlider* MakeSlider(QWidget* parent, const ResourceId& id) {
     auto* slider = new QSlider(Qt::Horizontal, parent);
     slider->setObjectName(id.objectName);
-    slider->setGeometry(where);
     return slider;
 }
 
@@ -48,7 +50,7 @@ std::function<std::unique_ptr<CSpeechEngine>()> SystemSpeechEngineMaker() {
 }
 
 COptionTTS::COptionTTS(OptionsContext& context)
-    : COptionPage(context, "speech", OptionIds::SpeechPage) {}
+    : COptionPage(context, QT_TRANSLATE_NOOP("COptionPage", "speech"), OptionIds::SpeechPage) {}
 
 COptionTTS::~COptionTTS() {
     ReleaseEngine();
@@ -74,27 +76,40 @@ void COptionTTS::OnInitDialog() {
 }
 
 void COptionTTS::CreateControls() {
-    AddLabel("available text-to-speech engines", 7, 7, 200, 8);
     voices = new QListWidget(this);
     voices->setObjectName(Ids::OptEngineList.objectName);
-    voices->setGeometry(Place(7, 18, 256, 64));
     voices->setSortingEnabled(true);
+    QLabel* voicesLabel = MakeLabel(tr("available text-to-speech &engines"), voices);
 
-    AddLabel("speed", 7, 92, 40, 8);
-    speed = MakeSlider(this, Ids::OptSpeed, Place(50, 89, 180, 14));
-    speedValue = AddLabel(QString(), 235, 92, 30, 8);
-    speedValue->setObjectName(Ids::OptSpeedValue.objectName);
-    AddLabel("pitch", 7, 110, 40, 8);
-    pitch = MakeSlider(this, Ids::OptPitch, Place(50, 107, 180, 14));
-    pitchValue = AddLabel(QString(), 235, 110, 30, 8);
-    pitchValue->setObjectName(Ids::OptPitchValue.objectName);
-    AddLabel("volume", 7, 128, 40, 8);
-    volume = MakeSlider(this, Ids::OptVolume, Place(50, 125, 180, 14));
-    volumeValue = AddLabel(QString(), 235, 128, 30, 8);
-    volumeValue->setObjectName(Ids::OptVolumeValue.objectName);
+    auto* page = new QVBoxLayout(this);
+    page->addWidget(voicesLabel);
+    page->addWidget(voices, 1);
+    auto* sliders = new QGridLayout;
+    auto addSlider = [&](const QString& text, const ResourceId& id, const ResourceId& valueId,
+                         QLabel*& value) {
+        QSlider* slider = MakeSlider(this, id);
+        value = MakeLabel(QString());
+        value->setObjectName(valueId.objectName);
+        // Room for the widest value, so the slider keeps its length as the number changes.
+        value->setMinimumWidth(value->fontMetrics().horizontalAdvance(QStringLiteral("-0000")));
+        const int row = sliders->rowCount();
+        sliders->addWidget(MakeLabel(text, slider), row, 0);
+        sliders->addWidget(slider, row, 1);
+        sliders->addWidget(value, row, 2);
+        return slider;
+    };
+    speed = addSlider(tr("s&peed"), Ids::OptSpeed, Ids::OptSpeedValue, speedValue);
+    pitch = addSlider(tr("p&itch"), Ids::OptPitch, Ids::OptPitchValue, pitchValue);
+    volume = addSlider(tr("&volume"), Ids::OptVolume, Ids::OptVolumeValue, volumeValue);
+    page->addLayout(sliders);
 
-    testText = AddEdit(Ids::OptTestText.objectName, 7, 150, 200, 13);
-    testButton = AddButton("Test", Ids::OptTest.objectName, 213, 149, 50, 14);
+    testText = MakeEdit(Ids::OptTestText.objectName);
+    testText->setAccessibleName(tr("text to try the voice with"));
+    testButton = MakeButton(tr("&Test"), Ids::OptTest.objectName);
+    auto* testRow = new QHBoxLayout;
+    testRow->addWidget(testText, 1);
+    testRow->addWidget(testButton);
+    page->addLayout(testRow);
 }
 
 SpeechModeId COptionTTS::OpenEngine(SpeechModeId chosen) {

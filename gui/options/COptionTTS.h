@@ -16,6 +16,7 @@ class QSlider;
 std::unique_ptr<CSpeechEngine> MakeSystemSpeechEngine();
 
 class COptionTTS : public COptionPage {
+    Q_OBJECT
 public:
     explicit COptionTTS(OptionsContext& context);
     ~COptionTTS() override;

@@ -5,8 +5,10 @@
 #include "gui/options/COptionValues.h"
 
 #include <QCheckBox>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QVBoxLayout>
 
 #include <mutex>
 
@@ -15,19 +17,33 @@ constexpr int logonWidth = int(sizeof(Settings::telnetUserId) - 1); // 31 charac
 }
 
 COptionTelnet2::COptionTelnet2(OptionsContext& context)
-    : COptionPage(context, "telnet", OptionIds::TelnetPage) {}
+    : COptionPage(context, QT_TRANSLATE_NOOP("COptionPage", "telnet"), OptionIds::TelnetPage) {}
 
 void COptionTelnet2::OnInitDialog() {
     enabledBox =
-        AddCheckBox("enable telnet server", Ids::OptTelnetEnabled.objectName, 7, 7, 150, 10);
-    AddLabel("port number", 7, 27, 60, 8);
-    portBox = AddEdit(Ids::OptTelnetPort.objectName, 70, 25, 50, 13);
-    AddLabel("userid", 7, 45, 60, 8);
-    userIdBox = AddEdit(Ids::OptTelnetUserId.objectName, 70, 43, 110, 13);
-    AddLabel("password", 7, 63, 60, 8);
-    passwordBox = AddEdit(Ids::OptTelnetPassword.objectName, 70, 61, 110, 13);
-    QLabel* hint = AddLabel("Leave userid field blank to disable logon feature !", 7, 83, 250, 8);
+        MakeCheckBox(tr("&enable telnet server"), Ids::OptTelnetEnabled.objectName);
+    portBox = MakeEdit(Ids::OptTelnetPort.objectName);
+    userIdBox = MakeEdit(Ids::OptTelnetUserId.objectName);
+    passwordBox = MakeEdit(Ids::OptTelnetPassword.objectName);
+    portBox->setFixedWidth(CharactersWide(9));
+    userIdBox->setFixedWidth(CharactersWide(20));
+    passwordBox->setFixedWidth(CharactersWide(20));
+    QLabel* hint = MakeLabel(tr("Leave userid field blank to disable logon feature !"));
     hint->setObjectName(OptionIds::TelnetHint);
+
+    auto* boxes = new QGridLayout;
+    boxes->addWidget(MakeLabel(tr("port &number"), portBox), 0, 0);
+    boxes->addWidget(portBox, 0, 1, Qt::AlignLeft);
+    boxes->addWidget(MakeLabel(tr("&userid"), userIdBox), 1, 0);
+    boxes->addWidget(userIdBox, 1, 1, Qt::AlignLeft);
+    boxes->addWidget(MakeLabel(tr("pass&word"), passwordBox), 2, 0);
+    boxes->addWidget(passwordBox, 2, 1, Qt::AlignLeft);
+    boxes->setColumnStretch(1, 1);
+    auto* page = new QVBoxLayout(this);
+    page->addWidget(enabledBox);
+    page->addLayout(boxes);
+    page->addWidget(hint);
+    page->addStretch(1);
     // The password is shown in the clear, as the user typed it.
     userIdBox->setMaxLength(logonWidth);
     passwordBox->setMaxLength(logonWidth);

@@ -4,6 +4,7 @@
 #include "gui/options/COptionPage.h"
 
 class COptionTelnet2 : public COptionPage {
+    Q_OBJECT
 public:
     explicit COptionTelnet2(OptionsContext& context);
 

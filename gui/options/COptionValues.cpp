@@ -1,5 +1,7 @@
 #include "gui/options/COptionValues.h"
 
+#include <QtGlobal>
+
 #include <limits>
 
 namespace {
@@ -44,9 +46,10 @@ std::optional<int32_t> ParseDialogInteger(const std::string& text) {
 std::optional<std::string> CheckDisplaySeconds(const std::string& text, int32_t& seconds) {
     const std::optional<int32_t> value = ParseDialogInteger(text);
     if (!value)
-        return std::string("Please enter an integer.");
+        return std::string(QT_TRANSLATE_NOOP("COptionMain", "Please enter an integer."));
     if (*value < 0 || *value > 10)
-        return std::string("Please enter an integer between 0 and 10.");
+        return std::string(
+            QT_TRANSLATE_NOOP("COptionMain", "Please enter an integer between 0 and 10."));
     seconds = *value;
     return std::nullopt;
 }

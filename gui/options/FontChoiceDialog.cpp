@@ -20,7 +20,7 @@ constexpr int largestPoints = 200;
 FontChoiceDialog::FontChoiceDialog(const QFont& initial, QWidget* parent)
     : QDialog(parent), faceBox(new QFontComboBox(this)), sizeBox(new QComboBox(this)) {
     setObjectName(QStringLiteral("fontChoice"));
-    setWindowTitle(QStringLiteral("font"));
+    setWindowTitle(tr("font"));
     faceBox->setObjectName(QStringLiteral("fontFace"));
     faceBox->setCurrentFont(initial);
     sizeBox->setObjectName(QStringLiteral("fontSize"));
@@ -37,8 +37,8 @@ FontChoiceDialog::FontChoiceDialog(const QFont& initial, QWidget* parent)
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QFormLayout(this);
-    layout->addRow(QStringLiteral("&Face"), faceBox);
-    layout->addRow(QStringLiteral("&Size"), sizeBox);
+    layout->addRow(tr("&Face"), faceBox);
+    layout->addRow(tr("&Size"), sizeBox);
     layout->addRow(buttons);
 }
 

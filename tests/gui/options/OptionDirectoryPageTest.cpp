@@ -5,6 +5,8 @@
 #include "gui/options/COptionDirectory.h"
 #include "platform/ShowMessage.h"
 
+#include <QHeaderView>
+#include <QKeyEvent>
 #include <QTreeWidget>
 
 namespace {
@@ -288,4 +290,64 @@ TEST_F(DirectoryPages, ImportShowsThePreviewAndAddsOnlyNewNumbersOnOk) {
     const auto saved = Reload(Path("names.dat").string());
     ASSERT_EQ(saved.size(), 4u);
     EXPECT_EQ(saved.back(), (std::vector<std::string>{"0301234567", "Anna", ""}));
+}
+
+TEST_F(DirectoryPages, FilterNarrowsTheRowsAndHiddenRowsAreNotEdited) {
+    OpenSheet();
+    ShowPage(callerPage);
+    QTreeWidget* list = CallerList();
+    SelectNumber(list, "30");
+    Type("IDC_FILTER", "HUND");
+    std::vector<std::string> shown;
+    for (int row = 0; row < list->topLevelItemCount(); ++row)
+        if (!list->topLevelItem(row)->isHidden())
+            shown.push_back(list->topLevelItem(row)->text(1).toStdString());
+    EXPECT_EQ(shown, std::vector<std::string>{"Hundred"});
+    // "Thirty" was selected before it was filtered away: Delete must not remove it unseen.
+    Click("IDC_DELETE");
+    EXPECT_EQ(list->topLevelItemCount(), 3);
+    Type("IDC_FILTER", "");
+    for (int row = 0; row < list->topLevelItemCount(); ++row)
+        EXPECT_FALSE(list->topLevelItem(row)->isHidden());
+}
+
+TEST_F(DirectoryPages, DeleteKeyRemovesAndDoubleClickChanges) {
+    OpenSheet();
+    ShowPage(callerPage);
+    QTreeWidget* list = CallerList();
+    SelectNumber(list, "2");
+    list->setFocus();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Delete, Qt::NoModifier);
+    QApplication::sendEvent(list, &press);
+    QApplication::sendEvent(list, &release);
+    EXPECT_EQ(Column(list, 0), (std::vector<std::string>{"100", "30"}));
+
+    editAnswers.push_back([](DirectoryEntry& e) {
+        e.value = "Thirty-one";
+        return true;
+    });
+    for (int row = 0; row < list->topLevelItemCount(); ++row)
+        if (list->topLevelItem(row)->text(0) == "30") {
+            list->setCurrentItem(list->topLevelItem(row));
+            emit list->itemDoubleClicked(list->topLevelItem(row), 1);
+        }
+    ASSERT_EQ(edits.size(), 1u);
+    EXPECT_EQ(TextOf(edits[0].before.value), "Thirty");
+    EXPECT_EQ(Column(list, 1), (std::vector<std::string>{"Hundred", "Thirty-one"}));
+    PressOk();
+    EXPECT_EQ(Reload("names.dat"),
+              (std::vector<std::vector<std::string>>{{"30", "Thirty-one", ""},
+                                                     {"100", "Hundred", "one hundred"}}));
+}
+
+TEST_F(DirectoryPages, AClickedHeadingSortsByItsColumn) {
+    OpenSheet();
+    ShowPage(callerPage);
+    QTreeWidget* list = CallerList();
+    EXPECT_TRUE(list->header()->sectionsClickable());
+    list->header()->setSortIndicator(1, Qt::AscendingOrder); // what a click on "name" does
+    EXPECT_EQ(Column(list, 1), (std::vector<std::string>{"Hundred", "Thirty", "Two"}));
+    list->header()->setSortIndicator(1, Qt::DescendingOrder);
+    EXPECT_EQ(Column(list, 1), (std::vector<std::string>{"Two", "Thirty", "Hundred"}));
 }

@@ -1,8 +1,12 @@
 // Opens the options sheet on one page with sample data, for looking at the layout on a real
-// display (screenshots under Xvfb). Usage: options_showcase PAGE (0 main ... 4 telnet).
+// display (screenshots under Xvfb), in the locale's language. Usage: options_showcase PAGE
+// (0 main ... 5 network; 6 the entry editor with a typed number).
+#include "gui/CEditDataDlg.h"
+#include "gui/InterfaceLanguage.h"
 #include "gui/options/COption.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
@@ -11,7 +15,17 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    LoadInterfaceLanguage(QLocale::system(), {QStringLiteral(TAVO_TRANSLATIONS_DIR)});
     const int page = argc > 1 ? std::atoi(argv[1]) : 0;
+    if (page == 6) {
+        DirectoryEntry entry;
+        entry.key = std::string();
+        CEditDataDlg editor(entry, false);
+        editor.findChild<QLineEdit*>()->setText(QStringLiteral("030 555-12 34"));
+        editor.show();
+        QTimer::singleShot(6000, &app, &QApplication::quit);
+        return app.exec();
+    }
     Settings settings;
     SetDefaultSettings(settings);
     settings.telnetEnabled = 1;
@@ -34,6 +48,9 @@ int main(int argc, char** argv) {
     OptionsContext context(settings, phoneBook, msnList);
     context.phoneBookFile = "/dev/null";
     context.msnListFile = "/dev/null";
+    OutputSettings outputs;
+    outputs.ncid.enabled = true;
+    context.outputSettings = &outputs;
     COption sheet(context);
     sheet.show();
     sheet.findChild<QTabWidget*>("IDC_OPTION_TABS")->setCurrentIndex(page);

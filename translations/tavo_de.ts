@@ -1,0 +1,368 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de">
+<context>
+    <name>CEditDataDlg</name>
+    <message>
+        <source>not a phone number</source>
+        <translation>keine Telefonnummer</translation>
+    </message>
+    <message>
+        <source>not a complete phone number</source>
+        <translation>keine vollständige Telefonnummer</translation>
+    </message>
+    <message>
+        <source>Enter a number.</source>
+        <translation>Bitte eine Nummer eingeben.</translation>
+    </message>
+    <message>
+        <source>Only digits, blanks and - / ( ) . may be typed here.</source>
+        <translation>Hier sind nur Ziffern, Leerzeichen und - / ( ) . erlaubt.</translation>
+    </message>
+    <message>
+        <source>edit data</source>
+        <translation>Daten bearbeiten</translation>
+    </message>
+    <message>
+        <source>&amp;number</source>
+        <translation>&amp;Nummer</translation>
+    </message>
+    <message>
+        <source>n&amp;ame</source>
+        <translation>Na&amp;me</translation>
+    </message>
+    <message>
+        <source>&amp;speak</source>
+        <translation>An&amp;sage</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>&amp;Abbrechen</translation>
+    </message>
+    <message>
+        <source>stored as %1</source>
+        <translation>gespeichert als %1</translation>
+    </message>
+    <message>
+        <source>Unable to save %1</source>
+        <translation>%1 kann nicht gespeichert werden</translation>
+    </message>
+</context>
+<context>
+    <name>COption</name>
+    <message>
+        <source>options</source>
+        <translation>Optionen</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>&amp;Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>COptionDirectory</name>
+    <message>
+        <source>number, name or speak text</source>
+        <translation>Nummer, Name oder Ansagetext</translation>
+    </message>
+    <message>
+        <source>&amp;filter</source>
+        <translation>&amp;Filter</translation>
+    </message>
+    <message>
+        <source>name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>speak text</source>
+        <translation>Ansagetext</translation>
+    </message>
+    <message>
+        <source>&amp;Add</source>
+        <translation>&amp;Hinzufügen</translation>
+    </message>
+    <message>
+        <source>C&amp;hange</source>
+        <translation>Ä&amp;ndern</translation>
+    </message>
+    <message>
+        <source>&amp;Delete</source>
+        <translation>&amp;Löschen</translation>
+    </message>
+    <message>
+        <source>&amp;import...</source>
+        <translation>&amp;Importieren...</translation>
+    </message>
+</context>
+<context>
+    <name>COptionMain</name>
+    <message>
+        <source>start &amp;minimize</source>
+        <translation>&amp;minimiert starten</translation>
+    </message>
+    <message>
+        <source>do not show in &amp;tasklist when minimized</source>
+        <translation>minimiert nicht in der &amp;Taskleiste zeigen</translation>
+    </message>
+    <message>
+        <source>system &amp;beep</source>
+        <translation>S&amp;ystemton</translation>
+    </message>
+    <message>
+        <source>&amp;play sound</source>
+        <translation>&amp;Klang abspielen</translation>
+    </message>
+    <message>
+        <source>spea&amp;k</source>
+        <translation>&amp;Sprechen</translation>
+    </message>
+    <message>
+        <source>only MSNs with &amp;names</source>
+        <translation>nur MSNs mit &amp;Namen</translation>
+    </message>
+    <message>
+        <source>&amp;display time</source>
+        <translation>Anzeige&amp;dauer</translation>
+    </message>
+    <message>
+        <source>sec. ( 0 = disable popup window )</source>
+        <translation>Sek. ( 0 = kein Popup-Fenster )</translation>
+    </message>
+    <message>
+        <source>speak te&amp;xt</source>
+        <translation>Ansa&amp;getext</translation>
+    </message>
+    <message>
+        <source>speak text of unknown callers</source>
+        <translation>Ansagetext für unbekannte Anrufer</translation>
+    </message>
+    <message>
+        <source>font</source>
+        <translation>Schrift</translation>
+    </message>
+    <message>
+        <source>s&amp;elect...</source>
+        <translation>&amp;Wählen...</translation>
+    </message>
+    <message>
+        <source>the popup's font</source>
+        <translation>die Schrift des Popups</translation>
+    </message>
+    <message>
+        <source>Please enter an integer.</source>
+        <translation>Bitte eine ganze Zahl eingeben.</translation>
+    </message>
+    <message>
+        <source>Please enter an integer between 0 and 10.</source>
+        <translation>Bitte eine ganze Zahl von 0 bis 10 eingeben.</translation>
+    </message>
+</context>
+<context>
+    <name>COptionNetwork</name>
+    <message>
+        <source>NC&amp;ID server</source>
+        <translation>NC&amp;ID-Server</translation>
+    </message>
+    <message>
+        <source>NCID has no login: every address in "allow" sees the calls.</source>
+        <translation>NCID hat keine Anmeldung: jede Adresse unter „Erlauben“ sieht die Anrufe.</translation>
+    </message>
+    <message>
+        <source>M&amp;QTT broker</source>
+        <translation>M&amp;QTT-Broker</translation>
+    </message>
+    <message>
+        <source>tavo/&lt;host name&gt;</source>
+        <translation>tavo/&lt;Rechnername&gt;</translation>
+    </message>
+    <message>
+        <source>Home Assistant di&amp;scovery</source>
+        <translation>Home-Assistant-Er&amp;kennung</translation>
+    </message>
+    <message>
+        <source>the own popup</source>
+        <translation>das eigene Popup</translation>
+    </message>
+    <message>
+        <source>a desktop notification</source>
+        <translation>eine Desktop-Benachrichtigung</translation>
+    </message>
+    <message>
+        <source>both</source>
+        <translation>beides</translation>
+    </message>
+    <message>
+        <source>run for each call, without a shell</source>
+        <translation>für jeden Anruf ausgeführt, ohne Shell</translation>
+    </message>
+    <message>
+        <source>The call's fields reach the command as TAVO_NUMBER, TAVO_NAME, ... variables.</source>
+        <translation>Die Felder des Anrufs erreichen den Befehl als Variablen TAVO_NUMBER, TAVO_NAME, ...</translation>
+    </message>
+    <message>
+        <source>a&amp;ddress</source>
+        <translation>A&amp;dresse</translation>
+    </message>
+    <message>
+        <source>&amp;port</source>
+        <translation>&amp;Port</translation>
+    </message>
+    <message>
+        <source>&amp;allow</source>
+        <translation>&amp;Erlauben</translation>
+    </message>
+    <message>
+        <source>repla&amp;y</source>
+        <translation>Wieder&amp;gabe</translation>
+    </message>
+    <message>
+        <source>&amp;host</source>
+        <translation>&amp;Host</translation>
+    </message>
+    <message>
+        <source>po&amp;rt</source>
+        <translation>Po&amp;rt</translation>
+    </message>
+    <message>
+        <source>&amp;user</source>
+        <translation>&amp;Benutzer</translation>
+    </message>
+    <message>
+        <source>pass&amp;word</source>
+        <translation>Pass&amp;wort</translation>
+    </message>
+    <message>
+        <source>CA &amp;file</source>
+        <translation>CA-Da&amp;tei</translation>
+    </message>
+    <message>
+        <source>&amp;topic</source>
+        <translation>The&amp;ma</translation>
+    </message>
+    <message>
+        <source>a&amp;nnounce calls with</source>
+        <translation>Anrufe &amp;zeigen mit</translation>
+    </message>
+    <message>
+        <source>co&amp;mmand</source>
+        <translation>Be&amp;fehl</translation>
+    </message>
+    <message>
+        <source>ar&amp;guments</source>
+        <translation>Arg&amp;umente</translation>
+    </message>
+    <message>
+        <source>tim&amp;e-out (s)</source>
+        <translation>Zeitlimit (&amp;s)</translation>
+    </message>
+    <message>
+        <source>The NCID port must be a number from 1 to 65535.</source>
+        <translation>Der NCID-Port muss eine Zahl von 1 bis 65535 sein.</translation>
+    </message>
+    <message>
+        <source>The NCID replay must be a number of calls from 0 to 10000.</source>
+        <translation>Die NCID-Wiedergabe muss eine Anzahl Anrufe von 0 bis 10000 sein.</translation>
+    </message>
+    <message>
+        <source>The MQTT port must be a number from 1 to 65535.</source>
+        <translation>Der MQTT-Port muss eine Zahl von 1 bis 65535 sein.</translation>
+    </message>
+    <message>
+        <source>MQTT needs the broker's host.</source>
+        <translation>MQTT braucht den Host des Brokers.</translation>
+    </message>
+    <message>
+        <source>The command's time-out must be a number of seconds from 1 to 86400.</source>
+        <translation>Das Zeitlimit des Befehls muss eine Anzahl Sekunden von 1 bis 86400 sein.</translation>
+    </message>
+</context>
+<context>
+    <name>COptionPage</name>
+    <message>
+        <source>caller</source>
+        <translation>Anrufer</translation>
+    </message>
+    <message>
+        <source>number</source>
+        <translation>Nummer</translation>
+    </message>
+    <message>
+        <source>main</source>
+        <translation>Allgemein</translation>
+    </message>
+    <message>
+        <source>MSN</source>
+        <translation>MSN</translation>
+    </message>
+    <message>
+        <source>network</source>
+        <translation>Netzwerk</translation>
+    </message>
+    <message>
+        <source>telnet</source>
+        <translation>Telnet</translation>
+    </message>
+    <message>
+        <source>speech</source>
+        <translation>Sprachausgabe</translation>
+    </message>
+</context>
+<context>
+    <name>COptionTTS</name>
+    <message>
+        <source>available text-to-speech &amp;engines</source>
+        <translation>verfügbare &amp;Stimmen</translation>
+    </message>
+    <message>
+        <source>s&amp;peed</source>
+        <translation>Tem&amp;po</translation>
+    </message>
+    <message>
+        <source>p&amp;itch</source>
+        <translation>Tonh&amp;öhe</translation>
+    </message>
+    <message>
+        <source>&amp;volume</source>
+        <translation>&amp;Lautstärke</translation>
+    </message>
+    <message>
+        <source>text to try the voice with</source>
+        <translation>Text zum Ausprobieren der Stimme</translation>
+    </message>
+    <message>
+        <source>&amp;Test</source>
+        <translation>&amp;Testen</translation>
+    </message>
+</context>
+<context>
+    <name>COptionTelnet2</name>
+    <message>
+        <source>&amp;enable telnet server</source>
+        <translation>Telnet-Server &amp;einschalten</translation>
+    </message>
+    <message>
+        <source>Leave userid field blank to disable logon feature !</source>
+        <translation>Benutzerkennung leer lassen, um die Anmeldung abzuschalten !</translation>
+    </message>
+    <message>
+        <source>port &amp;number</source>
+        <translation>Port&amp;nummer</translation>
+    </message>
+    <message>
+        <source>&amp;userid</source>
+        <translation>&amp;Benutzerkennung</translation>
+    </message>
+    <message>
+        <source>pass&amp;word</source>
+        <translation>Pass&amp;wort</translation>
+    </message>
+</context>
+</TS>
