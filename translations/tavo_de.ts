@@ -153,7 +153,7 @@
         <translation>&amp;Wählen...</translation>
     </message>
     <message>
-        <source>the popup's font</source>
+        <source>the popup&apos;s font</source>
         <translation>die Schrift des Popups</translation>
     </message>
     <message>
@@ -172,7 +172,7 @@
         <translation>NC&amp;ID-Server</translation>
     </message>
     <message>
-        <source>NCID has no login: every address in "allow" sees the calls.</source>
+        <source>NCID has no login: every address in &quot;allow&quot; sees the calls.</source>
         <translation>NCID hat keine Anmeldung: jede Adresse unter „Erlauben“ sieht die Anrufe.</translation>
     </message>
     <message>
@@ -204,7 +204,7 @@
         <translation>für jeden Anruf ausgeführt, ohne Shell</translation>
     </message>
     <message>
-        <source>The call's fields reach the command as TAVO_NUMBER, TAVO_NAME, ... variables.</source>
+        <source>The call&apos;s fields reach the command as TAVO_NUMBER, TAVO_NAME, ... variables.</source>
         <translation>Die Felder des Anrufs erreichen den Befehl als Variablen TAVO_NUMBER, TAVO_NAME, ...</translation>
     </message>
     <message>
@@ -276,11 +276,11 @@
         <translation>Der MQTT-Port muss eine Zahl von 1 bis 65535 sein.</translation>
     </message>
     <message>
-        <source>MQTT needs the broker's host.</source>
+        <source>MQTT needs the broker&apos;s host.</source>
         <translation>MQTT braucht den Host des Brokers.</translation>
     </message>
     <message>
-        <source>The command's time-out must be a number of seconds from 1 to 86400.</source>
+        <source>The command&apos;s time-out must be a number of seconds from 1 to 86400.</source>
         <translation>Das Zeitlimit des Befehls muss eine Anzahl Sekunden von 1 bis 86400 sein.</translation>
     </message>
 </context>
@@ -363,6 +363,21 @@
     <message>
         <source>pass&amp;word</source>
         <translation>Pass&amp;wort</translation>
+    </message>
+</context>
+<context>
+    <name>FontChoiceDialog</name>
+    <message>
+        <source>font</source>
+        <translation>Schrift</translation>
+    </message>
+    <message>
+        <source>&amp;Face</source>
+        <translation>&amp;Schriftart</translation>
+    </message>
+    <message>
+        <source>&amp;Size</source>
+        <translation>&amp;Größe</translation>
     </message>
 </context>
 </TS>
