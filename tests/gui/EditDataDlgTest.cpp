@@ -116,6 +116,7 @@ TEST(EditDataDlg, CancelLeavesTheEntryExactlyAsItWas) {
 TEST(EditDataDlg, LaidOutInRowsInsideTheDialog) {
     DirectoryEntry entry = Entry("1", "2", "3");
     CEditDataDlg dialog(entry, false);
+    dialog.show();
     QRect number = Child<QLineEdit>(dialog, Ids::EditNumber)->geometry();
     QRect name = Child<QLineEdit>(dialog, Ids::EditName)->geometry();
     QRect speak = Child<QLineEdit>(dialog, Ids::EditSpeak)->geometry();
@@ -171,7 +172,8 @@ TEST(EditDataDlg, LabelsShowTheirWholeTextInTheDialogsRealFont) {
         labels.removeOne(storedAs);
         ASSERT_EQ(labels.size(), 3);
         for (const QLabel* label : labels) {
-            EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text()))
+            // The mnemonic's "&" is not drawn: the label's own hint is what it needs.
+            EXPECT_GE(label->width(), label->sizeHint().width())
                 << label->text().toStdString() << " at " << points << " pt";
             EXPECT_LT(label->geometry().right(), number.left());
         }
