@@ -128,10 +128,11 @@ void RunMenuLoop(TelnetConnection& client, TelnetSources sources, const TelnetCl
         case '1':
         case '2':
         case '3':
+            // A command is activity: the listing has the whole idle time to go out.
+            client.EndAt(TelnetConnection::Clock::now() + idle);
             client.Send(static_cast<char>(byte));
             SendCallList(client, byte - '0', sources, clock);
             SendMenu(client);
-            client.EndAt(TelnetConnection::Clock::now() + idle);
             break;
         case '0':
         case 'x':
