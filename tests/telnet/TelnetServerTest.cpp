@@ -360,6 +360,23 @@ TEST_F(ServerTest, ConnectionsThatNeverLogOnCannotShutOutAnotherAddress) {
         EXPECT_TRUE(silent[i]->NothingFor(0ms)) << i;
 }
 
+TEST_F(ServerTest, AClientThatDoesNotReadItsEchoLosesItsSlotAtTheLogonTimeOut) {
+    TelnetServerOptions options;
+    options.dialogue.logonTimeout = 300ms;
+    options.times.sendTimeout = 1h; // only the logon's own limit can end it
+    SetTelnet(1, 0, "admin");
+    Start(options);
+    TestClient flooding(Port(), 30s, 4096);
+    EXPECT_EQ(flooding.ReadUntil(": "), greeting + "userid   : ");
+    // One endless user id, its echo never read: the server's sends stall.
+    auto sending = std::async(std::launch::async, [&] {
+        return flooding.Send(std::string(32 * 1024 * 1024, 'a'));
+    });
+    EXPECT_TRUE(AwaitSessions(0));
+    flooding.ShutdownWrite();
+    sending.wait();
+}
+
 TEST_F(ServerTest, TrickledKeysDoNotKeepAnIdleSessionOpen) {
     TelnetServerOptions options;
     options.dialogue.menuIdleTimeout = 300ms;
