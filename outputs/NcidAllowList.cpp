@@ -104,3 +104,61 @@ std::string AddressText(const sockaddr* address) {
                     sizeof text);
     return text;
 }
+
+void NcidRefusals::TellCount(const Key& key, size_t count) {
+    log("ncid: refused " + key.first + " " + std::to_string(count) +
+        (count == 1 ? " more time" : " more times") + " within a minute: " + key.second);
+}
+
+void NcidRefusals::Refused(const std::string& address, const std::string& reason,
+                           Clock::time_point now) {
+    Key key{address, reason};
+    if (tallies.find(key) == tallies.end() && tallies.size() >= maxAddresses)
+        key.first = "other addresses";
+    auto found = tallies.find(key);
+    if (found != tallies.end() && now - found->second.since >= period) {
+        // The minute is over and the loop has not told it yet: as Tick would have.
+        if (found->second.untold == 0) {
+            tallies.erase(found);
+            found = tallies.end();
+        } else {
+            TellCount(key, found->second.untold);
+            found->second.since = now;
+            found->second.untold = 0;
+        }
+    }
+    if (found != tallies.end()) {
+        ++found->second.untold;
+        return;
+    }
+    tallies.emplace(key, Tally{now, 0});
+    log("ncid: refused " + key.first + ": " + reason);
+}
+
+std::optional<NcidRefusals::Clock::time_point> NcidRefusals::Tick(Clock::time_point now) {
+    std::optional<Clock::time_point> next;
+    for (auto it = tallies.begin(); it != tallies.end();) {
+        Tally& tally = it->second;
+        if (now - tally.since >= period) {
+            // Nothing new within the minute: the next refusal is told at once again.
+            if (tally.untold == 0) {
+                it = tallies.erase(it);
+                continue;
+            }
+            TellCount(it->first, tally.untold);
+            tally.since = now;
+            tally.untold = 0;
+        }
+        if (!next || tally.since + period < *next)
+            next = tally.since + period;
+        ++it;
+    }
+    return next;
+}
+
+void NcidRefusals::Flush() {
+    for (const auto& [key, tally] : tallies)
+        if (tally.untold > 0)
+            TellCount(key, tally.untold);
+    tallies.clear();
+}

@@ -73,3 +73,30 @@ std::string NcidCallLine(const char* kind, const CallEvent& call) {
            NcidLineLabel(call) + "*NMBR*" + NcidNumber(call) + "*MESG*NONE*NAME*" + NcidName(call) +
            "*";
 }
+
+void NcidClientLines::Take(std::string_view bytes, std::vector<std::string>& lines) {
+    for (const char c : bytes) {
+        if (c != '\r' && c != '\n') {
+            if (input.size() < MaxLine)
+                input += c;
+            else
+                skippingLongLine = true;
+            continue;
+        }
+        if (!skippingLongLine && !input.empty())
+            lines.push_back(input);
+        input.clear();
+        skippingLongLine = false;
+    }
+}
+
+NcidHello ReadHello(const std::string& line) {
+    NcidHello hello;
+    if (line.rfind("HELLO:", 0) != 0) {
+        hello.endsStartup = true;
+        return hello;
+    }
+    hello.noLog = line.find("no_log") != std::string::npos;
+    hello.endsStartup = line.rfind("HELLO: CMD:", 0) == 0;
+    return hello;
+}

@@ -1,10 +1,13 @@
 #pragma once
-// The lines an NCID server sends, as plain functions over the call event.
+// The lines an NCID server sends, as plain functions over the call event, and the reading of
+// what its clients send.
 
 #include "outputs/CallEvent.h"
 
 #include <cstddef>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // Clients show the line label in a narrow column.
 inline constexpr size_t NcidLineLabelLength = 8;
@@ -22,3 +25,24 @@ std::string NcidName(const CallEvent& call);
 // "<kind>: *DATE*mmddyyyy*TIME*hhmm*LINE*...*NMBR*...*MESG*NONE*NAME*...*" without the line end;
 // `kind` is "CID" for a new call, "CIDLOG" for one from the history.
 std::string NcidCallLine(const char* kind, const CallEvent& call);
+
+// What a client sends, cut into lines: CR or LF ends a line; empty lines (keepalives, the LF of
+// a CR LF) are not handed on; a line longer than MaxLine is dropped whole.
+class NcidClientLines {
+public:
+    static constexpr size_t MaxLine = 1024;
+    // Appends the lines that `bytes` completes to `lines`.
+    void Take(std::string_view bytes, std::vector<std::string>& lines);
+
+private:
+    std::string input;
+    bool skippingLongLine = false;
+};
+
+// What a line of a client during its startup means. The startup ends with "HELLO: CMD: ..."
+// or with any line that is no HELLO; "no_log" in a HELLO line declines the call log.
+struct NcidHello {
+    bool noLog = false;
+    bool endsStartup = false;
+};
+NcidHello ReadHello(const std::string& line);

@@ -3,6 +3,7 @@
 #include "outputs/NcidLines.h"
 #include "platform/Version.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <netdb.h>
@@ -15,9 +16,6 @@
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
-
-// A client's line is never longer than this; the rest of a longer one is dropped.
-constexpr size_t MaxClientLine = 1024;
 
 void Close(int& fd) {
     if (fd >= 0)
@@ -35,17 +33,19 @@ struct NcidServer::Client {
     SteadyClock::time_point helloDeadline;
     std::vector<std::string> replay; // the log as it was when the client came
     std::vector<std::string> held;   // calls that came during the startup
-    std::string input;
-    bool skippingLongLine = false;
+    NcidClientLines input;
     std::string output;
     bool dropped = false;
 };
 
 NcidServer::NcidServer(const NcidSettings& settings, const std::vector<CallEvent>& calls,
                        NcidServerOptions options)
-    : settings(settings), options(std::move(options)), queue(this->options.queueCapacity) {
+    : settings(settings), options(std::move(options)), queue(this->options.queueCapacity),
+      refusals([this](const std::string& line) { this->options.log(line); }) {
     if (!this->options.log)
         this->options.log = LogToStandardError;
+    if (!this->options.clock)
+        this->options.clock = SteadyClock::now;
     const size_t keep = static_cast<size_t>(settings.replay < 0 ? 0 : settings.replay);
     const size_t first = calls.size() > keep ? calls.size() - keep : 0;
     history.assign(calls.begin() + static_cast<std::ptrdiff_t>(first), calls.end());
@@ -57,7 +57,9 @@ NcidServer::~NcidServer() {
         thread.join();
     for (Client& client : clients)
         Close(client.fd);
-    Close(listeningSocket);
+    for (int& fd : listeningSockets)
+        Close(fd);
+    refusals.Flush();
 }
 
 bool NcidServer::Start(std::string& error) {
@@ -68,6 +70,17 @@ bool NcidServer::Start(std::string& error) {
     if (allowList.Empty())
         options.log("ncid: [ncid] allow names no address: every client is refused");
 
+    if (!Listen(error))
+        return false;
+    error.clear();
+    thread = std::thread([this] {
+        BecomeBackgroundThread();
+        Run();
+    });
+    return true;
+}
+
+bool NcidServer::Listen(std::string& error) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -79,35 +92,84 @@ bool NcidServer::Start(std::string& error) {
         error = "NCID server: address \"" + settings.address + "\": " + ::gai_strerror(rc);
         return false;
     }
-    error = "NCID server: no address to listen on";
+    std::vector<sockaddr_storage> addresses;
     for (addrinfo* a = found; a != nullptr; a = a->ai_next) {
-        int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        if (fd < 0)
-            continue;
-        const int on = 1;
-        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        if (::bind(fd, a->ai_addr, a->ai_addrlen) == 0 && ::listen(fd, 64) == 0) {
-            listeningSocket = fd;
-            break;
-        }
-        error = "NCID server: cannot listen on " + settings.address + " port " + service + ": " +
-                std::strerror(errno);
-        ::close(fd);
+        sockaddr_storage address{};
+        std::memcpy(&address, a->ai_addr, std::min<size_t>(a->ai_addrlen, sizeof address));
+        // A name may be listed twice (in /etc/hosts and by the resolver): bound once.
+        bool seen = false;
+        for (const sockaddr_storage& other : addresses)
+            seen = seen || std::memcmp(&other, &address, sizeof address) == 0;
+        if (!seen && (address.ss_family == AF_INET || address.ss_family == AF_INET6))
+            addresses.push_back(address);
     }
     ::freeaddrinfo(found);
-    if (listeningSocket < 0)
-        return false;
-    sockaddr_storage bound{};
-    socklen_t length = sizeof bound;
-    if (::getsockname(listeningSocket, reinterpret_cast<sockaddr*>(&bound), &length) == 0)
-        port =
-            ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
-                                              : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+    const bool several = addresses.size() > 1;
+    std::vector<std::string> missing;
     error.clear();
-    thread = std::thread([this] {
-        BecomeBackgroundThread();
-        Run();
-    });
+    for (sockaddr_storage& address : addresses) {
+        const bool v6 = address.ss_family == AF_INET6;
+        const socklen_t length = v6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+        // Port 0 is one port of the system's choosing, the same on every address.
+        if (port != 0) {
+            if (v6)
+                reinterpret_cast<sockaddr_in6&>(address).sin6_port = htons(static_cast<uint16_t>(port));
+            else
+                reinterpret_cast<sockaddr_in&>(address).sin_port = htons(static_cast<uint16_t>(port));
+        }
+        const std::string text = AddressText(reinterpret_cast<sockaddr*>(&address));
+        int fd = ::socket(address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        int failure = fd < 0 ? errno : 0;
+        if (fd >= 0) {
+            const int on = 1;
+            ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+            // Next to an IPv4 socket on the same port, the IPv6 one takes IPv6 clients only.
+            if (v6 && several)
+                ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
+            if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+                ::listen(fd, 64) != 0) {
+                failure = errno;
+                ::close(fd);
+                fd = -1;
+            }
+        }
+        if (fd >= 0) {
+            listeningSockets.push_back(fd);
+            if (port == 0) {
+                sockaddr_storage bound{};
+                socklen_t boundLength = sizeof bound;
+                if (::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &boundLength) == 0)
+                    port = ntohs(bound.ss_family == AF_INET6
+                                     ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
+                                     : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+            }
+            continue;
+        }
+        const std::string problem = "cannot listen on " + text + " port " +
+                                    std::to_string(port != 0 ? port : settings.port) + ": " +
+                                    std::strerror(failure);
+        // Among several addresses, one this machine does not have (IPv6 switched off) is left
+        // out; anything else (the port is taken, no permission) fails the start.
+        if (several && (failure == EADDRNOTAVAIL || failure == EAFNOSUPPORT)) {
+            missing.push_back(problem);
+            continue;
+        }
+        error = "NCID server: " + problem;
+        break;
+    }
+    if (error.empty() && listeningSockets.empty())
+        error = "NCID server: no address to listen on" +
+                (missing.empty() ? std::string() : " (" + missing.front() + ")");
+    if (!error.empty()) {
+        for (int& fd : listeningSockets)
+            Close(fd);
+        listeningSockets.clear();
+        port = 0;
+        return false;
+    }
+    for (const std::string& problem : missing)
+        options.log("ncid: " + problem + "; listening on the other addresses of " +
+                    settings.address);
     return true;
 }
 
@@ -118,23 +180,29 @@ void NcidServer::Post(const OutputEvent& event) {
 
 void NcidServer::Run() {
     std::vector<pollfd> waits;
+    const size_t firstClient = 1 + listeningSockets.size();
     while (!queue.Closed()) {
         waits.clear();
         waits.push_back({queue.WakeFd(), POLLIN, 0});
-        waits.push_back({listeningSocket, POLLIN, 0});
+        for (int fd : listeningSockets)
+            waits.push_back({fd, POLLIN, 0});
         int timeout = -1;
         const auto now = SteadyClock::now();
+        auto waitUntil = [&](SteadyClock::time_point until, SteadyClock::time_point from) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(until - from).count();
+            const int wait = left < 0 ? 0 : static_cast<int>(std::min<long long>(left, 3600000)) + 1;
+            timeout = timeout < 0 ? wait : std::min(timeout, wait);
+        };
         for (const Client& client : clients) {
             waits.push_back(
                 {client.fd, static_cast<short>(POLLIN | (client.output.empty() ? 0 : POLLOUT)), 0});
-            if (!client.started) {
-                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                      client.helloDeadline - now)
-                                      .count();
-                const int wait = left < 0 ? 0 : static_cast<int>(left) + 1;
-                timeout = timeout < 0 ? wait : std::min(timeout, wait);
-            }
+            if (!client.started)
+                waitUntil(client.helloDeadline, now);
         }
+        const auto logNow = options.clock();
+        if (const auto next = refusals.Tick(logNow))
+            waitUntil(*next, logNow);
         if (::poll(waits.data(), waits.size(), timeout) < 0 && errno != EINTR)
             break;
 
@@ -143,7 +211,7 @@ void NcidServer::Run() {
                 Handle(event);
         for (size_t i = 0; i < clients.size(); ++i) {
             Client& client = clients[i];
-            const short events = waits[i + 2].revents;
+            const short events = waits[i + firstClient].revents;
             if (events & (POLLIN | POLLHUP | POLLERR))
                 Receive(client);
             if (!client.dropped && (events & POLLOUT))
@@ -157,12 +225,21 @@ void NcidServer::Run() {
             return client.fd < 0;
         });
         clientCount = clients.size();
-        if (waits[1].revents != 0)
-            AcceptClients();
+        // Counts whose minute is over are told before new refusals are counted.
+        refusals.Tick(options.clock());
+        for (size_t i = 0; i < listeningSockets.size(); ++i)
+            if (waits[1 + i].revents != 0)
+                AcceptClients(listeningSockets[i]);
     }
 }
 
-void NcidServer::AcceptClients() {
+void NcidServer::Refuse(int fd, const sockaddr* address, const std::string& reason) {
+    refusals.Refused(AddressText(address), reason, options.clock());
+    ::shutdown(fd, SHUT_WR);
+    ::close(fd);
+}
+
+void NcidServer::AcceptClients(int listeningSocket) {
     for (;;) {
         sockaddr_storage peer{};
         socklen_t length = sizeof peer;
@@ -172,8 +249,7 @@ void NcidServer::AcceptClients() {
             return;
         const sockaddr* address = reinterpret_cast<const sockaddr*>(&peer);
         if (!allowList.Allows(address)) {
-            options.log("ncid: refused " + AddressText(address) + ": not in [ncid] allow");
-            ::close(fd);
+            Refuse(fd, address, "not in [ncid] allow");
             continue;
         }
         if (clients.size() >= options.maxClients) {
@@ -181,10 +257,7 @@ void NcidServer::AcceptClients() {
                                      std::to_string(options.maxClients) +
                                      " clients; this connection is closed\r\n";
             (void)!::send(fd, full.data(), full.size(), MSG_NOSIGNAL);
-            options.log("ncid: refused " + AddressText(address) + ": " +
-                        std::to_string(options.maxClients) + " clients are connected");
-            ::shutdown(fd, SHUT_WR);
-            ::close(fd);
+            Refuse(fd, address, std::to_string(options.maxClients) + " clients are connected");
             continue;
         }
         // Clients that vanish without closing are found by the keepalive probes.
@@ -217,28 +290,15 @@ void NcidServer::Receive(Client& client) {
         }
         if (n < 0)
             return;
-        for (ssize_t i = 0; i < n; ++i) {
-            const char c = buffer[i];
-            if (c != '\r' && c != '\n') {
-                if (client.input.size() < MaxClientLine)
-                    client.input += c;
-                else
-                    client.skippingLongLine = true;
-                continue;
-            }
-            const std::string line = client.skippingLongLine ? std::string() : client.input;
-            client.input.clear();
-            client.skippingLongLine = false;
-            // An empty line is a keepalive; lines after the startup are not commands we know.
-            if (line.empty() || client.started)
-                continue;
-            if (line.rfind("HELLO:", 0) != 0) {
-                FinishStartup(client);
-                continue;
-            }
-            if (line.find("no_log") != std::string::npos)
-                client.noLog = true;
-            if (line.rfind("HELLO: CMD:", 0) == 0)
+        std::vector<std::string> lines;
+        client.input.Take(std::string_view(buffer, static_cast<size_t>(n)), lines);
+        // Lines after the startup are not commands we know.
+        for (const std::string& line : lines) {
+            if (client.started)
+                break;
+            const NcidHello hello = ReadHello(line);
+            client.noLog = client.noLog || hello.noLog;
+            if (hello.endsStartup)
                 FinishStartup(client);
         }
     }

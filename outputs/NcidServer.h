@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,6 +30,7 @@ struct NcidServerOptions {
     std::chrono::milliseconds helloWait{250};
     size_t queueCapacity = 256;
     OutputLog log = LogToStandardError;
+    std::function<std::chrono::steady_clock::time_point()> clock = std::chrono::steady_clock::now;
 };
 
 class NcidServer final : public CallOutput {
@@ -40,7 +42,9 @@ public:
     NcidServer(const NcidServer&) = delete;
     NcidServer& operator=(const NcidServer&) = delete;
 
-    // Listens and starts the thread; false with `error` when the address cannot be used.
+    // Listens and starts the thread; false with `error` when the address cannot be used. A
+    // host name is listened on at every address it names (localhost: 127.0.0.1 and ::1); an
+    // address this machine lacks among several is told in the log and left out.
     bool Start(std::string& error);
     // The port listened on (useful when the settings said 0).
     int Port() const { return port; }
@@ -52,12 +56,14 @@ public:
 private:
     struct Client;
     void Run();
-    void AcceptClients();
+    void AcceptClients(int listeningSocket);
     void Receive(Client& client);
     void FinishStartup(Client& client);
     void Send(Client& client, const std::string& line);
     void Flush(Client& client);
     void Handle(const OutputEvent& event);
+    void Refuse(int fd, const sockaddr* address, const std::string& reason);
+    bool Listen(std::string& error);
 
     NcidSettings settings;
     NcidServerOptions options;
@@ -65,7 +71,8 @@ private:
     std::deque<CallEvent> history;
     BoundedQueue<OutputEvent> queue;
     std::vector<Client> clients;
-    int listeningSocket = -1;
+    NcidRefusals refusals;
+    std::vector<int> listeningSockets;
     int port = 0;
     std::atomic<size_t> clientCount{0};
     std::thread thread;

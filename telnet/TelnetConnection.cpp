@@ -33,15 +33,17 @@ void TelnetConnection::OfferOptions() {
         output.append(protocol.Offer());
 }
 
-bool TelnetConnection::WaitForInput() {
-    std::optional<Clock::duration> wait;
-    if (idle)
-        wait = *idle;
+bool TelnetConnection::WaitFor(short events, std::optional<std::chrono::milliseconds> limit) {
+    if (deadline && Clock::now() >= *deadline) {
+        timedOut = true;
+        return false;
+    }
+    std::optional<Clock::duration> wait = limit;
     if (deadline && (!wait || *deadline - Clock::now() < *wait))
         wait = *deadline - Clock::now();
     if (!wait)
-        return true; // the receive itself waits
-    pollfd waiting{socket, POLLIN, 0};
+        return true; // the receive or send itself waits
+    pollfd waiting{socket, events, 0};
     int ready;
     do {
         ready = poll(&waiting, 1, Milliseconds(*wait));
@@ -63,7 +65,7 @@ int TelnetConnection::ReceiveByte() {
             if (typed >= 0)
                 return typed;
         }
-        if (!Flush() || !WaitForInput()) {
+        if (!Flush() || !WaitFor(POLLIN, std::nullopt)) {
             ended = true;
             return -1;
         }
@@ -89,12 +91,21 @@ void TelnetConnection::Send(std::string_view bytes) {
 }
 
 bool TelnetConnection::Flush() {
+    // With a limit of our own the send never blocks: the wait for room is bounded by the
+    // deadline as well, so a client that does not read cannot hold its session beyond it.
+    const bool limited = deadline || stall;
     size_t sent = 0;
     while (!ended && sent < output.size()) {
         // MSG_NOSIGNAL: a client that has gone must not take the whole process with SIGPIPE.
-        ssize_t done = send(socket, output.data() + sent, output.size() - sent, MSG_NOSIGNAL);
+        ssize_t done = send(socket, output.data() + sent, output.size() - sent,
+                            MSG_NOSIGNAL | (limited ? MSG_DONTWAIT : 0));
         if (done < 0 && errno == EINTR && !Stopping())
             continue;
+        if (done < 0 && limited && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (!WaitFor(POLLOUT, stall) || Stopping())
+                ended = true;
+            continue;
+        }
         if (done <= 0) // failed, or timed out on a client that stopped reading
             ended = true;
         else
@@ -106,10 +117,17 @@ bool TelnetConnection::Flush() {
 
 void TelnetConnection::Pause(std::chrono::milliseconds duration) {
     Flush();
-    // The whole pause is kept even when the client goes at once: a session that guessed
-    // wrong holds its place for the pause, whatever the client does.
-    const auto until = Clock::now() + duration;
+    // The whole pause is kept even when the client goes at once: a session that is kept
+    // waiting holds its place for the pause, whatever the client does. A deadline ends it.
+    auto until = Clock::now() + duration;
+    const bool cut = deadline && *deadline <= until;
+    if (cut)
+        until = *deadline;
     while (!Stopping() && Clock::now() < until)
         std::this_thread::sleep_for(
             std::min<Clock::duration>(until - Clock::now(), std::chrono::milliseconds(50)));
+    if (cut) {
+        ended = true;
+        timedOut = true;
+    }
 }

@@ -36,24 +36,27 @@ public:
     // True when the connection ended because a time limit below ran out.
     bool TimedOut() const { return timedOut; }
 
-    // Receiving ends the connection once `deadline` has passed (none: no deadline).
+    // Receiving and sending end the connection once `deadline` has passed (none: no deadline).
     void EndAt(std::optional<Clock::time_point> deadline) { this->deadline = deadline; }
-    // Receiving ends the connection after `idle` without a byte (none: waits for ever).
-    void EndWhenIdleFor(std::optional<std::chrono::milliseconds> idle) { this->idle = idle; }
-    // Sends what is gathered, then waits for `duration` (less when the server stops).
+    // Sending ends the connection when the client takes nothing for this long (none: the
+    // socket's own send timeout rules).
+    void EndWhenStalledFor(std::optional<std::chrono::milliseconds> stall) { this->stall = stall; }
+    // Sends what is gathered, then waits for `duration` (less when the server stops); a
+    // deadline that comes first ends the connection.
     void Pause(std::chrono::milliseconds duration);
 
 private:
     bool Stopping() const;
-    // Waits until input arrives or a limit runs out; false when the connection is to end.
-    bool WaitForInput();
+    // Waits until the socket is ready for `events` or a limit runs out; false when the
+    // connection is to end.
+    bool WaitFor(short events, std::optional<std::chrono::milliseconds> limit);
 
     int socket;
     const std::atomic<bool>* stop;
     bool ended = false;
     bool timedOut = false;
     std::optional<Clock::time_point> deadline;
-    std::optional<std::chrono::milliseconds> idle;
+    std::optional<std::chrono::milliseconds> stall;
     TelnetProtocol protocol;
     unsigned char input[4096];
     size_t inputPosition = 0;

@@ -17,7 +17,36 @@ bool EqualIgnoringCase(const std::string& a, const std::string& b) {
     }
     return true;
 }
+
+// Waits for the verdict as the gate asks, within the logon's deadline.
+void AwaitVerdict(TelnetConnection& client, const TelnetLogonGate& gate) {
+    if (!gate.wait)
+        return;
+    const std::chrono::milliseconds wait = gate.wait();
+    if (wait.count() > 0)
+        client.Pause(wait);
+}
+
+bool LooksLikeRequestLine(const std::string& line) {
+    // "GET / HTTP/1.1": a method in capitals, a target, the protocol's name.
+    const size_t space = line.find(' ');
+    if (space == std::string::npos || space == 0 || space > 16)
+        return false;
+    for (size_t i = 0; i < space; ++i)
+        if (line[i] < 'A' || line[i] > 'Z')
+            return false;
+    return line.find(" HTTP/", space) != std::string::npos;
+}
 } // namespace
+
+bool PlausibleUserId(const std::string& line) {
+    for (char c : line) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f)
+            return false;
+    }
+    return !LooksLikeRequestLine(line) && line.rfind("SSH-", 0) != 0;
+}
 
 std::optional<std::string> ReadLine(TelnetConnection& client, bool echo) {
     std::string line;
@@ -42,16 +71,24 @@ std::optional<std::string> ReadLine(TelnetConnection& client, bool echo) {
     return line;
 }
 
-TelnetLogonResult TelnetLogin(TelnetConnection& client, const TelnetLogon& logon) {
+TelnetLogonResult TelnetLogin(TelnetConnection& client, const TelnetLogon& logon,
+                              const TelnetLogonGate& gate) {
     client.Send(kTelnetUserIdPrompt);
     std::optional<std::string> userId = ReadLine(client, true);
     if (!userId)
         return TelnetLogonResult::Ended;
-    if (!EqualIgnoringCase(*userId, logon.userId))
-        return TelnetLogonResult::Refused;
+    if (!EqualIgnoringCase(*userId, logon.userId)) {
+        if (!PlausibleUserId(*userId))
+            return TelnetLogonResult::NotALogon;
+        AwaitVerdict(client, gate);
+        return client.Ended() ? TelnetLogonResult::Ended : TelnetLogonResult::Refused;
+    }
     client.Send(kTelnetPasswordPrompt);
     std::optional<std::string> password = ReadLine(client, false);
     if (!password)
+        return TelnetLogonResult::Ended;
+    AwaitVerdict(client, gate);
+    if (client.Ended())
         return TelnetLogonResult::Ended;
     bool loggedOn = EqualIgnoringCase(*password, logon.password);
     client.Send(kTelnetAfterLogon);
@@ -80,7 +117,9 @@ void SendGoodbye(TelnetConnection& client) {
     client.Send(kTelnetGoodbye);
 }
 
-void RunMenuLoop(TelnetConnection& client, TelnetSources sources, const TelnetClock& clock) {
+void RunMenuLoop(TelnetConnection& client, TelnetSources sources, const TelnetClock& clock,
+                 std::chrono::milliseconds idle) {
+    client.EndAt(TelnetConnection::Clock::now() + idle);
     for (;;) {
         int byte = client.ReceiveByte();
         if (byte < 0)
@@ -89,6 +128,8 @@ void RunMenuLoop(TelnetConnection& client, TelnetSources sources, const TelnetCl
         case '1':
         case '2':
         case '3':
+            // A command is activity: the listing has the whole idle time to go out.
+            client.EndAt(TelnetConnection::Clock::now() + idle);
             client.Send(static_cast<char>(byte));
             SendCallList(client, byte - '0', sources, clock);
             SendMenu(client);
@@ -108,21 +149,20 @@ void RunMenuLoop(TelnetConnection& client, TelnetSources sources, const TelnetCl
 
 TelnetLogonResult RunTelnetDialogue(TelnetConnection& client, const TelnetLogon& logon,
                                     TelnetSources sources, const TelnetClock& clock,
-                                    const TelnetDialogueTimes& times) {
+                                    const TelnetDialogueTimes& times,
+                                    const TelnetLogonGate& gate) {
     client.Send(std::string(kTelnetTitle).append(kTelnetTitleEnd));
     TelnetLogonResult result = TelnetLogonResult::LoggedOn;
     if (!logon.userId.empty()) {
         client.EndAt(TelnetConnection::Clock::now() + times.logonTimeout);
-        result = TelnetLogin(client, logon);
-        client.EndAt(std::nullopt);
+        result = TelnetLogin(client, logon, gate);
     }
     if (result == TelnetLogonResult::LoggedOn) {
-        client.EndWhenIdleFor(times.menuIdleTimeout);
+        if (gate.loggedOn)
+            gate.loggedOn();
         SendMenu(client);
-        RunMenuLoop(client, sources, clock);
+        RunMenuLoop(client, sources, clock, times.menuIdleTimeout);
     } else {
-        if (result == TelnetLogonResult::Refused)
-            client.Pause(times.failedLogonPause);
         SendGoodbye(client);
     }
     client.Flush();

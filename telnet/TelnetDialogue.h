@@ -26,29 +26,49 @@ struct TelnetLogon {
     std::string password;
 };
 
-// How long a client may take, and the pause that slows down guessing.
+// How long a client may take.
 struct TelnetDialogueTimes {
-    std::chrono::milliseconds logonTimeout{30000};     // from the banner to the menu
-    std::chrono::milliseconds menuIdleTimeout{600000}; // between two keys in the menu
-    std::chrono::milliseconds failedLogonPause{1000};  // before the goodbye of a failed logon
+    std::chrono::milliseconds logonTimeout{30000}; // from the banner to the menu
+    // Between two commands in the menu: keys that only ring the bell and telnet commands do
+    // not count, so a client trickling bytes cannot hold its session for ever.
+    std::chrono::milliseconds menuIdleTimeout{600000};
 };
 
-enum class TelnetLogonResult { LoggedOn, Refused, Ended };
+// What the server adds to the logon of one connection.
+struct TelnetLogonGate {
+    // How long the verdict on this client's logon must still wait (failures slow its address
+    // down); none: no wait.
+    std::function<std::chrono::milliseconds()> wait;
+    // Told once the client may use the menu (logged on, or no logon asked for).
+    std::function<void()> loggedOn;
+};
+
+// NotALogon: the first line cannot be anyone's logon (an HTTP request, bytes that are no text);
+// such a connection is closed like a refused one but is no guess at the password.
+enum class TelnetLogonResult { LoggedOn, Refused, NotALogon, Ended };
+
+// False for a user id line that no person types: control bytes, or a request line of another
+// protocol (HTTP, SSH) sent to the wrong port.
+bool PlausibleUserId(const std::string& line);
 
 // One typed line without its line end (LF, and the CR before it); at most 127 bytes are kept,
 // the rest of a longer line is read and dropped. Absent when the connection ended first.
 std::optional<std::string> ReadLine(TelnetConnection& client, bool echo);
 // Ended: the connection ended (or ran out of time) before the logon was decided.
-TelnetLogonResult TelnetLogin(TelnetConnection& client, const TelnetLogon& logon);
+TelnetLogonResult TelnetLogin(TelnetConnection& client, const TelnetLogon& logon,
+                              const TelnetLogonGate& gate = {});
 void SendMenu(TelnetConnection& client);
 // Day 1 today, 2 yesterday, 3 the day before yesterday.
 void SendCallList(TelnetConnection& client, int day, TelnetSources sources,
                   const TelnetClock& clock);
 void SendGoodbye(TelnetConnection& client);
-void RunMenuLoop(TelnetConnection& client, TelnetSources sources, const TelnetClock& clock);
+// Ends the connection once `idle` passes without a command.
+void RunMenuLoop(TelnetConnection& client, TelnetSources sources, const TelnetClock& clock,
+                 std::chrono::milliseconds idle = TelnetDialogueTimes{}.menuIdleTimeout);
 
 // The whole dialogue, from the banner to the goodbye; the caller closes the connection.
 // Tells how the logon went (LoggedOn as well when none was asked for).
 TelnetLogonResult RunTelnetDialogue(TelnetConnection& client, const TelnetLogon& logon,
                                     TelnetSources sources, const TelnetClock& clock,
-                                    const TelnetDialogueTimes& times = {});
+                                    const TelnetDialogueTimes& times = {},
+                                    const TelnetLogonGate& gate = {});

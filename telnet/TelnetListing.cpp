@@ -14,6 +14,17 @@ std::string ShownText(const OptText& text) {
     return whole.substr(0, whole.find('\0'));
 }
 
+// Names and numbers come from address books and the line: a control byte in them would reach
+// the client's terminal, where a CR LF forges a listing line and ESC starts a command. They are
+// shown as '?', which keeps the field's width and tells that something was there. The texts are
+// Windows-1252, where 0x80-0x9F are letters and signs, so those stay.
+std::string Printable(std::string text) {
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == '\x7f')
+            c = '?';
+    return text;
+}
+
 std::string CutTo(std::string text, size_t width) {
     if (text.size() > width)
         text.resize(width);
@@ -31,7 +42,7 @@ std::string ToText(const ResolvedCall& call) {
         text += '/';
         text += call.service;
     }
-    return CutTo(std::move(text), kTelnetFieldWidth);
+    return CutTo(Printable(std::move(text)), kTelnetFieldWidth);
 }
 
 std::string WhoText(const ResolvedCall& call) {
@@ -40,8 +51,9 @@ std::string WhoText(const ResolvedCall& call) {
     if (call.callerKind == CallerKind::IsdnUnknown)
         return "<< ISDN unknown >>";
     if (!call.callerName)
-        return CutTo(call.callingNumber, kTelnetFieldWidth);
-    return CutTo(ShownName(*call.callerName) + "  " + call.callingNumber, kTelnetFieldWidth);
+        return CutTo(Printable(call.callingNumber), kTelnetFieldWidth);
+    return CutTo(Printable(ShownName(*call.callerName) + "  " + call.callingNumber),
+                 kTelnetFieldWidth);
 }
 
 std::time_t LocalMidnight(std::time_t now, int daysBack) {

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <poll.h>
 #include <string>
 #include <sys/socket.h>
 #include <system_error>
@@ -30,7 +32,7 @@ TelnetChange TelnetChangeAfterOptions(uint8_t telnetEnabled, bool serverRunning,
 
 TelnetServer::TelnetServer(TelnetSources sources, Settings& settings, TelnetServerOptions options)
     : sources(sources), settings(settings), options(std::move(options)),
-      lockout(this->options.lockout) {}
+      delay(this->options.delay) {}
 
 TelnetServer::~TelnetServer() {
     std::lock_guard restart(restartMutex);
@@ -52,7 +54,7 @@ size_t TelnetServer::SessionCount() const {
 size_t TelnetServer::SessionCountLocked() const {
     size_t count = 0;
     for (const Session& session : sessions)
-        count += session.finished ? 0 : 1;
+        count += session.finished || session.gone ? 0 : 1;
     return count;
 }
 
@@ -193,9 +195,13 @@ void TelnetServer::TelnetServerThread(std::string address) {
 }
 
 void TelnetServer::Admit(int client, const std::string& peer) {
-    if (lockout.IsLockedOut(peer, options.lockoutClock())) {
-        RefuseConnection(client, kTelnetLockedOut);
-        return;
+    TelnetLogon logon;
+    {
+        // Read afresh for every connection: a changed user id or password applies to the next
+        // client without a restart.
+        std::lock_guard lock(SettingsMutex());
+        logon.userId = FieldText(settings.telnetUserId, sizeof settings.telnetUserId);
+        logon.password = FieldText(settings.telnetPassword, sizeof settings.telnetPassword);
     }
     std::lock_guard lock(socketsMutex);
     // Decided under the lock, so that a stop either sees the new session and shuts it down,
@@ -204,12 +210,14 @@ void TelnetServer::Admit(int client, const std::string& peer) {
         close(client);
         return;
     }
-    if (SessionCountLocked() >= options.maxSessions) {
-        RefuseConnection(client, kTelnetBusy);
+    if (std::string_view refusal = MakeRoomLocked(peer, !logon.userId.empty()); !refusal.empty()) {
+        RefuseConnection(client, refusal);
         return;
     }
     Session& session = sessions.emplace_back();
     session.peer = peer;
+    session.logon = std::move(logon);
+    session.loggedOn = session.logon.userId.empty();
     session.socket = client;
     try {
         session.thread = std::thread(&TelnetServer::RunSession, this, std::ref(session));
@@ -219,40 +227,118 @@ void TelnetServer::Admit(int client, const std::string& peer) {
     }
 }
 
+void TelnetServer::MarkHungUpLocked() {
+    // A client that has gone frees its slot now, not once its session thread gets round to
+    // noticing: on a busy machine that can be after the next client has been judged. Input it
+    // sent before it went is still answered.
+    for (Session& session : sessions) {
+        if (session.finished || session.gone || session.socket < 0)
+            continue;
+        pollfd state{session.socket, POLLRDHUP, 0};
+        if (poll(&state, 1, 0) > 0 && (state.revents & (POLLRDHUP | POLLHUP | POLLERR)))
+            session.gone = true;
+    }
+}
+
+std::string_view TelnetServer::MakeRoomLocked(const std::string& peer, bool logsOn) {
+    auto loggingOnFrom = [this](const std::string& address) {
+        size_t count = 0;
+        for (const Session& session : sessions)
+            if (!session.finished && !session.gone && !session.loggedOn && session.peer == address)
+                ++count;
+        return count;
+    };
+    // Sessions that have gone still run until they have answered what they got; they are
+    // bounded all the same, so that clients that send and hang up cannot pile up threads.
+    auto running = [this] {
+        size_t count = 0;
+        for (const Session& session : sessions)
+            count += session.finished ? 0 : 1;
+        return count;
+    };
+    const bool full = SessionCountLocked() >= options.maxSessions ||
+                      running() >= 2 * options.maxSessions ||
+                      (logsOn && loggingOnFrom(peer) >= options.maxLogonsPerAddress);
+    if (!full)
+        return {};
+    MarkHungUpLocked();
+    if (running() >= 2 * options.maxSessions)
+        return kTelnetBusy;
+    const size_t ownLogons = logsOn ? loggingOnFrom(peer) : 0;
+    if (ownLogons >= options.maxLogonsPerAddress)
+        return kTelnetBusyAddress;
+    if (SessionCountLocked() < options.maxSessions)
+        return {};
+    // Full. Sessions that have logged on keep their slots; of those still logging on, the
+    // oldest of the address that has most of them gives way, when that address has more than
+    // the newcomer's: a client from another address always gets in, and nobody holds all the
+    // slots with connections that never log on.
+    std::map<std::string, size_t> logons;
+    for (const Session& session : sessions)
+        if (!session.finished && !session.gone && !session.loggedOn)
+            ++logons[session.peer];
+    Session* victim = nullptr;
+    size_t most = ownLogons;
+    for (Session& session : sessions) {
+        if (session.finished || session.gone || session.loggedOn)
+            continue;
+        const size_t count = logons[session.peer];
+        if (count > most) { // list order: the oldest of the address with most wins ties
+            most = count;
+            victim = &session;
+        }
+    }
+    if (!victim)
+        return kTelnetBusy;
+    victim->gone = true;
+    if (victim->socket >= 0)
+        shutdown(victim->socket, SHUT_RDWR);
+    options.log("telnet: a logon from " + victim->peer + " gave way to a client from " + peer +
+                ": all sessions were taken");
+    return {};
+}
+
 void TelnetServer::RunSession(Session& session) {
     int client;
+    TelnetLogon logon;
     {
         std::lock_guard lock(socketsMutex);
         client = session.socket;
+        logon = session.logon;
     }
     ConfigureClientSocket(client, options.times);
-    TelnetLogon logon;
-    {
-        // Read afresh for every connection: a changed user id or password applies to the next
-        // client without a restart.
-        std::lock_guard lock(SettingsMutex());
-        logon.userId = FieldText(settings.telnetUserId, sizeof settings.telnetUserId);
-        logon.password = FieldText(settings.telnetPassword, sizeof settings.telnetPassword);
-    }
+    TelnetLogonGate gate;
+    gate.wait = [this, &session] {
+        return std::chrono::ceil<std::chrono::milliseconds>(
+            delay.WaitFor(session.peer, options.delayClock()));
+    };
+    gate.loggedOn = [this, &session] {
+        std::lock_guard lock(socketsMutex);
+        session.loggedOn = true;
+    };
     TelnetLogonResult result;
     {
         TelnetConnection connection(client, &stopRequested);
+        connection.EndWhenStalledFor(options.times.sendTimeout);
         connection.OfferOptions();
-        result = RunTelnetDialogue(connection, logon, sources, options.clock, options.dialogue);
+        result = RunTelnetDialogue(connection, logon, sources, options.clock, options.dialogue,
+                                   gate);
     }
     if (result == TelnetLogonResult::Refused &&
-        lockout.RecordFailure(session.peer, options.lockoutClock())) {
-        const TelnetLockoutRules& rules = lockout.Rules();
-        options.log("telnet: " + session.peer + " refused for " +
-                    std::to_string(rules.lockedFor.count() / 60) + " minutes after " +
-                    std::to_string(rules.failures) + " failed logons within " +
-                    std::to_string(rules.window.count()) + " seconds");
+        delay.RecordFailure(session.peer, options.delayClock())) {
+        options.log("telnet: failed logons in a row from " + session.peer +
+                    ": each further logon from it waits " +
+                    std::to_string(delay.Rules().longest.count() / 1000) + " seconds");
     }
+    if (result == TelnetLogonResult::LoggedOn && !logon.userId.empty())
+        delay.RecordSuccess(session.peer);
     bool stopping;
     {
         // From here on a stop leaves this socket alone: its number may be reused once closed.
+        // The dialogue is over: whatever the close still waits for holds no slot.
         std::lock_guard lock(socketsMutex);
         session.socket = -1;
+        session.gone = true;
         stopping = stopRequested;
     }
     if (stopping)

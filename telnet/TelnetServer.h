@@ -6,7 +6,7 @@
 #include "platform/ShowMessage.h"
 #include "settings/Settings.h"
 #include "telnet/TelnetDialogue.h"
-#include "telnet/TelnetLockout.h"
+#include "telnet/TelnetLogonDelay.h"
 #include "telnet/TelnetSockets.h"
 
 #include <atomic>
@@ -26,8 +26,10 @@ struct TelnetServerOptions {
     TelnetSocketTimes times;
     TelnetDialogueTimes dialogue;
     size_t maxSessions = 8; // connections beyond these are turned away with a line
-    TelnetLockoutRules lockout;
-    std::function<std::chrono::steady_clock::time_point()> lockoutClock =
+    // Sessions that have not logged on yet, from one client address at once.
+    size_t maxLogonsPerAddress = 2;
+    TelnetDelayRules delay;
+    std::function<std::chrono::steady_clock::time_point()> delayClock =
         std::chrono::steady_clock::now;
 };
 
@@ -59,20 +61,27 @@ public:
     bool IsRunning() const { return serverRunning.load(); }
     // The port the server listens on; 0 when none (telnetPort 0 listens on a free port).
     int ListeningPort() const;
-    // Sessions whose dialogue has not ended yet.
+    // Sessions that hold a slot: their dialogue has not ended and their client is still there.
     size_t SessionCount() const;
 
 private:
     struct Session {
         std::thread thread;
         std::string peer;
+        TelnetLogon logon;
         int socket = -1; // -1 once the session has let go of it
+        bool loggedOn = false; // past the logon (or none was asked for)
+        bool gone = false;     // its client has hung up or it was ended: it holds no slot
         bool finished = false;
     };
 
     void TelnetServerThread(std::string address);
     void ReportListenFailure(int port, const std::string& address);
     void Admit(int client, const std::string& peer);
+    // Decides, under socketsMutex, whether a client from `peer` gets a session; may end a
+    // session still logging on to make room. The text to refuse with, or empty.
+    std::string_view MakeRoomLocked(const std::string& peer, bool logsOn);
+    void MarkHungUpLocked();
     void RunSession(Session& session);
     void JoinFinishedSessions(bool all);
     size_t SessionCountLocked() const;
@@ -81,7 +90,7 @@ private:
     TelnetSources sources;
     Settings& settings;
     TelnetServerOptions options;
-    TelnetLockout lockout;   // kept across restarts
+    TelnetLogonDelay delay;  // kept across restarts
     std::string bindAddress; // the address last given to RestartTelnetServer; main thread
 
     std::atomic<bool> serverRunning{false};

@@ -30,8 +30,8 @@ inline constexpr char kTelnetBell = 7;
 // The one line a connection gets when it is turned away.
 inline constexpr std::string_view kTelnetBusy =
     "Too many telnet sessions at once, please try again later.\n\r";
-inline constexpr std::string_view kTelnetLockedOut =
-    "Too many failed logons from your address, please try again later.\n\r";
+inline constexpr std::string_view kTelnetBusyAddress =
+    "Too many logons under way from your address, please try again later.\n\r";
 
 // The widths a client can see: its typed lines, and each text of a listing line.
 inline constexpr size_t kTelnetBannerWidth = 127;

@@ -9,8 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <mutex>
+#include <netdb.h>
 #include <netinet/in.h>
 
 namespace {
@@ -31,15 +35,15 @@ public:
 // A server on a free port of 127.0.0.1 whose log the test can read.
 struct Server {
     explicit Server(NcidSettings settings, std::vector<CallEvent> history = {},
-                    NcidServerOptions options = {}) {
-        settings.address = "127.0.0.1";
+                    NcidServerOptions options = {}, const std::string& address = "127.0.0.1") {
+        settings.address = address;
         settings.port = 0;
         options.log = [this](const std::string& line) {
             std::lock_guard lock(mutex);
             log += line + "\n";
         };
         options.helloWait = std::chrono::milliseconds(100);
-        server = std::make_unique<NcidServer>(settings, history, options);
+        server = std::make_unique<NcidServer>(settings, history, std::move(options));
         std::string error;
         started = server->Start(error);
         EXPECT_TRUE(started) << error;
@@ -180,6 +184,137 @@ TEST(NcidServer, AddressesOffTheListGetNothing) {
     EXPECT_EQ(client.ReadToEnd(&closed), "");
     EXPECT_TRUE(closed);
     EXPECT_NE(s.Log().find("refused 127.0.0.1: not in [ncid] allow"), std::string::npos);
+}
+
+TEST(NcidClientLines, LinesEndAtCrOrLfAndOverlongOnesAreDropped) {
+    NcidClientLines input;
+    std::vector<std::string> lines;
+    input.Take("HELLO: IDENT: a\r\n\nHEL", lines);
+    EXPECT_EQ(lines, std::vector<std::string>{"HELLO: IDENT: a"});
+    input.Take("LO: CMD: no_log\r" + std::string(NcidClientLines::MaxLine + 1, 'x') + "\nend", lines);
+    EXPECT_EQ(lines, (std::vector<std::string>{"HELLO: IDENT: a", "HELLO: CMD: no_log"}));
+    input.Take(std::string(NcidClientLines::MaxLine - 3, 'y') + "\n", lines);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[2], "end" + std::string(NcidClientLines::MaxLine - 3, 'y'));
+
+    EXPECT_TRUE(ReadHello("HELLO: CMD: no_log").noLog);
+    EXPECT_TRUE(ReadHello("HELLO: CMD: no_log").endsStartup);
+    EXPECT_FALSE(ReadHello("HELLO: IDENT: x").endsStartup);
+    EXPECT_TRUE(ReadHello("REQ: x").endsStartup);
+    EXPECT_FALSE(ReadHello("REQ: no_log").noLog);
+}
+
+TEST(NcidServer, RefusalsAreToldOncePerAddressAndMinuteWithACount) {
+    std::atomic<int> minutes{0};
+    const auto start = std::chrono::steady_clock::now();
+    NcidServerOptions options;
+    options.clock = [&] { return start + std::chrono::minutes(minutes.load()); };
+    Server s(Settings(50, "10.0.0.0/8"), {}, options);
+    auto refusedOnce = [&] {
+        NcidClient client(s.server->Port());
+        bool closed = false;
+        EXPECT_EQ(client.ReadToEnd(&closed), "");
+        EXPECT_TRUE(closed);
+    };
+    for (int i = 0; i < 300; ++i)
+        refusedOnce();
+    EXPECT_EQ(s.Log(), "ncid: refused 127.0.0.1: not in [ncid] allow\n");
+    // The next refusal after the minute first tells the count of the minute before.
+    minutes = 1;
+    refusedOnce();
+    EXPECT_EQ(s.Log(), "ncid: refused 127.0.0.1: not in [ncid] allow\n"
+                       "ncid: refused 127.0.0.1 299 more times within a minute: not in [ncid] "
+                       "allow\n");
+    // What is counted when the server ends is told then.
+    s.server.reset();
+    EXPECT_TRUE(std::string_view(s.Log()).ends_with(
+        "ncid: refused 127.0.0.1 1 more time within a minute: not in [ncid] allow\n"));
+}
+
+TEST(NcidRefusals, QuietAddressesAreToldAtOnceAgainAndManyAreCountedTogether) {
+    std::vector<std::string> told;
+    NcidRefusals refusals([&](const std::string& line) { told.push_back(line); });
+    const auto t0 = std::chrono::steady_clock::time_point{};
+    refusals.Refused("192.0.2.1", "r", t0);
+    EXPECT_EQ(refusals.Tick(t0 + std::chrono::seconds(30)), t0 + std::chrono::minutes(1));
+    EXPECT_FALSE(refusals.Tick(t0 + std::chrono::minutes(1))); // nothing more: forgotten
+    refusals.Refused("192.0.2.1", "r", t0 + std::chrono::minutes(2));
+    EXPECT_EQ(told, (std::vector<std::string>{"ncid: refused 192.0.2.1: r",
+                                              "ncid: refused 192.0.2.1: r"}));
+    told.clear();
+    for (size_t i = 0; i < NcidRefusals::maxAddresses + 10; ++i)
+        refusals.Refused("10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256), "r",
+                         t0 + std::chrono::minutes(2));
+    EXPECT_EQ(told.size(), NcidRefusals::maxAddresses);
+    EXPECT_EQ(told.back(), "ncid: refused other addresses: r");
+    refusals.Flush();
+    // 192.0.2.1 still holds its place: ten came after the table was full.
+    EXPECT_EQ(told.back(), "ncid: refused other addresses 10 more times within a minute: r");
+}
+
+// Connects to `address` on `port` and returns the first four bytes the server sends.
+std::string GreetingAt(const sockaddr_storage& address, int port) {
+    sockaddr_storage target = address;
+    socklen_t length = sizeof(sockaddr_in);
+    if (target.ss_family == AF_INET6) {
+        reinterpret_cast<sockaddr_in6&>(target).sin6_port = htons(static_cast<uint16_t>(port));
+        length = sizeof(sockaddr_in6);
+    } else {
+        reinterpret_cast<sockaddr_in&>(target).sin_port = htons(static_cast<uint16_t>(port));
+    }
+    const int client = socket(target.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    timeval limit{10, 0};
+    setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    char greeting[4] = {};
+    std::string got;
+    if (connect(client, reinterpret_cast<sockaddr*>(&target), length) != 0)
+        got = std::string("connect: ") + std::strerror(errno);
+    else if (recv(client, greeting, 4, MSG_WAITALL) == 4)
+        got.assign(greeting, 4);
+    close(client);
+    return got;
+}
+
+std::vector<sockaddr_storage> Resolve(const char* host) {
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    std::vector<sockaddr_storage> addresses;
+    if (getaddrinfo(host, nullptr, &hints, &found) != 0)
+        return addresses;
+    for (addrinfo* a = found; a; a = a->ai_next) {
+        sockaddr_storage address{};
+        std::memcpy(&address, a->ai_addr, a->ai_addrlen);
+        addresses.push_back(address);
+    }
+    freeaddrinfo(found);
+    return addresses;
+}
+
+TEST(NcidServer, AHostNameIsListenedOnAtEveryAddressItNames) {
+    const std::vector<sockaddr_storage> local = Resolve("localhost");
+    ASSERT_FALSE(local.empty());
+    Server named(Settings(50, "127.0.0.0/8, ::1/128"), {}, {}, "localhost");
+    ASSERT_TRUE(named.started);
+    for (const sockaddr_storage& address : local)
+        EXPECT_EQ(GreetingAt(address, named.server->Port()), "200 ")
+            << AddressText(reinterpret_cast<const sockaddr*>(&address));
+
+    // No address: every address of both families, IPv6 where this machine has it.
+    Server everywhere(Settings(50, "127.0.0.0/8, ::1/128"), {}, {}, "");
+    ASSERT_TRUE(everywhere.started);
+    const std::vector<sockaddr_storage> v4 = Resolve("127.0.0.1");
+    EXPECT_EQ(GreetingAt(v4.front(), everywhere.server->Port()), "200 ");
+    const std::vector<sockaddr_storage> v6 = Resolve("::1");
+    const int probe = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool haveV6 =
+        probe >= 0 && bind(probe, reinterpret_cast<const sockaddr*>(&v6.front()),
+                           sizeof(sockaddr_in6)) == 0;
+    if (probe >= 0)
+        close(probe);
+    if (!haveV6)
+        GTEST_SKIP() << "no IPv6 loopback on this machine";
+    EXPECT_EQ(GreetingAt(v6.front(), everywhere.server->Port()), "200 ");
 }
 
 TEST(NcidServer, TheFiftyFirstClientIsTurnedAway) {

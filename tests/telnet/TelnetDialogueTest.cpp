@@ -4,6 +4,7 @@
 #include "telnet/TelnetDialogue.h"
 
 #include <cstdlib>
+#include <vector>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -56,19 +57,18 @@ protected:
         setenv("TZ", "UTC0", 1);
         tzset();
     }
-    std::string Session(const std::string& keys, const TelnetLogon& logon = {}) {
+    std::string Session(const std::string& keys, const TelnetLogon& logon = {},
+                        const TelnetLogonGate& gate = {}) {
         SocketPair pair;
         pair.Type(keys);
         {
             TelnetConnection client(pair.Server());
-            TelnetDialogueTimes times;
-            times.failedLogonPause = std::chrono::milliseconds(0);
-            RunTelnetDialogue(
+            result = RunTelnetDialogue(
                 client, logon, {calls, phoneBook, msnList},
                 [] {
                     return std::time_t{1767268800}; // Thursday 1 January 2026, 12:00 UTC
                 },
-                times);
+                {}, gate);
         }
         return pair.Received();
     }
@@ -80,6 +80,7 @@ protected:
     CallList calls;
     Directory phoneBook;
     Directory msnList;
+    TelnetLogonResult result = TelnetLogonResult::Ended;
 };
 } // namespace
 
@@ -145,6 +146,47 @@ TEST_F(DialogueTest, WrongPasswordGetsTheBlankLinesThenGoodbye) {
     TelnetLogon logon{"admin", "secret"};
     EXPECT_EQ(Session("admin\r\nsecrets\r\n1", logon),
               banner + "userid   : admin\r\npassword : \n\r\n\r" + goodbye);
+}
+
+TEST_F(DialogueTest, WhatNoPersonTypesIsNoGuessAtTheLogon) {
+    TelnetLogon logon{"admin", "secret"};
+    for (const std::string line : {"GET / HTTP/1.1", "POST /login HTTP/1.0", "SSH-2.0-OpenSSH_9.2",
+                                   "\x16\x03\x01\x02", "ad\x1b[2Jmin", "admin\x7f"}) {
+        EXPECT_EQ(Session(line + "\r\n", logon), banner + "userid   : " + line + "\r\n" + goodbye)
+            << line;
+        EXPECT_EQ(result, TelnetLogonResult::NotALogon) << line;
+    }
+    // Names with blanks and Windows-1252 letters are names; a wrong one is a failed logon.
+    for (const std::string line : {"Jürgen Weiß", "GET me in", "", "HTTP/1.1"}) {
+        Session(line + "\r\n", logon);
+        EXPECT_EQ(result, TelnetLogonResult::Refused) << line;
+    }
+}
+
+TEST_F(DialogueTest, TheVerdictWaitsAsTheGateAsksAndLoggingOnIsTold) {
+    TelnetLogon logon{"admin", "secret"};
+    std::vector<std::string> events;
+    TelnetLogonGate gate;
+    gate.wait = [&] {
+        events.push_back("wait");
+        return std::chrono::milliseconds(1);
+    };
+    gate.loggedOn = [&] { events.push_back("logged on"); };
+    EXPECT_EQ(Session("admin\r\nsecret\r\nx", logon, gate),
+              banner + "userid   : admin\r\npassword : \n\r\n\r" + menu + "x" + goodbye);
+    EXPECT_EQ(events, (std::vector<std::string>{"wait", "logged on"}));
+    events.clear();
+    Session("guest\r\n", logon, gate);
+    EXPECT_EQ(events, std::vector<std::string>{"wait"});
+    EXPECT_EQ(result, TelnetLogonResult::Refused);
+    // No verdict, no wait: a client that leaves, or one that speaks another protocol.
+    events.clear();
+    Session("admin\r\nsec", logon, gate);
+    Session("GET / HTTP/1.1\r\n", logon, gate);
+    EXPECT_TRUE(events.empty());
+    // Without a logon the menu is open at once.
+    Session("x", {}, gate);
+    EXPECT_EQ(events, std::vector<std::string>{"logged on"});
 }
 
 TEST_F(DialogueTest, ClientLeavingDuringLogonGetsNothingMore) {

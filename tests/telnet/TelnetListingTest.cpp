@@ -117,6 +117,21 @@ TEST_F(ListingTest, WhoTextForWithheldUnknownAndKnownCallers) {
     EXPECT_EQ(Line(bare), "  \t\n\r");
 }
 
+TEST_F(ListingTest, ControlBytesInNamesAndNumbersAreShownAsQuestionMarks) {
+    // A forged listing line, a terminal's title set by OSC, a clear screen, DEL and a tab.
+    phoneBook.append(Entry("0302222", "Eve\r\n2026-01-01 00:00:00  Bank\tcall back"));
+    msnList.append(Entry("666", "\x1b]0;owned\x07Home\x7f"));
+    EXPECT_EQ(Line(Call(now, "666", "0302222", 1)),
+              "2026-03-30 10:00:00  ?]0;owned?Home?/speech\t"
+              "Eve??2026-01-01 00:00:00  Bank?call back  0302222\n\r");
+    EXPECT_EQ(Line(Call(now, "77\x1b[2J7", "03\n01\x01", 0)),
+              "2026-03-30 10:00:00  77?[2J7\t03?01?\n\r");
+    // Windows-1252 letters and signs in 0x80-0x9F and above are text, and stay.
+    phoneBook.append(Entry("0303333", "Gr\xfc\xdf" "e \x80\x84\x9c"));
+    EXPECT_EQ(Line(Call(now, "555", "0303333", 0)),
+              "2026-03-30 10:00:00  Office\tGr\xfc\xdf" "e \x80\x84\x9c  0303333\n\r");
+}
+
 TEST_F(ListingTest, LongTextsAreCutToTheirWidths) {
     msnList.append(Entry("900", std::string(200, 'm')));
     phoneBook.append(Entry("0900", std::string(200, 'w')));

@@ -258,59 +258,139 @@ TEST_F(ServerTest, ClientsThatTakeTooLongAreClosed) {
     EXPECT_TRUE(AwaitSessions(0));
 }
 
-TEST_F(ServerTest, FailedLogonsLockTheAddressOutForAWhile) {
+TEST_F(ServerTest, FailedLogonsSlowTheAddressDownButNeverShutTheRightPasswordOut) {
     std::atomic<int> minutes{0};
     const auto start = std::chrono::steady_clock::now();
     TelnetServerOptions options;
-    options.dialogue.failedLogonPause = 0ms;
-    options.lockoutClock = [&] { return start + std::chrono::minutes(minutes.load()); };
+    options.delay.forgetAfter = std::chrono::hours(100);
+    // Each attempt comes a minute after the last: past any wait, so failures only add up.
+    options.delayClock = [&] { return start + std::chrono::minutes(minutes.load()); };
     SetTelnet(1, 0, "admin");
     Start(options);
     auto failOnce = [&](const std::string& keys) {
+        ++minutes;
         TestClient client(Port());
         client.Send(keys);
         bool closed = false;
         EXPECT_TRUE(client.ReadToEnd(&closed).ends_with(goodbye));
         EXPECT_TRUE(closed);
     };
-    // Four failures, then a minute without: the count starts again.
-    for (int i = 0; i < 4; ++i)
-        failOnce("admin\r\nguess\r\n");
-    minutes = 1;
-    for (int i = 0; i < 4; ++i)
+    // Requests of other protocols are no guesses: they never slow anybody down.
+    for (int i = 0; i < 10; ++i)
+        failOnce("GET / HTTP/1.1\r\nHost: x\r\n\r\n");
+    for (int i = 0; i < 5; ++i)
         failOnce(i % 2 ? "admin\r\nguess\r\n" : "root\r\n"); // a wrong user id counts as well
     EXPECT_TRUE(Logged().empty());
-    failOnce("admin\r\nguess\r\n");
-    EXPECT_EQ(Logged(), std::vector<std::string>{"telnet: 127.0.0.1 refused for 5 minutes after 5 "
-                                                 "failed logons within 60 seconds"});
-    // Refused even with the right password, until five minutes have passed.
-    for (int wait : {0, 4}) {
-        minutes = 1 + wait;
-        TestClient refused(Port());
-        bool closed = false;
-        EXPECT_EQ(refused.ReadToEnd(&closed),
-                  "Too many failed logons from your address, please try again later.\n\r");
-        EXPECT_TRUE(closed);
-    }
-    minutes = 6;
+    failOnce("admin\r\nguess\r\n"); // the sixth: 1, 2, 4, 8, 16, then 30 seconds
+    EXPECT_EQ(Logged(), std::vector<std::string>{"telnet: failed logons in a row from 127.0.0.1: "
+                                                 "each further logon from it waits 30 seconds"});
+    ++minutes;
     TestClient client(Port());
     client.Send("admin\r\npw\r\n");
     EXPECT_EQ(client.ReadUntil("TAVO> "),
               greeting + "userid   : admin\r\npassword : \n\r\n\r" + menu);
 }
 
-TEST_F(ServerTest, AFailedLogonPausesBeforeTheGoodbyeButNotARestart) {
+TEST_F(ServerTest, AVerdictKeptWaitingEndsWithARestartAndHoldsNoSlotOnceItsClientIsGone) {
     TelnetServerOptions options;
-    options.dialogue.failedLogonPause = 1h;
+    options.delay.first = 1h;
+    options.delay.longest = 1h;
+    options.dialogue.logonTimeout = 2h;
+    options.maxSessions = 1;
     SetTelnet(1, 0, "admin");
     Start(options);
-    TestClient client(Port());
-    client.Send("admin\r\nguess\r\n");
-    EXPECT_EQ(client.ReadUntil("password : \n\r\n\r"),
-              greeting + "userid   : admin\r\npassword : \n\r\n\r");
-    EXPECT_TRUE(client.NothingFor(300ms));
+    {
+        TestClient first(Port());
+        first.Send("admin\r\nguess\r\n");
+        EXPECT_TRUE(first.ReadToEnd().ends_with(goodbye)); // the first failure waits for nothing
+    }
+    ASSERT_TRUE(AwaitSessions(0));
+    {
+        TestClient waiting(Port());
+        waiting.Send("admin\r\nguess\r\n");
+        EXPECT_EQ(waiting.ReadUntil("password : "), greeting + "userid   : admin\r\npassword : ");
+        EXPECT_TRUE(waiting.NothingFor(300ms)); // the verdict waits for the hour
+    }
+    // Its client has gone; the session still sleeps, but the slot is free for the next.
+    TestClient next(Port());
+    EXPECT_EQ(next.ReadUntil(": "), greeting + "userid   : ");
+    next.Send("admin\r\npw\r\n");
+    EXPECT_EQ(next.ReadUntil("password : "), "admin\r\npassword : ");
+    EXPECT_TRUE(next.NothingFor(300ms)); // the right password waits as long, but no longer
     Restart(Port());
-    EXPECT_TRUE(client.WaitForClose());
+    EXPECT_TRUE(next.WaitForClose());
+}
+
+TEST_F(ServerTest, ConnectionsThatNeverLogOnCannotShutOutAnotherAddress) {
+    SetTelnet(1, 0, "admin");
+    Start();
+    std::vector<std::unique_ptr<TestClient>> silent;
+    auto connect = [&](const char* source) {
+        auto client = std::make_unique<TestClient>(Port(), 10s, 0, "127.0.0.1", source);
+        EXPECT_TRUE(client->Connected()) << source;
+        return client;
+    };
+    for (const char* source : {"127.0.0.11", "127.0.0.11"}) {
+        silent.push_back(connect(source));
+        EXPECT_EQ(silent.back()->ReadUntil(": "), greeting + "userid   : ");
+    }
+    ASSERT_TRUE(AwaitSessions(2));
+    // A third logon from the same address waits for one of its own to end.
+    auto third = connect("127.0.0.11");
+    bool closed = false;
+    EXPECT_EQ(third->ReadToEnd(&closed),
+              "Too many logons under way from your address, please try again later.\n\r");
+    EXPECT_TRUE(closed);
+    for (const char* source : {"127.0.0.12", "127.0.0.12", "127.0.0.13", "127.0.0.13",
+                               "127.0.0.14", "127.0.0.14"}) {
+        silent.push_back(connect(source));
+        EXPECT_EQ(silent.back()->ReadUntil(": "), greeting + "userid   : ");
+    }
+    ASSERT_TRUE(AwaitSessions(8));
+    // All slots are taken by logons that go nowhere: the oldest gives way to a new address.
+    auto user = connect("127.0.0.15");
+    EXPECT_EQ(user->ReadUntil(": "), greeting + "userid   : ");
+    EXPECT_TRUE(silent.front()->WaitForClose());
+    user->Send("admin\r\npw\r\n");
+    EXPECT_EQ(user->ReadUntil("TAVO> "), "admin\r\npassword : \n\r\n\r" + menu);
+    EXPECT_EQ(Logged(), std::vector<std::string>{"telnet: a logon from 127.0.0.11 gave way to a "
+                                                 "client from 127.0.0.15: all sessions were taken"});
+    // The others still wait for their user ids.
+    for (size_t i = 1; i < silent.size(); ++i)
+        EXPECT_TRUE(silent[i]->NothingFor(0ms)) << i;
+}
+
+TEST_F(ServerTest, AClientThatDoesNotReadItsEchoLosesItsSlotAtTheLogonTimeOut) {
+    TelnetServerOptions options;
+    options.dialogue.logonTimeout = 300ms;
+    options.times.sendTimeout = 1h; // only the logon's own limit can end it
+    SetTelnet(1, 0, "admin");
+    Start(options);
+    TestClient flooding(Port(), 30s, 4096);
+    EXPECT_EQ(flooding.ReadUntil(": "), greeting + "userid   : ");
+    // One endless user id, its echo never read: the server's sends stall.
+    auto sending = std::async(std::launch::async, [&] {
+        return flooding.Send(std::string(32 * 1024 * 1024, 'a'));
+    });
+    EXPECT_TRUE(AwaitSessions(0));
+    flooding.ShutdownWrite();
+    sending.wait();
+}
+
+TEST_F(ServerTest, TrickledKeysDoNotKeepAnIdleSessionOpen) {
+    TelnetServerOptions options;
+    options.dialogue.menuIdleTimeout = 300ms;
+    Start(options);
+    TestClient trickling(Port());
+    EXPECT_EQ(trickling.ReadUntil("TAVO> "), greeting + menu);
+    bool closed = false;
+    // Bells and telnet no-operations are no commands; only a command counts as activity.
+    for (int i = 0; i < 500 && !closed; ++i) {
+        trickling.Send(i % 2 ? "q" : "\xff\xf1");
+        std::this_thread::sleep_for(20ms);
+        closed = !trickling.NothingFor(0ms) && trickling.Read(1) != "\a";
+    }
+    EXPECT_TRUE(closed);
 }
 
 TEST_F(ServerTest, TelnetCommandsNeverBecomeTypedBytes) {

@@ -115,13 +115,17 @@ TEST_F(ServerTest, ThousandConnectionsLeaveNoThreadsDescriptorsOrMemoryBehind) {
     for (int i = 0; i < 1000; ++i)
         cycle(i);
     countWhileServing(threadsAfter, descriptorsAfter, memoryAfter);
-    // A session that has just ended may still be on its way out of its thread.
-    for (int i = 0; i < 100 && threadsAfter > threadsBefore; ++i) {
+    // A thread or socket of a session that has just ended may still be on its way out, here
+    // and in the count before (which can then only be higher): wait until the counts settle at
+    // the one before or below it. Fewer is fine, more is what is left behind.
+    for (int i = 0; i < 1000 && (threadsAfter > threadsBefore || descriptorsAfter > descriptorsBefore);
+         ++i) {
         std::this_thread::sleep_for(10ms);
         threadsAfter = CountEntries("/proc/self/task");
+        descriptorsAfter = CountEntries("/proc/self/fd");
     }
-    EXPECT_EQ(threadsAfter, threadsBefore);
-    EXPECT_EQ(descriptorsAfter, descriptorsBefore);
+    EXPECT_LE(threadsAfter, threadsBefore);
+    EXPECT_LE(descriptorsAfter, descriptorsBefore);
     RecordProperty("resident_growth_kb", std::to_string(memoryAfter - memoryBefore));
     EXPECT_LT(memoryAfter - memoryBefore, 8 * 1024);
 }

@@ -13,10 +13,18 @@
 
 class TestClient {
 public:
-    // `receiveBuffer`, when given, makes a client that can hold little unread data.
+    // `receiveBuffer`, when given, makes a client that can hold little unread data; `source`,
+    // when given, the loopback address the client comes from.
     explicit TestClient(int port, std::chrono::milliseconds timeout = std::chrono::seconds(10),
-                        int receiveBuffer = 0, const char* host = "127.0.0.1") {
+                        int receiveBuffer = 0, const char* host = "127.0.0.1",
+                        const char* source = nullptr) {
         fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (source) {
+            sockaddr_in local{};
+            local.sin_family = AF_INET;
+            inet_pton(AF_INET, source, &local.sin_addr);
+            bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
+        }
         if (receiveBuffer > 0)
             setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
         timeval limit{static_cast<time_t>(timeout.count() / 1000),
