@@ -15,3 +15,9 @@ std::string ToStoredText(std::string_view text, std::u32string* replaced = nullp
 
 // Windows-1252 to UTF-8, for writing stored texts where UTF-8 is expected (JSON, exports).
 std::string StoredTextToUtf8(std::string_view text);
+
+// The bytes of an address book made into the text the parsers read: UTF-16 with a byte order
+// mark becomes UTF-8, lines ended by CR alone (older Mac exports) end in LF. False, with `error`
+// saying why, for text that cannot be read: UTF-16 that is broken or has no byte order mark
+// (zero bytes in the text).
+bool AddressBookText(std::string& bytes, std::string& error);
