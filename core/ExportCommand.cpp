@@ -78,10 +78,9 @@ int RunExport(const CommandLine& options, const std::string& dataDirectory, std:
     // over the target when complete, so a failed export leaves no half file and nothing planted
     // beside the target is written through.
     AtomicFileReplacement file(path);
-    const int64_t written =
-        ExportHistory(calls, msnList, phoneBook, areaCodes,
-                      ExportRangeOf(options.exportFrom, options.exportTo), options.exportFormat,
-                      [&file](std::string_view bytes) { return file.Write(bytes); });
+    const int64_t written = ExportHistory(
+        calls, msnList, phoneBook, areaCodes, ExportRangeOf(options.exportFrom, options.exportTo),
+        options.exportFormat, [&file](std::string_view bytes) { return file.Write(bytes); });
     std::string error;
     if (!file.Commit(&error) || written < 0) {
         // The error names the file.

@@ -126,10 +126,9 @@ int64_t ExportHistory(const CallList& calls, const Directory& msnList, const Dir
 int64_t ExportHistory(const CallList& calls, const Directory& msnList, const Directory& phoneBook,
                       const AreaCodeTable& areaCodes, const ExportRange& range, ExportFormat format,
                       std::FILE* out) {
-    const int64_t written =
-        ExportHistory(calls, msnList, phoneBook, areaCodes, range, format,
-                      [out](std::string_view bytes) {
-                          return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-                      });
+    const int64_t written = ExportHistory(
+        calls, msnList, phoneBook, areaCodes, range, format, [out](std::string_view bytes) {
+            return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+        });
     return written >= 0 && std::fflush(out) == 0 ? written : -1;
 }

@@ -82,9 +82,9 @@ ImportPreview BuildImportPreview(const std::vector<ContactFile>& files, const Di
             entry.where = Where(file.path, contact.line);
             if (!replaced.empty())
                 preview.changedNames.push_back(
-                    entry.where + ": \"" + ReplaceControlBytes(contact.name) + "\" is stored as \"" +
-                    Shown(entry.name) +
-                    "\": the phone book cannot hold " + CharactersAsUtf8(replaced));
+                    entry.where + ": \"" + ReplaceControlBytes(contact.name) +
+                    "\" is stored as \"" + Shown(entry.name) + "\": the phone book cannot hold " +
+                    CharactersAsUtf8(replaced));
             const LineNumber number = normalise(contact.number);
             if (number.number.empty()) {
                 preview.unreadable.push_back(entry.where + ": " + number.error + ": " +

@@ -120,7 +120,8 @@ bool AddressBookText(std::string& bytes, std::string& error) {
     if (little || view.starts_with("\xFE\xFF")) {
         std::string utf8;
         if (!Utf16ToUtf8(view.substr(2), !little, utf8)) {
-            error = little ? "broken UTF-16 (little-endian) text" : "broken UTF-16 (big-endian) text";
+            error =
+                little ? "broken UTF-16 (little-endian) text" : "broken UTF-16 (big-endian) text";
             return false;
         }
         bytes = std::move(utf8);

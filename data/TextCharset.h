@@ -1,6 +1,7 @@
 #pragma once
-// Stored texts are 8-bit characters in Windows-1252 (platform/Cp1252.h). Text brought in from UTF-8 sources (vCards,
-// most CSV exports, the geocoding data) is turned into that form so that it shows as written.
+// Stored texts are 8-bit characters in Windows-1252 (platform/Cp1252.h). Text brought in from UTF-8
+// sources (vCards, most CSV exports, the geocoding data) is turned into that form so that it shows
+// as written.
 
 #include <string>
 #include <string_view>

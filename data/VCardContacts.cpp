@@ -257,7 +257,7 @@ private:
 
     ContactNumbers result;
     std::optional<Card> card;
-    std::string logical;   // the logical line read so far
+    std::string logical;    // the logical line read so far
     size_t logicalLine = 0; // where it starts
     size_t colon = std::string::npos;
     bool started = false;

@@ -57,7 +57,10 @@ TEST(CallingNumber, ZeroOctetEndsTheDigitsButAZeroPresentationOctetDoesNot) {
 
 TEST(CallingNumber, OnlyDiallingCharactersOfTheLineAreKept) {
     // A CR LF would forge a line in "caller.txt", an ESC sequence drive a terminal.
-    EXPECT_EQ(CallingText(0x21, 0x80, "30\r\n2026-01-01 - forged\x1b]0;x\x07" "12"), "0302026011");
+    EXPECT_EQ(CallingText(0x21, 0x80,
+                          "30\r\n2026-01-01 - forged\x1b]0;x\x07"
+                          "12"),
+              "03020260101012");
     EXPECT_EQ(CallingText(0x11, 0x80, "+49*30#1"), "00+49*30#1");
     EXPECT_EQ(CallingText(0x21, 0x80, "\x7f\xff\x80"), "0");
     const auto msn = Hex("07 81 35 0D 0A 1B 35 36");

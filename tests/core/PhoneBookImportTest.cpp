@@ -82,7 +82,8 @@ TEST(UserCountry, OptionThenConfigurationThenLocale) {
     EXPECT_EQ(ChooseCountry(std::string("gb"), lookup).country, "GB");
     EXPECT_NE(ChooseCountry(std::string("XX"), lookup).error, "");
     fs::create_directories(home.path / "TAVO");
-    home.Write("TAVO/tavo.conf", "country=FR\n[Names]\n # c\n Country = at \n[other]\ncountry=IT\n");
+    home.Write("TAVO/tavo.conf",
+               "country=FR\n[Names]\n # c\n Country = at \n[other]\ncountry=IT\n");
     const CountryChoice fromConf = ChooseCountry(std::nullopt, lookup);
     EXPECT_EQ(fromConf.country, "AT");
     EXPECT_NE(fromConf.from.find("tavo.conf"), std::string::npos);
