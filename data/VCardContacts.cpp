@@ -1,5 +1,6 @@
 #include "data/VCardContacts.h"
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
 
@@ -187,8 +188,10 @@ private:
         logical.append(part);
         if (colon == std::string::npos) {
             colon = logical.find(':', from);
-            if (colon != std::string::npos)
-                quotedPrintable = IsQuotedPrintable(std::string_view(logical).substr(0, colon));
+            if (colon != std::string::npos) {
+                const std::string_view head = std::string_view(logical).substr(0, colon);
+                quotedPrintable = IsQuotedPrintable(head.substr(std::min(head.find(';'), colon)));
+            }
         }
     }
 
@@ -216,7 +219,6 @@ private:
         }
         std::string_view head = line.substr(0, colon);
         std::string_view value = line.substr(colon + 1);
-        const std::string_view params = head.substr(std::min(head.find(';'), head.size()));
         std::string_view name = head.substr(0, head.find(';'));
         // "item1.TEL": a group name before the property name.
         if (const size_t dot = name.find('.'); dot != std::string_view::npos)

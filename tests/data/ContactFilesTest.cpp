@@ -127,7 +127,7 @@ TEST(AddressBookText, Utf16WithAMarkIsReadCrOnlyLinesEndAndTheRestIsRefused) {
     ASSERT_TRUE(AddressBookText(crlf, error));
     EXPECT_EQ(crlf, "Name,Phone\r\n\"a\rb\",1\r\n"); // CR LF files keep their CRs
 
-    std::string loneSurrogate = utf16(u"A", false) + "\x00\xD8";
+    std::string loneSurrogate = utf16(u"A", false) + std::string("\x00\xD8", 2);
     EXPECT_FALSE(AddressBookText(loneSurrogate, error));
     EXPECT_EQ(error, "broken UTF-16 (little-endian) text");
     std::string oddLength = utf16(u"AB", true) + "C";
