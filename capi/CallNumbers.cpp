@@ -1,11 +1,18 @@
 #include "capi/CallNumbers.h"
 
 namespace {
-// Digits as a string copy: a zero octet ends them early.
+bool IsDiallingCharacter(uint8_t c) {
+    return (c >= '0' && c <= '9') || c == '*' || c == '#' || c == '+';
+}
+
+// Digits as a string copy: a zero octet ends them early. Only what can be dialled is kept: the
+// number is written to "caller.txt", sent to telnet clients and used as a key, and a frame may
+// carry any byte.
 std::string DigitsFrom(const uint8_t* begin, const uint8_t* end) {
     std::string digits;
     for (const uint8_t* at = begin; at < end && *at != 0; ++at)
-        digits.push_back(static_cast<char>(*at));
+        if (IsDiallingCharacter(*at))
+            digits.push_back(static_cast<char>(*at));
     return digits;
 }
 

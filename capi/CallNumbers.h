@@ -6,6 +6,8 @@
 
 #include <string>
 
+// Numbers keep only dialling characters (digits, '*', '#', '+'); other bytes are dropped.
+
 // Longest number text kept; longer numbers are cut.
 inline constexpr std::size_t kMaxNumberLength = 127;
 

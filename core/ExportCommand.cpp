@@ -5,24 +5,93 @@
 #include "platform/DataDirectory.h"
 #include "platform/FileBytes.h"
 
-#include <cstdio>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 
 namespace {
 
 // A list the export needs: a missing file is an empty list, and nothing is created.
-bool LoadIfThere(CallList& list, const std::string& path) {
+bool LoadIfThere(CallList& list, const std::string& path, std::FILE* err) {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec))
         return true;
     std::string error;
     if (LoadExistingListFile(list, path, error))
         return true;
-    std::fprintf(stderr, "tavo export: %s: %s\n", path.c_str(), error.c_str());
+    std::fprintf(err, "tavo export: %s: %s\n", path.c_str(), error.c_str());
     return false;
 }
 
+// A symbolic link named by the user is written through, its target replaced in the target's
+// directory; one that leads nowhere is refused rather than replaced by a plain file.
+bool DanglingLink(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_symlink(path, ec) && !std::filesystem::exists(path, ec);
+}
+
+int ExportToStream(const CallList& calls, const Directory& msnList, const Directory& phoneBook,
+                   const AreaCodeTable& areaCodes, const CommandLine& options, std::FILE* out,
+                   std::FILE* err) {
+    errno = 0;
+    const int64_t written = ExportHistory(calls, msnList, phoneBook, areaCodes,
+                                          ExportRangeOf(options.exportFrom, options.exportTo),
+                                          options.exportFormat, out);
+    if (written >= 0)
+        return 0;
+    const int error = errno;
+    std::fprintf(err, "tavo export: cannot write to standard output: %s\n",
+                 error != 0 ? std::strerror(error) : "write error");
+    return 1;
+}
+
 } // namespace
+
+int RunExport(const CommandLine& options, const std::string& dataDirectory, std::FILE* out,
+              std::FILE* err) {
+    CallList calls;
+    Directory msnList;
+    Directory phoneBook;
+    if (!LoadIfThere(calls, dataDirectory + "/caller.his", err) ||
+        !LoadIfThere(msnList, dataDirectory + "/msn.dat", err) ||
+        !LoadIfThere(phoneBook, dataDirectory + "/names.dat", err))
+        return 1;
+    AreaCodeTable areaCodes;
+    if (const FileReadResult table =
+            ReadFileBytes(dataDirectory + "/areacode.lst", MissingFile::Fail);
+        table.opened)
+        areaCodes.AddAreaCodes(table.bytes);
+
+    if (options.exportFile == "-")
+        return ExportToStream(calls, msnList, phoneBook, areaCodes, options, out, err);
+
+    const std::string& path = options.exportFile;
+    if (DanglingLink(path)) {
+        std::fprintf(err,
+                     "tavo export: %s is a symbolic link to a file that does not exist; name the "
+                     "file itself\n",
+                     path.c_str());
+        return 1;
+    }
+    // As every save of the program: a new file of a unique name, opened exclusively, renamed
+    // over the target when complete, so a failed export leaves no half file and nothing planted
+    // beside the target is written through.
+    AtomicFileReplacement file(path);
+    const int64_t written = ExportHistory(
+        calls, msnList, phoneBook, areaCodes, ExportRangeOf(options.exportFrom, options.exportTo),
+        options.exportFormat, [&file](std::string_view bytes) { return file.Write(bytes); });
+    std::string error;
+    if (!file.Commit(&error) || written < 0) {
+        // The error names the file.
+        std::fprintf(err, "tavo export: cannot write %s\n",
+                     error.empty() ? path.c_str() : error.c_str());
+        return 1;
+    }
+    std::fprintf(err, "tavo export: %lld calls written to %s\n", static_cast<long long>(written),
+                 path.c_str());
+    return 0;
+}
 
 int RunExportCommand(const CommandLine& options) {
     const DataDirectoryChoice dir = ChooseDataDirectory(options.dataDir);
@@ -30,46 +99,8 @@ int RunExportCommand(const CommandLine& options) {
         std::fprintf(stderr, "tavo export: %s\n", dir.error.c_str());
         return 1;
     }
-    CallList calls;
-    Directory msnList;
-    Directory phoneBook;
-    if (!LoadIfThere(calls, dir.path + "/caller.his") ||
-        !LoadIfThere(msnList, dir.path + "/msn.dat") ||
-        !LoadIfThere(phoneBook, dir.path + "/names.dat"))
-        return 1;
-    AreaCodeTable areaCodes;
-    if (const FileReadResult table = ReadFileBytes(dir.path + "/areacode.lst", MissingFile::Fail);
-        table.opened)
-        areaCodes.AddAreaCodes(table.bytes);
-
-    const bool toStdout = options.exportFile == "-";
-    // Written next to the target and renamed over it, so a failed export leaves no half file.
-    const std::string partPath = options.exportFile + ".part";
-    std::FILE* out = toStdout ? stdout : std::fopen(partPath.c_str(), "wb");
-    if (out == nullptr) {
-        std::perror(("tavo export: " + partPath).c_str());
-        return 1;
-    }
-    const int64_t written = ExportHistory(calls, msnList, phoneBook, areaCodes,
-                                          ExportRangeOf(options.exportFrom, options.exportTo),
-                                          options.exportFormat, out);
-    if (toStdout)
-        return written < 0 ? 1 : 0;
-    const bool closed = std::fclose(out) == 0;
-    std::error_code ec;
-    if (written < 0 || !closed) {
-        std::fprintf(stderr, "tavo export: cannot write %s\n", options.exportFile.c_str());
-        std::filesystem::remove(partPath, ec);
-        return 1;
-    }
-    std::filesystem::rename(partPath, options.exportFile, ec);
-    if (ec) {
-        std::fprintf(stderr, "tavo export: %s: %s\n", options.exportFile.c_str(),
-                     ec.message().c_str());
-        std::filesystem::remove(partPath, ec);
-        return 1;
-    }
-    std::fprintf(stderr, "tavo export: %lld calls written to %s\n", static_cast<long long>(written),
-                 options.exportFile.c_str());
-    return 0;
+    // A reader that goes away (`tavo export - | head`) is a write error to report, not a signal
+    // that ends the process without a word.
+    std::signal(SIGPIPE, SIG_IGN);
+    return RunExport(options, dir.path, stdout, stderr);
 }

@@ -57,7 +57,7 @@ std::string CsvLine(const ExportFields& f) {
     std::string line;
     for (const std::string* field :
          {&f.time, &f.called, &f.msn, &f.service, &f.calling, &f.name, &f.place}) {
-        line += CsvField(StoredTextToUtf8(*field));
+        line += CsvTextField(StoredTextToUtf8(*field));
         line += ',';
     }
     return line + f.repeats + "\r\n";
@@ -100,20 +100,35 @@ std::string ExportHeader(ExportFormat format) {
 
 int64_t ExportHistory(const CallList& calls, const Directory& msnList, const Directory& phoneBook,
                       const AreaCodeTable& areaCodes, const ExportRange& range, ExportFormat format,
-                      std::FILE* out) {
+                      const ExportSink& sink) {
     ResolvedCallCache cache(msnList, phoneBook, areaCodes);
-    const std::string header = ExportHeader(format);
-    if (std::fwrite(header.data(), 1, header.size(), out) != header.size())
-        return -1;
+    // Lines are handed on in pieces: a million calls are not a million writes.
+    constexpr size_t PieceSize = 1 << 16;
+    std::string piece = ExportHeader(format);
     int64_t written = 0;
     for (const CallRecord& call : calls) {
         if (!InExportRange(call, range))
             continue;
         const ExportFields fields = FieldsOf(call, cache.Resolve(call));
-        const std::string line = format == ExportFormat::Csv ? CsvLine(fields) : JsonLine(fields);
-        if (std::fwrite(line.data(), 1, line.size(), out) != line.size())
-            return -1;
+        piece += format == ExportFormat::Csv ? CsvLine(fields) : JsonLine(fields);
         ++written;
+        if (piece.size() >= PieceSize) {
+            if (!sink(piece))
+                return -1;
+            piece.clear();
+        }
     }
-    return std::fflush(out) == 0 ? written : -1;
+    if (!piece.empty() && !sink(piece))
+        return -1;
+    return written;
+}
+
+int64_t ExportHistory(const CallList& calls, const Directory& msnList, const Directory& phoneBook,
+                      const AreaCodeTable& areaCodes, const ExportRange& range, ExportFormat format,
+                      std::FILE* out) {
+    const int64_t written = ExportHistory(
+        calls, msnList, phoneBook, areaCodes, range, format, [out](std::string_view bytes) {
+            return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+        });
+    return written >= 0 && std::fflush(out) == 0 ? written : -1;
 }

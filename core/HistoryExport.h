@@ -1,6 +1,7 @@
 #pragma once
 // The call history written out with what was found for each call: RFC 4180 CSV with a header
-// line, or one JSON object per line. Texts are written as UTF-8.
+// line, or one JSON object per line. Texts are written as UTF-8; CSV text cells that a
+// spreadsheet would take as a formula get a leading "'" (data/CsvText.h).
 
 #include "core/CommandLine.h"
 #include "data/AreaCodeTable.h"
@@ -8,8 +9,10 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 struct ExportRange {
     std::optional<int64_t> from; // first second included (local midnight of the first day)
@@ -27,8 +30,17 @@ bool InExportRange(const CallRecord& call, const ExportRange& range);
 // The CSV header line (with CR LF); empty for JSON lines.
 std::string ExportHeader(ExportFormat format);
 
+// Takes the export's bytes in pieces of some kilobytes; false when they could not be written.
+using ExportSink = std::function<bool(std::string_view bytes)>;
+
 // Writes every call of `calls` within `range`, oldest first. Returns the number of calls
 // written, or -1 when writing failed.
+int64_t ExportHistory(const CallList& calls, const Directory& msnList, const Directory& phoneBook,
+                      const AreaCodeTable& areaCodes, const ExportRange& range, ExportFormat format,
+                      const ExportSink& sink);
+
+// The same into a stream, flushed at the end; -1 also when the flush fails (a full disk, a
+// closed pipe).
 int64_t ExportHistory(const CallList& calls, const Directory& msnList, const Directory& phoneBook,
                       const AreaCodeTable& areaCodes, const ExportRange& range, ExportFormat format,
                       std::FILE* out);

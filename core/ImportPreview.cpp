@@ -2,7 +2,9 @@
 
 #include <QString>
 
+#include "data/ControlBytes.h"
 #include "data/CsvContacts.h"
+#include "data/DirectoryIndex.h"
 #include "data/TextCharset.h"
 #include "data/VCardContacts.h"
 #include "platform/FileBytes.h"
@@ -12,11 +14,13 @@
 ContactFile ReadContactFile(const std::string& path) {
     ContactFile file;
     file.path = path;
-    const FileReadResult read = ReadFileBytes(path, MissingFile::Fail);
+    FileReadResult read = ReadFileBytes(path, MissingFile::Fail);
     if (!read.opened) {
         file.error = read.error.empty() ? "cannot be read" : read.error;
         return file;
     }
+    if (!AddressBookText(read.bytes, file.error))
+        return file;
     file.contacts =
         LooksLikeVCard(read.bytes) ? ParseVCards(read.bytes) : ParseCsvContacts(read.bytes);
     return file;
@@ -32,9 +36,10 @@ std::string Where(const std::string& path, size_t line) {
 
 namespace {
 
-// Names are stored as 8-bit text; the preview is read on a UTF-8 terminal or in a window.
+// Names are stored as 8-bit text; the preview is read on a UTF-8 terminal or in a window. An
+// address book may hold anything, and a terminal takes control bytes as commands.
 std::string Shown(const std::string& stored) {
-    return StoredTextToUtf8(stored);
+    return StoredTextToUtf8(ReplaceControlBytes(stored));
 }
 
 // Characters as UTF-8, for a message.
@@ -45,9 +50,17 @@ std::string CharactersAsUtf8(const std::u32string& characters) {
 } // namespace
 
 ImportPreview BuildImportPreview(const std::vector<ContactFile>& files, const Directory& phoneBook,
-                                 const NumberNormaliser& normalise) {
+                                 const NumberNormaliser& normalise,
+                                 const ImportProgress& progress) {
     ImportPreview preview;
+    size_t total = 0;
+    for (const ContactFile& file : files)
+        total += file.contacts.numbers.size();
+    size_t done = 0;
+    // One lookup per number, not a walk through the phone book for each.
+    const DirectoryIndex index(phoneBook);
     std::unordered_map<std::string, std::string> firstName; // number -> name first found with
+    firstName.reserve(total);
     for (const ContactFile& file : files) {
         if (!file.error.empty()) {
             preview.unreadable.push_back(
@@ -57,6 +70,11 @@ ImportPreview BuildImportPreview(const std::vector<ContactFile>& files, const Di
         for (const ContactProblem& problem : file.contacts.problems)
             preview.unreadable.push_back(Where(file.path, problem.line) + ": " + problem.text);
         for (const ContactNumber& contact : file.contacts.numbers) {
+            if (progress && done % ImportProgressStep == 0 && !progress(done, total)) {
+                preview.cancelled = true;
+                return preview;
+            }
+            ++done;
             ImportEntry entry;
             entry.written = contact.number;
             std::u32string replaced;
@@ -64,12 +82,13 @@ ImportPreview BuildImportPreview(const std::vector<ContactFile>& files, const Di
             entry.where = Where(file.path, contact.line);
             if (!replaced.empty())
                 preview.changedNames.push_back(
-                    entry.where + ": \"" + contact.name + "\" is stored as \"" + Shown(entry.name) +
-                    "\": the phone book cannot hold " + CharactersAsUtf8(replaced));
+                    entry.where + ": \"" + ReplaceControlBytes(contact.name) +
+                    "\" is stored as \"" + Shown(entry.name) + "\": the phone book cannot hold " +
+                    CharactersAsUtf8(replaced));
             const LineNumber number = normalise(contact.number);
             if (number.number.empty()) {
                 preview.unreadable.push_back(entry.where + ": " + number.error + ": " +
-                                             contact.number);
+                                             ReplaceControlBytes(contact.number));
                 continue;
             }
             entry.number = number.number;
@@ -78,12 +97,14 @@ ImportPreview BuildImportPreview(const std::vector<ContactFile>& files, const Di
                 continue;
             }
             firstName.emplace(entry.number, entry.name);
-            if (const DirectoryEntry* stored = phoneBook.findByKey(entry.number))
+            if (const DirectoryEntry* stored = index.findByKey(entry.number))
                 preview.alreadyThere.push_back({std::move(entry), TextOf(stored->value)});
             else
                 preview.added.push_back(std::move(entry));
         }
     }
+    if (progress)
+        progress(done, total);
     return preview;
 }
 
@@ -125,9 +146,11 @@ std::string ImportPreviewText(const ImportPreview& preview) {
 }
 
 void ApplyImport(const ImportPreview& preview, Directory& phoneBook) {
+    // Checked again: the phone book may have changed since the preview was made. The entries
+    // to add are of distinct numbers, so the phone book as it was before is all that is asked.
+    const DirectoryIndex index(phoneBook);
     for (const ImportEntry& entry : preview.added) {
-        // Checked again: the phone book may have changed since the preview was made.
-        if (phoneBook.findByKey(entry.number) != nullptr)
+        if (index.findByKey(entry.number) != nullptr)
             continue;
         DirectoryEntry record;
         record.key = entry.number;

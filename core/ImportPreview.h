@@ -44,12 +44,20 @@ struct ImportPreview {
     std::vector<std::string> unreadable; // "file:line: why"
     // "file:line: ..." for names with characters the phone book cannot hold, stored with '?'.
     std::vector<std::string> changedNames;
+    bool cancelled = false; // the progress callback stopped the work: the preview is partial
 };
 
 using NumberNormaliser = std::function<LineNumber(const std::string& written)>;
 
+// Told the numbers looked at so far and their total, every ImportProgressStep numbers and at
+// the end; returning false stops the work.
+using ImportProgress = std::function<bool(size_t done, size_t total)>;
+inline constexpr size_t ImportProgressStep = 256;
+
+// Texts from the files are shown with their control bytes replaced (data/ControlBytes.h).
 ImportPreview BuildImportPreview(const std::vector<ContactFile>& files, const Directory& phoneBook,
-                                 const NumberNormaliser& normalise);
+                                 const NumberNormaliser& normalise,
+                                 const ImportProgress& progress = {});
 
 // The counts, then every entry of each group on a line of its own; names as UTF-8.
 std::string ImportPreviewText(const ImportPreview& preview);

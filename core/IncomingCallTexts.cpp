@@ -1,5 +1,7 @@
 #include "core/IncomingCallTexts.h"
 
+#include "data/ControlBytes.h"
+
 #include <cctype>
 #include <string_view>
 
@@ -51,7 +53,10 @@ std::string CallerText(const ResolvedCall& call) {
 
 std::string LogLine(const std::string& timeText, const std::string& callerText,
                     const std::string& msnText, const std::string& calledNumber) {
-    return BoundText(timeText + " - " + callerText + " -->> " + msnText + "(" + calledNumber + ")");
+    // The line goes to "caller.txt" and to terminals: a name or number must not end it early or
+    // reach the terminal as a command.
+    return BoundText(ReplaceControlBytes(timeText + " - " + callerText + " -->> " + msnText + "(" +
+                                         calledNumber + ")"));
 }
 
 std::string PopupText(const std::string& callerText, const std::string& msnText) {

@@ -41,7 +41,7 @@ std::optional<std::string> MsnText(const ResolvedCall& call, bool onlyNamedMsns)
 // is; empty for the mark "*" and an absent number.
 std::string CallerText(const ResolvedCall& call);
 
-// "<time> - <caller> -->> <msn>(<called number>)"
+// "<time> - <caller> -->> <msn>(<called number>)", control bytes replaced (data/ControlBytes.h).
 std::string LogLine(const std::string& timeText, const std::string& callerText,
                     const std::string& msnText, const std::string& calledNumber);
 

@@ -94,3 +94,13 @@ std::string CsvField(std::string_view text, char separator) {
     quoted += '"';
     return quoted;
 }
+
+std::string SpreadsheetSafeText(std::string_view text) {
+    if (text.empty() || std::string_view("=+-@\t\r").find(text.front()) == std::string_view::npos)
+        return std::string(text);
+    return "'" + std::string(text);
+}
+
+std::string CsvTextField(std::string_view text, char separator) {
+    return CsvField(SpreadsheetSafeText(text), separator);
+}

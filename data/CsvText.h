@@ -26,3 +26,12 @@ CsvTable ParseCsv(std::string_view text, char separator);
 
 // One field as RFC 4180 writes it: quoted when it holds the separator, a quote, CR or LF.
 std::string CsvField(std::string_view text, char separator = ',');
+
+// A text cell for a file that spreadsheets open: one that begins with '=', '+', '-', '@', a tab
+// or a CR would be taken as a formula (and run), so it gets a leading "'", as spreadsheet-safe
+// CSV writers do. Every text cell goes through the same rule, numbers such as "+4930..."
+// included: one rule for the whole file is what a reader of it can rely on.
+std::string SpreadsheetSafeText(std::string_view text);
+
+// CsvField of SpreadsheetSafeText.
+std::string CsvTextField(std::string_view text, char separator = ',');

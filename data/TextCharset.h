@@ -1,6 +1,7 @@
 #pragma once
-// Stored texts are 8-bit characters in Windows-1252 (platform/Cp1252.h). Text brought in from UTF-8 sources (vCards,
-// most CSV exports, the geocoding data) is turned into that form so that it shows as written.
+// Stored texts are 8-bit characters in Windows-1252 (platform/Cp1252.h). Text brought in from UTF-8
+// sources (vCards, most CSV exports, the geocoding data) is turned into that form so that it shows
+// as written.
 
 #include <string>
 #include <string_view>
@@ -15,3 +16,9 @@ std::string ToStoredText(std::string_view text, std::u32string* replaced = nullp
 
 // Windows-1252 to UTF-8, for writing stored texts where UTF-8 is expected (JSON, exports).
 std::string StoredTextToUtf8(std::string_view text);
+
+// The bytes of an address book made into the text the parsers read: UTF-16 with a byte order
+// mark becomes UTF-8, lines ended by CR alone (older Mac exports) end in LF. False, with `error`
+// saying why, for text that cannot be read: UTF-16 that is broken or has no byte order mark
+// (zero bytes in the text).
+bool AddressBookText(std::string& bytes, std::string& error);

@@ -1,14 +1,10 @@
 #include "data/VCardContacts.h"
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
 
 namespace {
-
-struct LogicalLine {
-    std::string text;
-    size_t line = 0; // where it starts
-};
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
@@ -27,49 +23,9 @@ std::string Upper(std::string_view text) {
     return upper;
 }
 
-// Physical lines, CR LF or LF, without their ends.
-std::vector<std::string_view> PhysicalLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        size_t lf = text.find('\n');
-        std::string_view line = text.substr(0, lf);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        lines.push_back(line);
-        text = lf == std::string_view::npos ? std::string_view() : text.substr(lf + 1);
-    }
-    return lines;
-}
-
 bool IsQuotedPrintable(std::string_view nameAndParams) {
     const std::string upper = Upper(nameAndParams);
     return upper.find("QUOTED-PRINTABLE") != std::string::npos;
-}
-
-// A line that begins with a blank or a tab continues the one before it. A quoted-printable value
-// ending in "=" continues on the next line too (a soft line break).
-std::vector<LogicalLine> Unfold(std::string_view text) {
-    std::vector<LogicalLine> logical;
-    const std::vector<std::string_view> lines = PhysicalLines(text);
-    bool softBreak = false;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        std::string_view line = lines[i];
-        if (softBreak && !logical.empty()) {
-            logical.back().text.append(line); // a soft break keeps every character
-        } else if (!logical.empty() && !line.empty() && (line[0] == ' ' || line[0] == '\t')) {
-            logical.back().text.append(line.substr(1));
-        } else {
-            logical.push_back({std::string(line), i + 1});
-        }
-        const std::string& current = logical.back().text;
-        const size_t colon = current.find(':');
-        softBreak = colon != std::string::npos &&
-                    IsQuotedPrintable(std::string_view(current).substr(0, colon)) &&
-                    !current.empty() && current.back() == '=';
-        if (softBreak)
-            logical.back().text.pop_back();
-    }
-    return logical;
 }
 
 int HexValue(char c) {
@@ -187,6 +143,131 @@ void FinishCard(Card& card, ContactNumbers& result) {
     }
 }
 
+// Reads the file a physical line at a time, holding one logical line and one card: a file of
+// millions of lines costs its results, not a copy of every line, and each byte is looked at a
+// bounded number of times.
+class CardReader {
+public:
+    void PhysicalLine(std::string_view line, size_t number) {
+        if (started && softBreak) {
+            Append(line); // a soft break keeps every character
+        } else if (started && !line.empty() && (line[0] == ' ' || line[0] == '\t')) {
+            Append(line.substr(1));
+        } else {
+            EndLogicalLine();
+            started = true;
+            logicalLine = number;
+            Append(line);
+        }
+        // The head (before the first colon) says whether soft breaks apply; it is looked at once.
+        softBreak = quotedPrintable && !line.empty() && line.back() == '=';
+        if (softBreak && !tooLong && !logical.empty())
+            logical.pop_back();
+    }
+
+    ContactNumbers Finish() {
+        EndLogicalLine();
+        if (card) {
+            result.problems.push_back({card->beginLine, "a card without END:VCARD"});
+            FinishCard(*card, result);
+        }
+        return std::move(result);
+    }
+
+private:
+    void Append(std::string_view part) {
+        if (tooLong)
+            return;
+        if (logical.size() + part.size() > MaxVCardLine) {
+            tooLong = true;
+            logical.clear();
+            logical.shrink_to_fit();
+            return;
+        }
+        const size_t from = logical.size();
+        logical.append(part);
+        if (colon == std::string::npos) {
+            colon = logical.find(':', from);
+            if (colon != std::string::npos) {
+                const std::string_view head = std::string_view(logical).substr(0, colon);
+                quotedPrintable = IsQuotedPrintable(head.substr(std::min(head.find(';'), colon)));
+            }
+        }
+    }
+
+    void EndLogicalLine() {
+        if (!started)
+            return;
+        if (tooLong)
+            result.problems.push_back({logicalLine, "a line longer than 1 MB; it is not read"});
+        else
+            Property(logical, logicalLine);
+        started = false;
+        tooLong = false;
+        softBreak = false;
+        quotedPrintable = false;
+        colon = std::string::npos;
+        logical.clear();
+    }
+
+    void Property(std::string_view line, size_t lineNumber) {
+        if (line.empty())
+            return;
+        if (colon == std::string::npos) {
+            result.problems.push_back({lineNumber, "not a vCard line (no colon)"});
+            return;
+        }
+        std::string_view head = line.substr(0, colon);
+        std::string_view value = line.substr(colon + 1);
+        std::string_view name = head.substr(0, head.find(';'));
+        // "item1.TEL": a group name before the property name.
+        if (const size_t dot = name.find('.'); dot != std::string_view::npos)
+            name.remove_prefix(dot + 1);
+        std::string decoded;
+        if (quotedPrintable) {
+            decoded = DecodeQuotedPrintable(value);
+            value = decoded;
+        }
+        if (EqualsNoCase(name, "BEGIN") && EqualsNoCase(value, "VCARD")) {
+            if (card) {
+                result.problems.push_back({card->beginLine, "a card without END:VCARD"});
+                FinishCard(*card, result);
+            }
+            card = Card{};
+            card->beginLine = lineNumber;
+            return;
+        }
+        if (!card) {
+            result.problems.push_back({lineNumber, "a line outside BEGIN:VCARD and END:VCARD"});
+            return;
+        }
+        if (EqualsNoCase(name, "END") && EqualsNoCase(value, "VCARD")) {
+            FinishCard(*card, result);
+            card.reset();
+        } else if (EqualsNoCase(name, "FN")) {
+            card->fn = OneLine(UnescapeVCardText(value));
+        } else if (EqualsNoCase(name, "N")) {
+            card->n = NameFromN(value);
+        } else if (EqualsNoCase(name, "ORG")) {
+            card->org = OneLine(UnescapeVCardText(SplitUnescaped(value, ';')[0]));
+        } else if (EqualsNoCase(name, "TEL")) {
+            std::string number = NumberFromTel(value);
+            if (!number.empty())
+                card->tels.push_back({std::string(), std::move(number), lineNumber});
+        }
+    }
+
+    ContactNumbers result;
+    std::optional<Card> card;
+    std::string logical;    // the logical line read so far
+    size_t logicalLine = 0; // where it starts
+    size_t colon = std::string::npos;
+    bool started = false;
+    bool tooLong = false;
+    bool quotedPrintable = false;
+    bool softBreak = false;
+};
+
 } // namespace
 
 bool LooksLikeVCard(std::string_view text) {
@@ -214,59 +295,15 @@ std::string UnescapeVCardText(std::string_view value) {
 ContactNumbers ParseVCards(std::string_view text) {
     if (text.starts_with("\xEF\xBB\xBF"))
         text.remove_prefix(3);
-    ContactNumbers result;
-    std::optional<Card> card;
-    for (const LogicalLine& line : Unfold(text)) {
-        if (line.text.empty())
-            continue;
-        const size_t colon = line.text.find(':');
-        if (colon == std::string::npos) {
-            result.problems.push_back({line.line, "not a vCard line (no colon)"});
-            continue;
-        }
-        std::string_view head = std::string_view(line.text).substr(0, colon);
-        std::string_view value = std::string_view(line.text).substr(colon + 1);
-        const std::string_view params = head.substr(std::min(head.find(';'), head.size()));
-        std::string_view name = head.substr(0, head.find(';'));
-        // "item1.TEL": a group name before the property name.
-        if (const size_t dot = name.find('.'); dot != std::string_view::npos)
-            name.remove_prefix(dot + 1);
-        std::string decoded;
-        if (IsQuotedPrintable(params)) {
-            decoded = DecodeQuotedPrintable(value);
-            value = decoded;
-        }
-        if (EqualsNoCase(name, "BEGIN") && EqualsNoCase(value, "VCARD")) {
-            if (card) {
-                result.problems.push_back({card->beginLine, "a card without END:VCARD"});
-                FinishCard(*card, result);
-            }
-            card = Card{};
-            card->beginLine = line.line;
-            continue;
-        }
-        if (!card) {
-            result.problems.push_back({line.line, "a line outside BEGIN:VCARD and END:VCARD"});
-            continue;
-        }
-        if (EqualsNoCase(name, "END") && EqualsNoCase(value, "VCARD")) {
-            FinishCard(*card, result);
-            card.reset();
-        } else if (EqualsNoCase(name, "FN")) {
-            card->fn = OneLine(UnescapeVCardText(value));
-        } else if (EqualsNoCase(name, "N")) {
-            card->n = NameFromN(value);
-        } else if (EqualsNoCase(name, "ORG")) {
-            card->org = OneLine(UnescapeVCardText(SplitUnescaped(value, ';')[0]));
-        } else if (EqualsNoCase(name, "TEL")) {
-            std::string number = NumberFromTel(value);
-            if (!number.empty())
-                card->tels.push_back({std::string(), std::move(number), line.line});
-        }
+    CardReader reader;
+    size_t number = 0;
+    while (!text.empty()) {
+        const size_t lf = text.find('\n');
+        std::string_view line = text.substr(0, lf);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        reader.PhysicalLine(line, ++number);
+        text = lf == std::string_view::npos ? std::string_view() : text.substr(lf + 1);
     }
-    if (card) {
-        result.problems.push_back({card->beginLine, "a card without END:VCARD"});
-        FinishCard(*card, result);
-    }
-    return result;
+    return reader.Finish();
 }

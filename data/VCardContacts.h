@@ -5,6 +5,7 @@
 
 #include "data/ContactNumbers.h"
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -13,5 +14,9 @@ bool LooksLikeVCard(std::string_view text);
 
 // Undoes the vCard text escapes; "\n" and "\N" become a line feed.
 std::string UnescapeVCardText(std::string_view value);
+
+// A logical line (folded lines joined) longer than this is left out and told as a problem: no
+// property of an address book needs it, and holding it would let one line take any memory.
+inline constexpr size_t MaxVCardLine = 1024 * 1024;
 
 ContactNumbers ParseVCards(std::string_view text);

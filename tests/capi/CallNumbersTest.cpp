@@ -55,6 +55,18 @@ TEST(CallingNumber, ZeroOctetEndsTheDigitsButAZeroPresentationOctetDoesNot) {
     EXPECT_EQ(CallingText(0x21, 0x00, "301234567"), "0301234567");
 }
 
+TEST(CallingNumber, OnlyDiallingCharactersOfTheLineAreKept) {
+    // A CR LF would forge a line in "caller.txt", an ESC sequence drive a terminal.
+    EXPECT_EQ(CallingText(0x21, 0x80,
+                          "30\r\n2026-01-01 - forged\x1b]0;x\x07"
+                          "12"),
+              "03020260101012");
+    EXPECT_EQ(CallingText(0x11, 0x80, "+49*30#1"), "00+49*30#1");
+    EXPECT_EQ(CallingText(0x21, 0x80, "\x7f\xff\x80"), "0");
+    const auto msn = Hex("07 81 35 0D 0A 1B 35 36");
+    EXPECT_EQ(CalledNumberText(msn.data()), "556");
+}
+
 TEST(CallingNumber, LongNumbersAreCutAt127Characters) {
     std::string digits(200, '7');
     std::vector<uint8_t> s = {0xFF, 202, 0, 0x11, 0x80};

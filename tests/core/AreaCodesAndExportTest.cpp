@@ -1,13 +1,24 @@
 // Area-code tables from the geocoding data, and the history written out.
+#include "core/ExportCommand.h"
 #include "core/GeocodedAreaCodes.h"
 #include "core/HistoryExport.h"
 #include "core/ResolvedCallCache.h"
 #include "data/CsvText.h"
+#include "data/ListFile.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -40,7 +51,124 @@ CallRecord Call(int32_t time, const std::string& msn, const std::string& caller,
     return record;
 }
 
+std::string FileText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A data directory with a history of two calls, and where to export it.
+class ExportCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "tavo-export-XXXXXX").string();
+        dir = mkdtemp(pattern.data());
+        fs::create_directories(dir / "data");
+        CallList calls;
+        calls.append(Call(1000, "5551", "0301234567"));
+        calls.append(Call(2000, "5551", "040999"));
+        ASSERT_TRUE(SaveListFile(calls, (dir / "data/caller.his").string()));
+        options.command = TavoCommand::Export;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    int Export(const std::string& file, std::FILE* out = stdout) {
+        options.exportFile = file;
+        std::FILE* err = std::tmpfile();
+        const int code = RunExport(options, (dir / "data").string(), out, err);
+        messages = ReadAll(err);
+        std::fclose(err);
+        return code;
+    }
+
+    fs::path dir;
+    CommandLine options;
+    std::string messages;
+};
+
 } // namespace
+
+TEST_F(ExportCommandTest, APlantedPartFileIsNeverWrittenThroughANamedLinkIsDeliberately) {
+    // Someone plants what the export once wrote through: the file beside the target.
+    std::ofstream(dir / "victim") << "precious";
+    fs::create_symlink(dir / "victim", dir / "out.csv.part");
+    ASSERT_EQ(Export((dir / "out.csv").string()), 0) << messages;
+    EXPECT_EQ(FileText(dir / "victim"), "precious");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir / "out.csv")));
+    const std::string exported = FileText(dir / "out.csv");
+    EXPECT_EQ(exported.rfind("time,called,", 0), 0u);
+    EXPECT_EQ(std::count(exported.begin(), exported.end(), '\n'), 3);
+
+    // A link the user names is written through: its target is replaced, the link stays.
+    fs::create_directories(dir / "real");
+    std::ofstream(dir / "real/target.csv") << "old";
+    fs::create_symlink(dir / "real/target.csv", dir / "link.csv");
+    ASSERT_EQ(Export((dir / "link.csv").string()), 0) << messages;
+    EXPECT_TRUE(fs::is_symlink(dir / "link.csv"));
+    EXPECT_EQ(FileText(dir / "real/target.csv"), FileText(dir / "out.csv"));
+
+    // A link to nothing is refused, and left as it is.
+    fs::create_symlink(dir / "nowhere.csv", dir / "dangling.csv");
+    EXPECT_EQ(Export((dir / "dangling.csv").string()), 1);
+    EXPECT_NE(messages.find("symbolic link"), std::string::npos) << messages;
+    EXPECT_TRUE(fs::is_symlink(dir / "dangling.csv"));
+    EXPECT_FALSE(fs::exists(dir / "nowhere.csv"));
+    // Nothing but what was named was left in the directories.
+    size_t files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+        files += entry.path().filename().string().find(".tmp") != std::string::npos;
+    EXPECT_EQ(files, 0u);
+}
+
+TEST_F(ExportCommandTest, AFailedWriteToStandardOutputIsToldAndExitsOne) {
+    std::FILE* full = std::fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr);
+    EXPECT_EQ(Export("-", full), 1);
+    EXPECT_NE(messages.find("cannot write to standard output"), std::string::npos) << messages;
+    std::fclose(full);
+
+    // A reader that has gone: the command ignores SIGPIPE, as RunExportCommand does.
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ::close(ends[0]);
+    const auto previous = std::signal(SIGPIPE, SIG_IGN);
+    std::FILE* pipe = ::fdopen(ends[1], "w");
+    EXPECT_EQ(Export("-", pipe), 1);
+    EXPECT_NE(messages.find("Broken pipe"), std::string::npos) << messages;
+    std::fclose(pipe);
+    std::signal(SIGPIPE, previous);
+
+    std::FILE* good = std::tmpfile();
+    EXPECT_EQ(Export("-", good), 0) << messages;
+    EXPECT_EQ(ReadAll(good).rfind("time,called,", 0), 0u);
+    std::fclose(good);
+}
+
+TEST(HistoryExport, CsvCellsASpreadsheetWouldRunAreNeutralisedJsonKeepsThem) {
+    CallList calls;
+    Directory msnList, phoneBook;
+    DirectoryEntry msn;
+    msn.key = "5551";
+    msn.value = "+Office";
+    msnList.append(msn);
+    DirectoryEntry planted;
+    planted.key = "0301234567";
+    planted.value = "=HYPERLINK(\"http://x\",\"Anna\")";
+    phoneBook.append(planted);
+    calls.append(Call(1000, "5551", "0301234567"));
+    AreaCodeTable areaCodes;
+    std::FILE* csv = std::tmpfile();
+    ASSERT_EQ(ExportHistory(calls, msnList, phoneBook, areaCodes, {}, ExportFormat::Csv, csv), 1);
+    const CsvTable table = ParseCsv(ReadAll(csv), ',');
+    std::fclose(csv);
+    ASSERT_EQ(table.records.size(), 2u);
+    EXPECT_EQ(table.records[1].fields[2], "'+Office");
+    EXPECT_EQ(table.records[1].fields[4], "0301234567");
+    EXPECT_EQ(table.records[1].fields[5], "'=HYPERLINK(\"http://x\",\"Anna\")");
+    std::FILE* json = std::tmpfile();
+    ASSERT_EQ(ExportHistory(calls, msnList, phoneBook, areaCodes, {}, ExportFormat::Json, json), 1);
+    EXPECT_NE(ReadAll(json).find("\"msn\":\"+Office\""), std::string::npos);
+    std::fclose(json);
+}
 
 TEST(AreaCodes, LongerCodesComeBeforeTheCodesTheyBeginWith) {
     EXPECT_EQ(Codes({{"030", ""}, {"0301", ""}, {"031", ""}, {"03", ""}, {"0302", ""}}),

@@ -42,6 +42,16 @@ TEST_F(TextsTest, WorkedExampleComesOutByteForByte) {
               "Incoming call on Office from 0 1 2 \\Pau=500\\3 4" + std::string(3, ' '));
 }
 
+TEST_F(TextsTest, LogLineCarriesNoControlBytesOfNamesButKeepsEightBitCharacters) {
+    // An imported name may hold anything; in "caller.txt" a CR LF would forge a line.
+    phoneBook.append(Entry("0302", "M\xFCller\r\n2000-01-01 00:00:00 - forged\x1b[2J\x7f", ""));
+    msnList.append(Entry("558", "Office\tB", ""));
+    const std::string caller = CallerText(phoneBook, areaCodes, "0302");
+    const std::string msn = MsnText(msnList, "558", 0, false).value();
+    EXPECT_EQ(LogLine("t", caller, msn, "558"),
+              "t - M\xFCller??2000-01-01 00:00:00 - forged?[2J?  0302 -->> Office?B(558)");
+}
+
 TEST_F(TextsTest, ServiceSuffixOnlyForCipOneToThirtyOne) {
     EXPECT_EQ(MsnText(msnList, "555", 0, false), "Office");
     EXPECT_EQ(MsnText(msnList, "555", 32, false), "Office");

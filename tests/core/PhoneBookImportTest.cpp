@@ -82,7 +82,8 @@ TEST(UserCountry, OptionThenConfigurationThenLocale) {
     EXPECT_EQ(ChooseCountry(std::string("gb"), lookup).country, "GB");
     EXPECT_NE(ChooseCountry(std::string("XX"), lookup).error, "");
     fs::create_directories(home.path / "TAVO");
-    home.Write("TAVO/tavo.conf", "country=FR\n[Names]\n # c\n Country = at \n[other]\ncountry=IT\n");
+    home.Write("TAVO/tavo.conf",
+               "country=FR\n[Names]\n # c\n Country = at \n[other]\ncountry=IT\n");
     const CountryChoice fromConf = ChooseCountry(std::nullopt, lookup);
     EXPECT_EQ(fromConf.country, "AT");
     EXPECT_NE(fromConf.from.find("tavo.conf"), std::string::npos);
@@ -130,6 +131,75 @@ TEST(ImportPreview, CountsAddedKeptDuplicatesAndUnreadable) {
     ApplyImport(preview, phoneBook);
     EXPECT_EQ(phoneBook.size(), 3u);
     EXPECT_EQ(phoneBook.findByKey("0301234567")->value, "Anna (mine)");
+}
+
+TEST(ImportPreview, TextsFromTheFilesReachTheTerminalWithoutControlBytes) {
+    Directory phoneBook;
+    phoneBook.append(Entry("040555666", "Kept\x1b]0;title\x07"));
+    ContactFile vcf{"a.vcf", {}, ""};
+    vcf.contacts.numbers = {{"Anna\x1b[2J\xC5\x81", "+49 30 1234567", 4},
+                            {"Bernd", "+49 40 555666", 5},
+                            {"Carl", "12\x1b[31m", 6}};
+    const ImportPreview preview =
+        BuildImportPreview({vcf}, phoneBook, [](const std::string& written) {
+            return NumberAsLineDelivers(written, "DE");
+        });
+    ASSERT_EQ(preview.added.size(), 1u);
+    EXPECT_EQ(preview.added[0].name, "Anna\x1b[2J?"); // stored as it came, but for the charset
+    const std::string text = ImportPreviewText(preview);
+    EXPECT_EQ(text.find('\x1b'), std::string::npos);
+    EXPECT_EQ(text.find('\x07'), std::string::npos);
+    EXPECT_NE(text.find("Anna?[2J?"), std::string::npos);
+    EXPECT_NE(text.find("Kept?]0;title?"), std::string::npos);
+    EXPECT_NE(text.find("12?[31m"), std::string::npos);
+}
+
+TEST(ImportPreview, ProgressIsToldAndCanStopTheWork) {
+    Directory phoneBook;
+    ContactFile csv{"b.csv", {}, ""};
+    for (int i = 0; i < 1000; ++i)
+        csv.contacts.numbers.push_back({"N", "030 " + std::to_string(1000000 + i), size_t(i + 2)});
+    const NumberNormaliser normalise = [](const std::string& written) {
+        return NumberAsLineDelivers(written, "DE");
+    };
+    std::vector<size_t> told;
+    const ImportPreview whole =
+        BuildImportPreview({csv}, phoneBook, normalise, [&](size_t done, size_t total) {
+            EXPECT_EQ(total, 1000u);
+            told.push_back(done);
+            return true;
+        });
+    EXPECT_FALSE(whole.cancelled);
+    EXPECT_EQ(whole.added.size(), 1000u);
+    EXPECT_EQ(told, (std::vector<size_t>{0, 256, 512, 768, 1000}));
+    const ImportPreview stopped = BuildImportPreview(
+        {csv}, phoneBook, normalise, [](size_t done, size_t) { return done < 300; });
+    EXPECT_TRUE(stopped.cancelled);
+    EXPECT_EQ(stopped.added.size(), 512u);
+}
+
+TEST(ImportCommand, Utf16AndCrOnlyBooksAreReadOthersRefusedWithAReason) {
+    ScratchDir dir;
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("BEGIN:VCARD\r\nFN:Anna\r\nTEL:+49 30 1234567\r\nEND:VCARD\r\n")) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    const std::string vcf = dir.Write("book.vcf", utf16);
+    const std::string mac = dir.Write("mac.csv", "Name,Phone\rBernd,040 555666\r");
+    const std::string noMark = dir.Write("nomark.csv", utf16.substr(2));
+    std::vector<ContactFile> files{ReadContactFile(vcf), ReadContactFile(mac),
+                                   ReadContactFile(noMark)};
+    const ImportPreview preview =
+        BuildImportPreview(files, Directory(), [](const std::string& written) {
+            return NumberAsLineDelivers(written, "DE");
+        });
+    ASSERT_EQ(preview.added.size(), 2u);
+    EXPECT_EQ(preview.added[0].name, "Anna");
+    EXPECT_EQ(preview.added[1].where, mac + ":2");
+    ASSERT_EQ(preview.unreadable.size(), 1u);
+    EXPECT_EQ(preview.unreadable[0].rfind(noMark + ": holds zero bytes", 0), 0u)
+        << preview.unreadable[0];
 }
 
 TEST(ImportCommand, WritesOnlyAfterConsent) {

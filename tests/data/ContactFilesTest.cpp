@@ -1,4 +1,5 @@
 // vCard and CSV address books, and the text conversion of what they hold.
+#include "data/ControlBytes.h"
 #include "data/CsvContacts.h"
 #include "data/CsvText.h"
 #include "data/TextCharset.h"
@@ -71,6 +72,71 @@ TEST(VCard, QuotedPrintableAndCardsThatCannotBeUsed) {
     EXPECT_FALSE(LooksLikeVCard("Name,Phone\nBEGIN:VCARD\n"));
 }
 
+TEST(VCard, ALineOverOneMegabyteIsLeftOutWithItsLineAndTheCardsGoOn) {
+    // A folded line grows with every continuation: the limit is on the joined line.
+    std::string text = "BEGIN:VCARD\nFN:Before\nTEL:089 1\nEND:VCARD\nBEGIN:VCARD\nNOTE:";
+    const std::string piece(1000, 'x');
+    for (int i = 0; i < 1100; ++i)
+        text += piece + "\r\n ";
+    text += "end\nFN:After\nTEL:089 2\nEND:VCARD\n";
+    const ContactNumbers contacts = ParseVCards(text);
+    EXPECT_EQ(Names(contacts), (std::vector<std::string>{"Before|089 1", "After|089 2"}));
+    ASSERT_EQ(contacts.problems.size(), 1u);
+    EXPECT_EQ(contacts.problems[0].line, 6u);
+    EXPECT_EQ(contacts.problems[0].text, "a line longer than 1 MB; it is not read");
+    // Just under the limit is read.
+    const std::string name(MaxVCardLine - 4, 'n');
+    EXPECT_EQ(ParseVCards("BEGIN:VCARD\nFN:" + name + "\nTEL:1\nEND:VCARD\n").numbers.at(0).name,
+              name);
+}
+
+TEST(VCard, ManyContinuationAndEmptyLinesMakeOneValueEach) {
+    // What took quadratic time and ninety times the file's size before: each continuation is
+    // joined once, empty lines cost nothing.
+    std::string text = "BEGIN:VCARD\nTEL:0\n";
+    for (int i = 0; i < 200000; ++i)
+        text += " 1\n";
+    text += std::string(500000, '\n') + "FN;ENCODING=QUOTED-PRINTABLE:A=\n=\n=C3=BC\nEND:VCARD\n";
+    const ContactNumbers contacts = ParseVCards(text);
+    ASSERT_EQ(contacts.numbers.size(), 1u);
+    EXPECT_EQ(contacts.numbers[0].number, "0" + std::string(200000, '1'));
+    EXPECT_EQ(contacts.numbers[0].name, "A\xC3\xBC");
+    EXPECT_TRUE(contacts.problems.empty());
+}
+
+TEST(AddressBookText, Utf16WithAMarkIsReadCrOnlyLinesEndAndTheRestIsRefused) {
+    const auto utf16 = [](std::u16string_view text, bool big) {
+        std::string bytes = big ? "\xFE\xFF" : "\xFF\xFE";
+        for (char16_t unit : text) {
+            const char high = char(unit >> 8), low = char(unit & 0xFF);
+            bytes += big ? high : low;
+            bytes += big ? low : high;
+        }
+        return bytes;
+    };
+    std::string error;
+    for (bool big : {false, true}) {
+        std::string bytes = utf16(u"BEGIN:VCARD\r\nFN:M\u00FCller \U0001F600\r\n", big);
+        ASSERT_TRUE(AddressBookText(bytes, error)) << error;
+        EXPECT_EQ(bytes, "BEGIN:VCARD\r\nFN:M\xC3\xBCller \xF0\x9F\x98\x80\r\n");
+    }
+    std::string mac = "Name,Phone\rAnna,030 1\r";
+    ASSERT_TRUE(AddressBookText(mac, error));
+    EXPECT_EQ(Names(ParseCsvContacts(mac)), std::vector<std::string>{"Anna|030 1"});
+    std::string crlf = "Name,Phone\r\n\"a\rb\",1\r\n";
+    ASSERT_TRUE(AddressBookText(crlf, error));
+    EXPECT_EQ(crlf, "Name,Phone\r\n\"a\rb\",1\r\n"); // CR LF files keep their CRs
+
+    std::string loneSurrogate = utf16(u"A", false) + std::string("\x00\xD8", 2);
+    EXPECT_FALSE(AddressBookText(loneSurrogate, error));
+    EXPECT_EQ(error, "broken UTF-16 (little-endian) text");
+    std::string oddLength = utf16(u"AB", true) + "C";
+    EXPECT_FALSE(AddressBookText(oddLength, error));
+    std::string noMark = std::string("N\0a\0m\0e\0", 8);
+    EXPECT_FALSE(AddressBookText(noMark, error));
+    EXPECT_NE(error.find("UTF-16 without a byte order mark"), std::string::npos);
+}
+
 TEST(Csv, Rfc4180QuotingWithBothSeparators) {
     const CsvTable table =
         ParseCsv("a,\"b,\"\"c\"\"\",\"line\r\nbreak\"\r\n\r\n\"\",x,\n", GuessCsvSeparator("a,b"));
@@ -86,6 +152,9 @@ TEST(Csv, Rfc4180QuotingWithBothSeparators) {
     ASSERT_EQ(round.records.size(), 1u);
     EXPECT_EQ(round.records[0].fields, (std::vector<std::string>{tricky, "plain"}));
     EXPECT_EQ(CsvField("plain"), "plain");
+    // One byte order mark is taken off; a second one (found by fuzzing) is the field's text.
+    EXPECT_EQ(ParseCsv("\xEF\xBB\xBF\xEF\xBB\xBFName,x\n", ',').records.at(0).fields.at(0),
+              "\xEF\xBB\xBFName");
 }
 
 TEST(Csv, ContactsFromHeaderColumns) {
@@ -120,6 +189,27 @@ TEST(Csv, HeadersWithoutColumnsAndOpenQuotesAreReported) {
     EXPECT_EQ(Names(open), std::vector<std::string>{"A|030 1"});
     ASSERT_EQ(open.problems.size(), 1u);
     EXPECT_EQ(open.problems[0].line, 3u);
+}
+
+TEST(Csv, CellsASpreadsheetWouldRunGetALeadingQuote) {
+    for (const char* formula :
+         {"=HYPERLINK(\"http://x\",\"y\")", "+4930123", "-1+2", "@SUM(A1)", "\tx", "\rx"})
+        EXPECT_EQ(SpreadsheetSafeText(formula), std::string("'") + formula) << formula;
+    for (const char* plain : {"", "Anna", "0301234", "'quoted", " =not first", "a=b"})
+        EXPECT_EQ(SpreadsheetSafeText(plain), plain) << plain;
+    // Quoting as RFC 4180 wants it still applies to the neutralised text.
+    EXPECT_EQ(CsvTextField("=A1,\"B\""), "\"'=A1,\"\"B\"\"\"");
+    EXPECT_EQ(CsvTextField("\rx"), "\"'\rx\"");
+}
+
+TEST(ControlBytes, EveryByteBelowBlankAndDelIsReplacedOthersKept) {
+    std::string all;
+    for (int c = 0; c < 256; ++c)
+        all += char(c);
+    const std::string shown = ReplaceControlBytes(all);
+    ASSERT_EQ(shown.size(), 256u);
+    for (int c = 0; c < 256; ++c)
+        EXPECT_EQ(shown[size_t(c)], c < 0x20 || c == 0x7F ? '?' : char(c)) << c;
 }
 
 TEST(TextCharset, Utf8BecomesWindows1252AndBack) {
