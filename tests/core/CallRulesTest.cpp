@@ -1,12 +1,17 @@
 // Screening rules: what a rules file means, what is wrong with a bad one, and how each call of a
 // history is judged at its own time. Local times are Europe/Berlin (tests/support).
 #include "core/CallRules.h"
+#include "core/CallVerdicts.h"
 #include "core/NumberKinds.h"
 #include "core/RulesCommand.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <map>
+
+#include <stdlib.h>
 
 namespace {
 
@@ -266,4 +271,54 @@ TEST(RulesReplay, EachCallIsJudgedAtItsOwnTimeWithRepeatsFromTheHistoryBeforeIt)
                                             int64_t(day + 24 * 3600));
     EXPECT_EQ(counts.perRule, (std::vector<int64_t>{1, 1, 2, 1}));
     EXPECT_EQ(counts.undecided, 1);
+}
+
+TEST(CallVerdicts, VerdictsComeBackAfterARestartAndATornLastLineIsCutOff) {
+    char dirTemplate[] = "/tmp/tavo-verdicts-XXXXXX";
+    ASSERT_NE(mkdtemp(dirTemplate), nullptr);
+    const std::string path = std::string(dirTemplate) + "/caller.verdicts";
+    const RulesParse parsed = Parse("quiet   withheld   # weekends\nreject number=0900*\n");
+    ASSERT_EQ(parsed.rules.rules.size(), 2u);
+    CallRecord first;
+    first.callTime = 1765281600;
+    first.connectionId = 0x101;
+    first.value = RecordText("0");
+    CallRecord second = first;
+    second.connectionId = 0x102;
+    second.value = RecordText("09001234");
+    CallRecord undecided = first;
+    undecided.value = RecordText("0301111");
+
+    std::string error;
+    {
+        CallVerdicts verdicts;
+        ASSERT_TRUE(verdicts.Load(path, error)) << error; // no file yet: none
+        EXPECT_TRUE(verdicts.Record(path, first, {&parsed.rules.rules[0], RuleAction::Quiet}, error));
+        EXPECT_TRUE(verdicts.Record(path, undecided, {}, error));
+    }
+    // A crash in the middle of the next line, then garbage from elsewhere.
+    {
+        std::FILE* file = std::fopen(path.c_str(), "ab");
+        std::fputs("1765281600\t258\t0900", file);
+        std::fclose(file);
+    }
+    CallVerdicts verdicts;
+    ASSERT_TRUE(verdicts.Load(path, error)) << error;
+    EXPECT_EQ(verdicts.size(), 1u);
+    EXPECT_TRUE(verdicts.Record(path, second, {&parsed.rules.rules[1], RuleAction::Reject}, error));
+
+    CallVerdicts again;
+    ASSERT_TRUE(again.Load(path, error)) << error;
+    ASSERT_EQ(again.size(), 2u);
+    const StoredVerdict* quiet = again.Find(first);
+    ASSERT_NE(quiet, nullptr);
+    EXPECT_EQ(quiet->action, RuleAction::Quiet);
+    EXPECT_EQ(quiet->line, 1);
+    EXPECT_EQ(quiet->rule, "quiet withheld");
+    const StoredVerdict* reject = again.Find(second);
+    ASSERT_NE(reject, nullptr);
+    EXPECT_EQ(reject->action, RuleAction::Reject);
+    EXPECT_EQ(reject->rule, "reject number=0900*");
+    EXPECT_EQ(again.Find(undecided), nullptr);
+    std::filesystem::remove_all(dirTemplate);
 }
