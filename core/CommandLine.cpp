@@ -197,6 +197,48 @@ CommandLineResult ParseExportCommand(const std::vector<std::string>& args) {
     return result;
 }
 
+// tavo rules check [FILE] | tavo rules replay [--from DATE] [--to DATE] [--data-dir DIR] [FILE]
+CommandLineResult ParseRulesCommand(const std::vector<std::string>& args) {
+    CommandLineResult result;
+    CommandLine& o = result.options;
+    o.command = TavoCommand::Rules;
+    const char* usage = "usage: tavo rules check [FILE] | "
+                        "tavo rules replay [--from DATE] [--to DATE] [FILE]";
+    if (args.empty() || (args[0] != "check" && args[0] != "replay"))
+        return Failed(std::move(result), usage);
+    o.rulesReplay = args[0] == "replay";
+    std::vector<std::string> files;
+    for (size_t i = 1; i < args.size(); ++i) {
+        std::string value;
+        bool matched = false;
+        if (args[i].empty() || args[i][0] != '-') {
+            files.push_back(args[i]);
+        } else if (o.rulesReplay && (TakeValue(args, i, "--from", value, matched) || matched)) {
+            if (!IsCalendarDate(value))
+                return Failed(std::move(result), "option --from takes a date YYYY-MM-DD");
+            o.exportFrom = value;
+        } else if (o.rulesReplay && (TakeValue(args, i, "--to", value, matched) || matched)) {
+            if (!IsCalendarDate(value))
+                return Failed(std::move(result), "option --to takes a date YYYY-MM-DD");
+            o.exportTo = value;
+        } else if (TakeValue(args, i, "--data-dir", value, matched) || matched) {
+            if (!matched || value.empty())
+                return Failed(std::move(result), "option --data-dir needs a directory");
+            o.dataDir = value;
+        } else {
+            return Failed(std::move(result), "unknown option for rules: " + args[i]);
+        }
+    }
+    if (files.size() > 1)
+        return Failed(std::move(result), usage);
+    if (o.exportFrom && o.exportTo && *o.exportFrom > *o.exportTo)
+        return Failed(std::move(result),
+                      "--from " + *o.exportFrom + " is after --to " + *o.exportTo);
+    if (!files.empty())
+        o.rulesFile = files[0];
+    return result;
+}
+
 // tavo capi-line [--capi-remote DRIVER:HOST:PORT] [--again]
 CommandLineResult ParseCapiLineCommand(const std::vector<std::string>& args) {
     CommandLineResult result;
@@ -291,6 +333,8 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
         return ParseExportCommand(rest);
     if (!args.empty() && args[0] == "capi-line")
         return ParseCapiLineCommand(rest);
+    if (!args.empty() && args[0] == "rules")
+        return ParseRulesCommand(rest);
     return ParseMonitorOptions(args);
 }
 
@@ -317,6 +361,8 @@ std::string UsageText() {
            "       tavo import [--country CC] [--yes] FILE...\n"
            "       tavo areacodes COUNTRY\n"
            "       tavo export [--from DATE] [--to DATE] [--format csv|json] FILE|-\n"
+           "       tavo rules check [FILE]\n"
+           "       tavo rules replay [--from DATE] [--to DATE] [FILE]\n"
            "Monitor incoming ISDN calls through CAPI 2.0: every call is logged, listed,\n"
            "resolved to names and announced; the phones on the line ring as usual.\n"
            "\n"
@@ -343,6 +389,9 @@ std::string UsageText() {
            "  areacodes COUNTRY     print an area-code table for COUNTRY (for example DE)\n"
            "  export [--from DATE] [--to DATE] [--format csv|json] FILE|-\n"
            "                        write the call history with names as CSV or JSON lines\n"
+           "  rules check [FILE]    check a rules file (default ~/.config/TAVO/rules.conf)\n"
+           "  rules replay [--from DATE] [--to DATE] [FILE]\n"
+           "                        count what the rules would have done with the history\n"
            "\n"
            "Exit codes: 0 success, 1 failure at run time, 2 bad command line or unusable file.\n";
 }

@@ -6,7 +6,7 @@
 #include <vector>
 
 enum class LineKind { Capi, Sim };
-enum class TavoCommand { Monitor, Dump, Say, Import, AreaCodes, Export, CapiLine };
+enum class TavoCommand { Monitor, Dump, Say, Import, AreaCodes, Export, CapiLine, Rules };
 enum class ExportFormat { Csv, Json };
 
 struct CapiRemote {
@@ -40,6 +40,10 @@ struct CommandLine {
     std::optional<std::string> exportTo;
     ExportFormat exportFormat = ExportFormat::Csv;
     std::string exportFile; // "-": standard output
+    // tavo rules check [FILE] | tavo rules replay [--from DATE] [--to DATE] [FILE]
+    // (the dates are kept in exportFrom and exportTo); no file: the user's rules.conf
+    bool rulesReplay = false;
+    std::optional<std::string> rulesFile;
     // tavo capi-line [--capi-remote DRIVER:HOST:PORT] [--again]: the monitor's own line
     // process, started by the monitor and not listed in the help.
     bool lineAgain = false;

@@ -6,6 +6,7 @@
 #include "core/DumpCommand.h"
 #include "core/ExportCommand.h"
 #include "core/ImportCommand.h"
+#include "core/RulesCommand.h"
 #include "core/SayCommand.h"
 #include "gui/RunMonitor.h"
 #include "platform/Version.h"
@@ -60,6 +61,8 @@ int main(int argc, char** argv) {
         return RunExportCommand(options);
     case TavoCommand::CapiLine:
         return RunCapiLineCommand(options);
+    case TavoCommand::Rules:
+        return RunRulesCommand(options);
     case TavoCommand::Monitor:
         break;
     }

@@ -113,4 +113,19 @@ TEST(CommandLine, ImportAreaCodesAndExport) {
              {"export", "a", "b"},
              {"export"}})
         EXPECT_NE(Parse(bad).error, "") << bad[1];
+
+    r = Parse({"rules", "replay", "--from", "2026-12-01", "my.rules"});
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.options.command, TavoCommand::Rules);
+    EXPECT_TRUE(r.options.rulesReplay);
+    EXPECT_EQ(r.options.rulesFile, "my.rules");
+    EXPECT_EQ(r.options.exportFrom, "2026-12-01");
+    r = Parse({"rules", "check"});
+    ASSERT_EQ(r.error, "");
+    EXPECT_FALSE(r.options.rulesReplay);
+    EXPECT_FALSE(r.options.rulesFile);
+    for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{
+             {"rules"}, {"rules", "test"}, {"rules", "check", "--from", "2026-12-01"},
+             {"rules", "check", "a", "b"}})
+        EXPECT_NE(Parse(bad).error, "") << bad.back();
 }
