@@ -43,17 +43,24 @@ std::optional<CapiRemote> ParseCapiRemote(const std::string& text) {
     // and the port starts after the last one.
     auto first = text.find(':');
     auto last = text.rfind(':');
-    if (first == std::string::npos || first == last)
+    if (first == std::string::npos)
         return std::nullopt;
     CapiRemote remote;
     remote.driver = text.substr(0, first);
-    remote.host = text.substr(first + 1, last - first - 1);
+    if (first == last) {
+        // DRIVER:HOST: the port routers serve CAPI on (libcapi20's router module has no
+        // default of its own and fails without one).
+        remote.host = text.substr(first + 1);
+        remote.port = CapiRemote::RouterPort;
+    } else {
+        remote.host = text.substr(first + 1, last - first - 1);
+    }
     if (remote.driver.empty() || remote.host.empty())
         return std::nullopt;
     for (char c : remote.driver)
         if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-'))
             return std::nullopt;
-    if (!ParsePort(text.substr(last + 1), remote.port))
+    if (first != last && !ParsePort(text.substr(last + 1), remote.port))
         return std::nullopt;
     return remote;
 }
@@ -294,7 +301,7 @@ CommandLineResult ParseMonitorOptions(const std::vector<std::string>& args) {
         } else if (TakeValue(args, i, "--capi-remote", value, matched) || matched) {
             auto remote = ParseCapiRemote(value);
             if (!remote)
-                return fail("option --capi-remote takes DRIVER:HOST:PORT (for example "
+                return fail("option --capi-remote takes DRIVER:HOST[:PORT] (for example "
                             "rcapi:127.0.0.1:2662), not '" +
                             value + "'");
             o.capiRemote = remote;
@@ -370,9 +377,10 @@ std::string UsageText() {
            "  --data-dir DIR        keep the call list, directories and log in DIR\n"
            "                        (default $TAVO_DATA_DIR, else $XDG_DATA_HOME/TAVO)\n"
            "  --line capi|sim       the line to listen on: CAPI (default) or the simulated line\n"
-           "  --capi-remote DRIVER:HOST:PORT\n"
+           "  --capi-remote DRIVER:HOST[:PORT]\n"
            "                        reach a remote CAPI server through libcapi20,\n"
-           "                        for example rcapi:127.0.0.1:2662\n"
+           "                        for example rcapi:127.0.0.1:2662; without a port,\n"
+           "                        5031, where home routers serve CAPI over TCP\n"
            "  --demo                ring sample calls on the simulated line (own data directory)\n"
            "  --headless            run without windows; each call is printed on standard output\n"
            "  --autostart on|off    start or stop starting TAVO with the desktop session\n"

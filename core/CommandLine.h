@@ -10,6 +10,7 @@ enum class TavoCommand { Monitor, Dump, Say, Import, AreaCodes, Export, CapiLine
 enum class ExportFormat { Csv, Json };
 
 struct CapiRemote {
+    static constexpr unsigned RouterPort = 5031; // when DRIVER:HOST names no port
     std::string driver;
     std::string host;
     unsigned port = 0;

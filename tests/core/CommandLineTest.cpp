@@ -39,7 +39,7 @@ TEST(CommandLine, BadInputIsAnError) {
              {"--line"},
              {"--data-dir"},
              {"--data-dir="},
-             {"--capi-remote", "rcapi:host"},
+             {"--capi-remote", "rcapi:"},
              {"--capi-remote", "rcapi:host:0"},
              {"--capi-remote", "rcapi:host:65536"},
              {"--capi-remote", "rcapi:host:12x"},
@@ -54,6 +54,14 @@ TEST(CommandLine, BadInputIsAnError) {
              {"extra"},
          })
         EXPECT_NE(Parse(bad).error, "") << bad[0];
+}
+
+TEST(CommandLine, ARemoteWithoutAPortIsTheRoutersPort) {
+    auto remote = ParseCapiRemote("router:192.168.178.1");
+    ASSERT_TRUE(remote);
+    EXPECT_EQ(remote->driver, "router");
+    EXPECT_EQ(remote->host, "192.168.178.1");
+    EXPECT_EQ(remote->port, 5031u);
 }
 
 TEST(CommandLine, IPv6HostKeepsItsColons) {

@@ -1,0 +1,153 @@
+#include "sources/AmiProtocol.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace {
+
+bool SameWithoutCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+               return lower(x) == lower(y);
+           });
+}
+
+bool HoldsLineEnd(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+std::string DiallingCharacters(std::string_view text) {
+    std::string number;
+    for (char c : text)
+        if ((c >= '0' && c <= '9') || c == '*' || c == '#' || c == '+')
+            number += c;
+    return number.substr(0, 127);
+}
+
+} // namespace
+
+std::string_view AmiPacket::Field(std::string_view key) const {
+    for (const auto& [name, value] : fields)
+        if (SameWithoutCase(name, key))
+            return value;
+    return {};
+}
+
+bool AmiPacket::Has(std::string_view key) const {
+    return std::any_of(fields.begin(), fields.end(),
+                       [&](const auto& field) { return SameWithoutCase(field.first, key); });
+}
+
+std::optional<AmiPacket> AmiPacketReader::Line(std::string_view line) {
+    if (line.empty()) {
+        if (current.fields.empty())
+            return std::nullopt;
+        AmiPacket done = std::move(current);
+        current = {};
+        return done;
+    }
+    const size_t colon = line.find(':');
+    if (colon == std::string_view::npos || colon == 0) {
+        if (!seenBanner && current.fields.empty()) {
+            seenBanner = true;
+            banner = std::string(line.substr(0, 256));
+        }
+        return std::nullopt; // a line of no packet (a command's raw output): skipped
+    }
+    seenBanner = true;
+    if (current.fields.size() >= MaxFields)
+        return std::nullopt;
+    std::string_view value = line.substr(colon + 1);
+    if (!value.empty() && value.front() == ' ')
+        value.remove_prefix(1);
+    current.fields.emplace_back(std::string(line.substr(0, std::min<size_t>(colon, 256))),
+                                std::string(value.substr(0, 1024)));
+    return std::nullopt;
+}
+
+void AmiPacketReader::Reset() {
+    current = {};
+    banner.clear();
+    seenBanner = false;
+}
+
+std::optional<std::string> AmiLoginAction(std::string_view user, std::string_view secret) {
+    if (HoldsLineEnd(user) || HoldsLineEnd(secret))
+        return std::nullopt;
+    std::string action = "Action: Login\r\nActionID: tavo-login\r\nUsername: ";
+    action += user;
+    action += "\r\nSecret: ";
+    action += secret;
+    action += "\r\nEvents: call\r\n\r\n";
+    return action;
+}
+
+std::string AmiPingAction() { return "Action: Ping\r\nActionID: tavo-ping\r\n\r\n"; }
+
+AmiLoginAnswer LoginAnswerOf(const AmiPacket& packet) {
+    if (!packet.Has("Response"))
+        return AmiLoginAnswer::None;
+    // Answers to the keep-alive carry its own ActionID.
+    if (packet.Has("ActionID") && packet.Field("ActionID") != "tavo-login")
+        return AmiLoginAnswer::None;
+    return SameWithoutCase(packet.Field("Response"), "Success") ? AmiLoginAnswer::Accepted
+                                                                : AmiLoginAnswer::Refused;
+}
+
+std::optional<AmiCall> AmiCallTracker::NewCall(const AmiPacket& event) {
+    if (!SameWithoutCase(event.Field("Event"), "Newchannel"))
+        return std::nullopt;
+    if (!context.empty() && event.Field("Context") != context)
+        return std::nullopt;
+    std::string linkedId(event.Field("Linkedid"));
+    const std::string uniqueId(event.Field("Uniqueid"));
+    if (linkedId.empty())
+        linkedId = uniqueId;
+    if (linkedId.empty() || open.count(linkedId) != 0)
+        return std::nullopt; // another channel of a call already told
+    AmiCall call;
+    call.linkedId = linkedId;
+    const std::string_view callerId = event.Field("CallerIDNum");
+    const std::string number = DiallingCharacters(callerId);
+    call.callingNumber = number.empty() || SameWithoutCase(callerId, "<unknown>") ||
+                                 SameWithoutCase(callerId, "anonymous")
+                             ? "0"
+                             : number;
+    call.calledNumber = DiallingCharacters(event.Field("Exten"));
+    call.connectionId = nextId++;
+    if (nextId == 0)
+        nextId = 1;
+    if (open.size() >= MaxOpenCalls) {
+        // Ends that never came (a channel the manager did not tell us about): drop the oldest.
+        open.erase(order.front());
+        order.pop_front();
+    }
+    open[linkedId] = Open{call, uniqueId};
+    order.push_back(linkedId);
+    return call;
+}
+
+std::optional<AmiCallEnd> AmiCallTracker::EndedCall(const AmiPacket& event) {
+    if (!SameWithoutCase(event.Field("Event"), "Hangup"))
+        return std::nullopt;
+    std::string linkedId(event.Field("Linkedid"));
+    const std::string_view uniqueId = event.Field("Uniqueid");
+    if (linkedId.empty())
+        linkedId = std::string(uniqueId);
+    const auto found = open.find(linkedId);
+    if (found == open.end() || (!found->second.uniqueId.empty() && found->second.uniqueId != uniqueId))
+        return std::nullopt;
+    AmiCallEnd end;
+    end.call = found->second.call;
+    const std::string_view cause = event.Field("Cause");
+    std::from_chars(cause.data(), cause.data() + cause.size(), end.cause);
+    end.causeText = std::string(event.Field("Cause-txt"));
+    open.erase(found);
+    order.erase(std::find(order.begin(), order.end(), linkedId));
+    return end;
+}
+
+void AmiCallTracker::Clear() {
+    open.clear();
+    order.clear();
+}
