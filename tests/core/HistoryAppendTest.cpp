@@ -282,7 +282,7 @@ TEST(HistoryAppendCrash, NoAnnouncedCallIsLostWhereverTheProcessDies) {
     TempDataDir dir;
     std::mt19937 random(20261209);
     size_t announcedSoFar = 0;
-    for (int trial = 0; trial < 12; ++trial) {
+    for (int trial = 0; trial < 10; ++trial) {
         SCOPED_TRACE(trial);
         int pipeFds[2];
         ASSERT_EQ(::pipe(pipeFds), 0);
@@ -332,7 +332,7 @@ TEST(HistoryAppendCrash, NoAnnouncedCallIsLostWhereverTheProcessDies) {
             }
         }
         ::close(pipeFds[1]);
-        const int wanted = std::uniform_int_distribution<int>(1, 40)(random);
+        const int wanted = std::uniform_int_distribution<int>(1, 15)(random);
         int announced = 0;
         char byte;
         while (announced < wanted && ::read(pipeFds[0], &byte, 1) == 1)
