@@ -2,8 +2,9 @@
 // The journal of "caller.his": every new call is appended to a small file beside the history and
 // flushed to the disk before the call is announced, so a call that was shown is kept even when
 // the monitor dies before the next save of the history (kill -9, power loss). The journal is
-// folded into the history at the next save and at start-up, then removed; the bytes of the
-// history itself are exactly those of a save.
+// removed once a save has made its records durable in the history, and folded in at start-up;
+// there it also puts right a history whose last append a crash cut short, as it holds the
+// records being appended. The bytes of the history itself are exactly those of a save.
 //
 // One entry per record: u32 LE length, u32 LE checksum of the record's bytes, then the record as
 // it follows the version in a version-4 list file. An entry cut short or with a wrong checksum

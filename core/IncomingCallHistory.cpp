@@ -5,11 +5,13 @@
 #include "platform/FileBytes.h"
 
 #include <condition_variable>
+#include <cstring>
+#include <fcntl.h>
 #include <iterator>
 #include <mutex>
+#include <sys/stat.h>
 #include <system_error>
 #include <thread>
-#include <sys/stat.h>
 #include <unistd.h>
 
 struct HistoryWriter::Shared {
@@ -51,15 +53,48 @@ size_t SizeOf(const FileHandle& file) {
     return file && ::fstat(file.get(), &st) == 0 ? static_cast<size_t>(st.st_size) : 0;
 }
 
-// The image of the file is not held in memory: it is the file the last save wrote, kept open
-// (its name may be replaced meanwhile), followed by the records encoded since. A save copies
-// that file, in the kernel where it can, and adds the new records. Only a whole new image (the
-// first save, a list changed in another way than by growing) is held until it is written.
+// Whether the file named `path` is `file` and holds exactly `size` bytes, so that the next
+// records can go to its end. A file handed over open for reading only is opened again for
+// writing under its name, when that is still the same file.
+bool AtEndOf(FileHandle& file, bool& writable, size_t size, const std::string& path) {
+    struct stat named {
+    }, open{};
+    if (::stat(path.c_str(), &named) != 0 || ::fstat(file.get(), &open) != 0 ||
+        named.st_dev != open.st_dev || named.st_ino != open.st_ino || !S_ISREG(open.st_mode) ||
+        static_cast<size_t>(open.st_size) != size)
+        return false;
+    if (!writable) {
+        FileHandle again(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+        struct stat reopened {};
+        if (!again || ::fstat(again.get(), &reopened) != 0 || reopened.st_dev != open.st_dev ||
+            reopened.st_ino != open.st_ino)
+            return false;
+        file = std::move(again);
+        writable = true;
+    }
+    return true;
+}
+
+// The image of the file is not held in memory: it is the file the last save wrote (or the one
+// loaded at start-up), kept open, followed by the records encoded since. While that file is
+// still the one at the path and holds exactly the image so far, a save appends the new records'
+// bytes to it and flushes them to the disk, so a save costs what the new records cost, however
+// long the history. Otherwise (the first save, a list changed in another way than by growing,
+// another file put in its place, an append that failed and could not be taken back) the whole
+// image goes to a new file that replaces the old one atomically: the old file copied, in the
+// kernel where it can, with the new records added, or a whole new image from the caller.
+//
+// A crash in the middle of an append leaves the file with the start of a record at its end; the
+// journal still holds that record, and the next start-up puts the file right
+// (core/HistoryLoad.h).
 void RunWriter(HistoryWriter::Shared& shared) {
     std::string whole; // with `haveWhole`: the start of the image, instead of `base`
     bool haveWhole = false;
     FileHandle base;
     size_t baseSize = 0;
+    bool baseWritable = false;
+    // False once an append failed and what `base` holds beyond baseSize is not known.
+    bool appendable = false;
     std::string tail; // the records after `whole` or `base`
     std::unique_lock lock(shared.mutex);
     while (true) {
@@ -69,6 +104,8 @@ void RunWriter(HistoryWriter::Shared& shared) {
         if (shared.newBase) {
             base = std::move(shared.base);
             baseSize = shared.baseSize;
+            baseWritable = false;
+            appendable = true;
             haveWhole = false;
             whole.clear();
             tail.clear();
@@ -91,40 +128,62 @@ void RunWriter(HistoryWriter::Shared& shared) {
         shared.writing = true;
         lock.unlock();
 
-        // A base that lost bytes (cut in place by someone) cannot be the start of the image.
-        const bool haveStart = haveWhole || (base && SizeOf(base) >= baseSize);
         std::string error;
-        FileHandle written;
         bool ok = false;
-        if (haveStart) {
-            AtomicFileReplacement file(path);
-            if (haveWhole)
-                file.Write(whole);
-            else
-                file.Copy(base, baseSize);
-            file.Write(tail);
-            ok = file.Commit(&error, &written);
+        bool haveStart = true;
+        bool appended = false; // to the file in place
+        bool wrote = true;     // false: the file already held everything
+        if (!haveWhole && base && appendable && AtEndOf(base, baseWritable, baseSize, path)) {
+            appended = true;
+            int code = 0;
+            bool undone = true;
+            ok = tail.empty() || WriteDurablyAt(base, baseSize, tail, code, undone);
+            wrote = !tail.empty();
+            if (ok) {
+                baseSize += tail.size();
+                tail.clear();
+            } else {
+                error = path + ": " + std::strerror(code);
+                appendable = undone;
+            }
+        } else {
+            // A base that lost bytes (cut in place by someone) cannot be the start of the image.
+            haveStart = haveWhole || (base && SizeOf(base) >= baseSize);
+            if (haveStart) {
+                FileHandle written;
+                AtomicFileReplacement file(path);
+                if (haveWhole)
+                    file.Write(whole);
+                else
+                    file.Copy(base, baseSize);
+                file.Write(tail);
+                ok = file.Commit(&error, &written);
+                if (ok) {
+                    baseSize = (haveWhole ? whole.size() : baseSize) + tail.size();
+                    base = std::move(written);
+                    baseWritable = true;
+                    appendable = true;
+                    whole = std::string();
+                    haveWhole = false;
+                    tail.clear();
+                }
+            }
         }
-        if (ok) {
-            baseSize = (haveWhole ? whole.size() : baseSize) + tail.size();
-            base = std::move(written);
-            whole = std::string();
-            haveWhole = false;
-            tail.clear();
-        }
-        if (report && haveStart)
+        if (report && haveStart && wrote)
             report(path, ok, error);
         lock.lock();
         if (!haveStart)
             shared.needWhole = true;
-        // Under the lock: no entry can be journaled between the check and the removal.
+        // Under the lock: no entry can be journaled between the check and the removal. The
+        // records are durable in the file by now, so the journal is no longer needed for them.
         if (ok && covered == shared.journaled && shared.journalOnDisk) {
             ::unlink(JournalPathFor(path).c_str());
             shared.journalOnDisk = false;
         }
         shared.writing = false;
-        if (haveStart)
-            ++(ok ? shared.counts.written : shared.counts.failed);
+        if (haveStart && wrote)
+            ++(!ok ? shared.counts.failed
+                   : (appended ? shared.counts.appended : shared.counts.written));
         if (!shared.pending)
             shared.idle.notify_all();
     }

@@ -1,14 +1,16 @@
 #pragma once
 // Saves "caller.his" after every notice without making the next call wait for it.
 //
-// The file holds every call ever announced and is replaced whole at each save (atomically, the
-// old file stays until the new one is complete). With a long history that write is what an
-// incoming call would wait for, so it happens on a writer thread of its own: the caller's thread
-// only encodes the records appended since the last request (the list only grows; the stored
-// fields of a record never change once it is appended) and queues a save; the writer copies the
-// file it wrote last (kept open) and adds them. Requests that arrive while a save is being
-// written are coalesced into one further save. The bytes on disk are exactly those of
-// SaveListFile.
+// The file holds every call ever announced, with no count and no end marker, and repeat counts
+// are not stored: a save after a notice is the file as it was followed by the new records'
+// bytes. The caller's thread only encodes the records appended since the last request (the list
+// only grows; the stored fields of a record never change once it is appended) and queues a
+// save; a writer thread of its own appends them to the file it wrote last (kept open) and
+// flushes them to the disk, so a save costs the same with a long history as with a short one.
+// Where the file on disk is not the start of the image (the first save, a list changed in
+// another way, another file put in its place) the whole image goes to a new file that replaces
+// the old one atomically. Requests that arrive while a save is being written are coalesced into
+// one further save. The bytes on disk are exactly those of SaveListFile.
 //
 // Before a new call is announced its record goes to the journal beside the file
 // (core/HistoryJournal.h), flushed to the disk; a save that holds every journaled record removes
@@ -50,8 +52,8 @@ public:
 
     // Encodes the whole list now, so that the first save of a long history costs no more than
     // any later one. Call where a pause does not matter (at start-up). `savedFile`, when open,
-    // must hold as its first `savedSize` bytes exactly what saving `list` writes; the first save
-    // then copies them instead.
+    // must hold as its first `savedSize` bytes exactly what saving `list` writes; saves then
+    // append to it while it is the file at the path and holds just those bytes.
     void Prepare(const CallList& list, FileHandle savedFile = {}, size_t savedSize = 0);
 
     // Waits until every requested save has been written (or has failed).
@@ -62,8 +64,9 @@ public:
 
     // Results of the writes so far, for tests and benchmarks.
     struct Counts {
-        size_t written = 0; // saves that replaced the file
-        size_t failed = 0;  // saves that could not
+        size_t written = 0;  // saves that replaced the file with a whole new one
+        size_t appended = 0; // saves that added records to the end of the file
+        size_t failed = 0;   // saves that could not
     };
     Counts Written() const;
 

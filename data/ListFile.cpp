@@ -292,6 +292,7 @@ ListFileDecode Decode(Reader& in, CallList& list) {
         ++result.added;
         if (!whole)
             break;
+        ++result.whole;
     }
     result.canonical = in.canonical;
     return result;
@@ -322,9 +323,9 @@ ListFileLoad LoadListFile(CallList& list, const std::string& fileName, KeptFile 
     // The rest of a file that could not be read whole still counts for its size.
     source.Drain();
     load.fileSize = source.DiskBytes();
-    if (keep == KeptFile::IfSavedAlike && emptyBefore && !source.LineFeedAlone() &&
-        load.decoded.version == ListFileVersion && load.decoded.complete &&
-        load.decoded.canonical)
+    load.lineEndsAsSaved = !source.LineFeedAlone();
+    if (keep == KeptFile::IfSavedAlike && emptyBefore && load.lineEndsAsSaved &&
+        load.decoded.version == ListFileVersion && load.decoded.complete && load.decoded.canonical)
         load.savedAlike = std::move(file);
     return load;
 }

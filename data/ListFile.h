@@ -23,6 +23,7 @@ std::string EncodeListFile(const CallList& list);
 
 struct ListFileDecode {
     size_t added = 0;      // records appended to the list
+    size_t whole = 0;      // of those, the ones read whole (a record cut short is added too)
     int32_t version = 0;   // the file's version; 0 when nothing could be read
     bool complete = false; // the file ended right after a whole record (or the version)
     // Every text was stored as saving writes it (its bytes, then one zero): the logical stream
@@ -46,6 +47,8 @@ struct ListFileLoad {
     // With KeptFile::IfSavedAlike: the file, still open, when saving the records read from it
     // writes exactly its fileSize bytes again (a whole version-4 file in the form a save gives).
     FileHandle savedAlike;
+    // Every 0x0A of the file follows a 0x0D, as saving writes it.
+    bool lineEndsAsSaved = true;
 };
 
 enum class KeptFile { None, IfSavedAlike };

@@ -201,6 +201,35 @@ bool AppendWhole(const std::string& path, std::string_view bytes, std::string& e
     return ok;
 }
 
+bool WriteDurablyAt(const FileHandle& file, uint64_t offset, std::string_view bytes, int& error,
+                    bool& undone) {
+    error = 0;
+    undone = true;
+    auto at = static_cast<off_t>(offset);
+    std::string_view rest = bytes;
+    while (!rest.empty()) {
+        const ssize_t n = ::pwrite(file.get(), rest.data(), rest.size(), at);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : ENOSPC;
+            break;
+        }
+        rest.remove_prefix(static_cast<size_t>(n));
+        at += n;
+    }
+    if (error == 0 && ::fdatasync(file.get()) != 0) {
+        error = errno;
+        // The kernel may have dropped the pages it failed to write: nothing says what is left.
+        undone = false;
+    }
+    if (error == 0)
+        return true;
+    if (::ftruncate(file.get(), static_cast<off_t>(offset)) != 0)
+        undone = false;
+    return false;
+}
+
 AtomicFileReplacement::AtomicFileReplacement(const std::string& path, unsigned newFileMode)
     : path(path) {
     target = ResolvedTarget(path);

@@ -85,6 +85,13 @@ size_t RemoveStaleTemporaryFiles(const std::string& directory);
 // of them or none (a short write, a full disk, is cut back). False with `error` set on failure.
 bool AppendWhole(const std::string& path, std::string_view bytes, std::string& error);
 
+// Writes `bytes` at `offset` of the open file (its end, for an append) and flushes them to the
+// disk. True when they are durable there. Otherwise `error` is the errno and the file is cut back
+// to `offset`; `undone` says whether it surely holds nothing beyond it (false when the flush
+// failed, after which what the disk holds is not known, or the cut failed).
+bool WriteDurablyAt(const FileHandle& file, uint64_t offset, std::string_view bytes, int& error,
+                    bool& undone);
+
 // `path` from the root: for work on other threads while the current directory may change, and
 // for messages that name a file wherever the user reads them. As it is when that fails.
 std::string AbsolutePath(const std::string& path);

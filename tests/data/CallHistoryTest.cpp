@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -245,7 +246,7 @@ TEST(CallHistory, LoadingAFileReadsWhatDecodingItsBytesReads) {
     TempDir dir;
     for (int trial = 0; trial < 24; ++trial) {
         std::string disk = trial < 12 ? whole.substr(0, random() % (whole.size() + 1))
-                                       : std::string(random() % 64, '\0');
+                                      : std::string(random() % 64, '\0');
         for (int flips = static_cast<int>(random() % 4); flips > 0 && !disk.empty(); --flips)
             disk[random() % disk.size()] = static_cast<char>(random());
         if (trial >= 12)
@@ -264,8 +265,48 @@ TEST(CallHistory, LoadingAFileReadsWhatDecodingItsBytesReads) {
         EXPECT_EQ(load.decoded.version, decoded.version);
         EXPECT_EQ(load.decoded.complete, decoded.complete);
         EXPECT_EQ(load.decoded.canonical, decoded.canonical);
+        EXPECT_EQ(load.decoded.whole, decoded.whole);
         EXPECT_EQ(Fields(fromFile), Fields(fromBytes));
     }
+}
+
+// A file cut anywhere (a CR LF pair split too) counts as whole exactly the records whose bytes
+// are all there; the start-up repair of a torn append finds the cut from that count.
+TEST(CallHistory, ACutFileCountsTheRecordsReadWhole) {
+    CallList list;
+    for (int i = 0; i < 3; ++i) {
+        CallRecord r = Timed(0x0A0A0A0A + i);
+        r.key = std::string(static_cast<size_t>(i), '\n') + "555";
+        list.append(std::move(r));
+    }
+    std::string whole = EncodeListFile(CallList());
+    std::vector<size_t> ends;
+    for (const CallRecord& r : list) {
+        AppendRecordBytes(whole, r);
+        ends.push_back(whole.size());
+    }
+    ASSERT_EQ(whole, EncodeListFile(list));
+    TempDir dir;
+    for (size_t cut = 4; cut <= whole.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        std::FILE* f = std::fopen(dir.file("caller.his").c_str(), "wb");
+        std::fwrite(whole.data(), 1, cut, f);
+        std::fclose(f);
+        CallList read;
+        const ListFileLoad load = LoadListFile(read, dir.file("caller.his"));
+        const auto expected = static_cast<size_t>(
+            std::count_if(ends.begin(), ends.end(), [cut](size_t end) { return end <= cut; }));
+        EXPECT_EQ(load.decoded.whole, expected);
+        EXPECT_TRUE(load.lineEndsAsSaved);
+    }
+    // A 0x0A without its 0x0D is not as a save writes it.
+    std::string lone = whole;
+    lone.erase(lone.find("\r\n"), 1);
+    std::FILE* f = std::fopen(dir.file("lone.his").c_str(), "wb");
+    std::fwrite(lone.data(), 1, lone.size(), f);
+    std::fclose(f);
+    CallList read;
+    EXPECT_FALSE(LoadListFile(read, dir.file("lone.his")).lineEndsAsSaved);
 }
 
 TEST(CallHistory, TimeLookupsMatchAPlainFilterWithCallsOutOfOrder) {
