@@ -9,7 +9,6 @@
 #include <QPushButton>
 
 #include <algorithm>
-#include <mutex>
 
 namespace {
 
@@ -66,14 +65,10 @@ CEditDataDlg::CEditDataDlg(DirectoryEntry& entry, bool hideSpeakText, QWidget* p
 }
 
 void CEditDataDlg::accept() {
-    {
-        // The telnet thread reads the directories while it serves a client.
-        std::lock_guard lock(ListsMutex());
-        entry.key = BoxText(numberBox);
-        entry.value = BoxText(nameBox);
-        if (!hideSpeakText)
-            entry.speakText = BoxText(speakBox);
-    }
+    entry.key = BoxText(numberBox);
+    entry.value = BoxText(nameBox);
+    if (!hideSpeakText)
+        entry.speakText = BoxText(speakBox);
     QDialog::accept();
 }
 

@@ -69,8 +69,8 @@ void SendCallList(TelnetConnection& client, int day, TelnetSources sources,
     {
         // Only the building of the lines holds the lock: sending to a slow client must never
         // keep the main window from recording a call.
-        std::lock_guard lock(ListsMutex());
-        pieces = BuildCallListing(range, sources.callList, sources.msnList, sources.phoneBook);
+        const auto lists = sources.lists.Read();
+        pieces = BuildCallListing(range, lists->callList, lists->msnList, lists->phoneBook);
     }
     for (const std::string& piece : pieces)
         client.Send(piece);

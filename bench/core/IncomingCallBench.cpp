@@ -48,6 +48,11 @@ struct World {
                 codes << "0" << (2000 + i) << "\tPlace " << i << "\n";
             codes << "030\tBerlin\n";
         }
+        const auto shared = lists.Write();
+        AreaCodeTable& areaCodes = shared->areaCodes;
+        Directory& phoneBook = shared->phoneBook;
+        Directory& msnList = shared->msnList;
+        CallList& callList = shared->callList;
         areaCodes.LoadAreaCodes();
         for (int i = 0; i < 1000; ++i) {
             DirectoryEntry entry;
@@ -74,13 +79,13 @@ struct World {
             callList.append(std::move(record));
         }
         SaveListFile(callList, IncomingCallHandler::HistoryFileName);
-        SetDefaultSettings(settings);
-        settings.speak = 1;
-        handler = std::make_unique<IncomingCallHandler>(IncomingCallParts{phoneBook,
-                                                                          msnList,
-                                                                          callList,
+        SetDefaultSettings(*settings.Write());
+        settings.Write()->speak = 1;
+    }
+    // The handler is made once the lists are filled (it reads them itself).
+    void MakeHandler() {
+        handler = std::make_unique<IncomingCallHandler>(IncomingCallParts{lists,
                                                                           settings,
-                                                                          areaCodes,
                                                                           announcer,
                                                                           [this] { return now; },
                                                                           {}});
@@ -92,10 +97,8 @@ struct World {
     }
 
     std::filesystem::path dir;
-    AreaCodeTable areaCodes;
-    Directory phoneBook, msnList;
-    CallList callList;
-    Settings settings{};
+    GuardedLists lists;
+    GuardedSettings settings;
     QuietAnnouncer announcer;
     std::time_t now = Start;
     uint32_t nextPlci = 0x10000;
@@ -111,6 +114,7 @@ World& WorldOf(int64_t calls) {
         world.reset();
     if (!world)
         world = std::make_unique<World>(calls);
+        world->MakeHandler();
     std::filesystem::current_path(world->dir);
     return *world;
 }
@@ -126,7 +130,7 @@ IncomingCallNotice Notice(uint32_t plci, const std::string& called = "555") {
 
 void BM_NewCall(benchmark::State& state) {
     World& world = WorldOf(state.range(0));
-    world.settings.onlyNamedMsns = 0;
+    world.settings.Write()->onlyNamedMsns = 0;
     for (auto _ : state) {
         world.now += 10;
         world.handler->OnIncomingCall(Notice(world.nextPlci++));
@@ -146,12 +150,12 @@ void BM_RepeatCall(benchmark::State& state) {
 
 void BM_DroppedCall(benchmark::State& state) {
     World& world = WorldOf(state.range(0));
-    world.settings.onlyNamedMsns = 1;
+    world.settings.Write()->onlyNamedMsns = 1;
     for (auto _ : state) {
         world.now += 10;
         world.handler->OnIncomingCall(Notice(world.nextPlci++, "999"));
     }
-    world.settings.onlyNamedMsns = 0;
+    world.settings.Write()->onlyNamedMsns = 0;
     world.handler->FlushHistory();
 }
 
@@ -159,25 +163,28 @@ void BM_DroppedCall(benchmark::State& state) {
 
 void BM_Step_RepeatCheck(benchmark::State& state) {
     World& world = WorldOf(state.range(0));
-    RepeatFinder finder(world.callList);
+    const auto lists = world.lists.Write();
+    RepeatFinder finder(lists->callList);
     for (auto _ : state)
         benchmark::DoNotOptimize(finder.Find(Notice(1), world.now));
 }
 
 void BM_Step_RepeatCheckFullWalk(benchmark::State& state) {
     World& world = WorldOf(state.range(0));
+    const auto lists = world.lists.Write();
     for (auto _ : state)
-        benchmark::DoNotOptimize(world.callList.findRepeat(1, world.now));
+        benchmark::DoNotOptimize(lists->callList.findRepeat(1, world.now));
 }
 
 void BM_Step_Texts(benchmark::State& state) {
     World& world = WorldOf(state.range(0));
     const IncomingCallNotice notice = Notice(1);
+    const auto lists = world.lists.Read();
     for (auto _ : state) {
         const std::string time = TimeText(world.now);
         const ResolvedCall call =
-            ResolveCall(notice.calledNumber, notice.callingNumber, notice.cipValue, world.msnList,
-                        world.phoneBook, world.areaCodes);
+            ResolveCall(notice.calledNumber, notice.callingNumber, notice.cipValue, lists->msnList,
+                        lists->phoneBook, lists->areaCodes);
         const auto msn = MsnText(call, false);
         const std::string caller = CallerText(call);
         benchmark::DoNotOptimize(LogLine(time, caller, *msn, notice.calledNumber));
@@ -202,9 +209,10 @@ void BM_Step_LogLine(benchmark::State& state) {
 void BM_Step_SaveRequest(benchmark::State& state) {
     World& world = WorldOf(state.range(0));
     HistoryWriter writer;
-    writer.Prepare(world.callList);
+    const auto lists = world.lists.Read();
+    writer.Prepare(lists->callList);
     for (auto _ : state)
-        writer.RequestSave(world.callList, "bench-request.his");
+        writer.RequestSave(lists->callList, "bench-request.his");
     writer.Flush();
     state.counters["files_written"] = static_cast<double>(writer.Written().written);
 }
@@ -235,8 +243,9 @@ void BM_WriterSave(benchmark::State& state) {
 // What the handler would wait for if it saved in place: the whole list encoded and written.
 void BM_Save_WholeFile(benchmark::State& state) {
     World& world = WorldOf(state.range(0));
+    const auto lists = world.lists.Read();
     for (auto _ : state)
-        SaveListFile(world.callList, "bench-full.his");
+        SaveListFile(lists->callList, "bench-full.his");
     state.counters["bytes"] =
         static_cast<double>(std::filesystem::file_size(world.dir / "bench-full.his"));
 }
@@ -246,9 +255,10 @@ void BM_DayRows(benchmark::State& state) {
     World& world = WorldOf(state.range(0));
     const int32_t dayStart = static_cast<int32_t>(Start - 14 * 3600);
     size_t rows = 0;
+    const auto lists = world.lists.Write();
     for (auto _ : state) {
-        const auto built =
-            BuildDayRows(world.callList, world.msnList, world.phoneBook, world.areaCodes, dayStart);
+        const auto built = BuildDayRows(lists->callList, lists->msnList, lists->phoneBook,
+                                        lists->areaCodes, dayStart);
         rows = built.size();
         benchmark::DoNotOptimize(built.data());
     }
@@ -262,11 +272,8 @@ void BM_HandlerStart(benchmark::State& state) {
     const size_t size = std::filesystem::file_size(IncomingCallHandler::HistoryFileName);
     for (auto _ : state) {
         FileHandle file(::open(IncomingCallHandler::HistoryFileName, O_RDONLY | O_CLOEXEC));
-        IncomingCallHandler handler(IncomingCallParts{world.phoneBook,
-                                                      world.msnList,
-                                                      world.callList,
+        IncomingCallHandler handler(IncomingCallParts{world.lists,
                                                       world.settings,
-                                                      world.areaCodes,
                                                       world.announcer,
                                                       {},
                                                       {},
@@ -284,15 +291,19 @@ constexpr int64_t Million = 1000000;
 // finds every call by its place, one that finds a number's calls, and the counts.
 void BM_HistorySnapshot(benchmark::State& state) {
     World& world = WorldOf(Million);
+    const auto lists = world.lists.Read();
     for (auto _ : state)
-        benchmark::DoNotOptimize(TakeHistorySnapshot(world.callList, world.msnList,
-                                                     world.phoneBook, world.areaCodes));
+        benchmark::DoNotOptimize(TakeHistorySnapshot(lists->callList, lists->msnList,
+                                                     lists->phoneBook, lists->areaCodes));
 }
 
 void BM_SearchHistory(benchmark::State& state) {
     World& world = WorldOf(Million);
-    const auto snapshot =
-        TakeHistorySnapshot(world.callList, world.msnList, world.phoneBook, world.areaCodes);
+    const auto snapshot = [&world] {
+        const auto lists = world.lists.Read();
+        return TakeHistorySnapshot(lists->callList, lists->msnList, lists->phoneBook,
+                                   lists->areaCodes);
+    }();
     const std::string query = std::vector<std::string>{"zzz", "berlin", "0301234567"}.at(
         static_cast<size_t>(state.range(0)));
     size_t matches = 0;
@@ -303,8 +314,11 @@ void BM_SearchHistory(benchmark::State& state) {
 
 void BM_CountCalls(benchmark::State& state) {
     World& world = WorldOf(Million);
-    const auto snapshot =
-        TakeHistorySnapshot(world.callList, world.msnList, world.phoneBook, world.areaCodes);
+    const auto snapshot = [&world] {
+        const auto lists = world.lists.Read();
+        return TakeHistorySnapshot(lists->callList, lists->msnList, lists->phoneBook,
+                                   lists->areaCodes);
+    }();
     for (auto _ : state)
         benchmark::DoNotOptimize(CountCalls(*snapshot, world.now));
 }

@@ -11,7 +11,7 @@ public:
         : COptionDirectory(
               context,
               {"caller", OptionIds::CallerPage, Ids::OptCallerList.objectName, "number", false},
-              context.phoneBook, context.phoneBookFile) {
+              &SharedLists::phoneBook, context.phoneBookFile) {
         EnableImport();
     }
 };

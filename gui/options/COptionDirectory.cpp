@@ -9,7 +9,6 @@
 #include <QPushButton>
 
 #include <algorithm>
-#include <mutex>
 #include <vector>
 
 namespace {
@@ -20,12 +19,12 @@ QString ShownText(const OptText& text) {
 
 } // namespace
 
-COptionDirectory::COptionDirectory(OptionsContext& context, const Kind& kind, Directory& shared,
+COptionDirectory::COptionDirectory(OptionsContext& context, const Kind& kind,
+                                   Directory SharedLists::*shared,
                                    const std::string& fileName)
     : COptionPage(context, kind.title, kind.objectName), kind(kind), shared(shared),
       fileName(fileName) {
-    std::lock_guard lock(ListsMutex());
-    entries.assign(shared);
+    entries.assign((*context.lists.Read()).*shared);
 }
 
 void COptionDirectory::OnInitDialog() {
@@ -120,12 +119,9 @@ void COptionDirectory::OnImport() {
 }
 
 void COptionDirectory::OnOK() {
-    {
-        std::lock_guard lock(ListsMutex());
-        shared.assign(entries);
-    }
+    ((*context.lists.Write()).*shared).assign(entries);
     // The user pressed OK believing the entries kept; a file that could not be written must
     // not pass in silence.
-    if (!SaveListFile(shared, fileName))
+    if (!SaveListFile(entries, fileName))
         ShowMessage("Unable to save " + fileName);
 }

@@ -10,5 +10,5 @@ public:
     explicit COptionMSN(OptionsContext& context)
         : COptionDirectory(context,
                            {"MSN", OptionIds::MsnPage, Ids::OptMsnList.objectName, "MSN", true},
-                           context.msnList, context.msnListFile) {}
+                           &SharedLists::msnList, context.msnListFile) {}
 };

@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include <mutex>
 
 namespace {
 
@@ -28,8 +27,8 @@ int32_t Ticked(const QCheckBox* box) {
 
 COptionMain::COptionMain(OptionsContext& context)
     : COptionPage(context, "main", OptionIds::MainPage) {
-    std::lock_guard lock(SettingsMutex());
-    const Settings& s = context.settings;
+    const auto settings = context.settings.Read();
+    const Settings& s = *settings;
     hideWhenMinimized = s.hideWhenMinimized;
     startMinimized = s.startMinimized;
     systemBeep = s.systemBeep;
@@ -43,9 +42,9 @@ COptionMain::COptionMain(OptionsContext& context)
 
 void COptionMain::OnInitDialog() {
     {
-        std::lock_guard lock(SettingsMutex());
-        fontName = FieldText(context.settings.fontName);
-        fontSize = context.settings.fontSize;
+        const auto settings = context.settings.Read();
+        fontName = FieldText(settings->fontName);
+        fontSize = settings->fontSize;
     }
     startMinimizedBox =
         AddCheckBox("start minimize", Ids::OptStartMinimized.objectName, 7, 7, 200, 10);
@@ -134,8 +133,8 @@ void COptionMain::OnOK() {
     if (!CheckDisplaySeconds(ToRecordText(displaySecondsBox->text()), seconds))
         displaySeconds = seconds;
 
-    std::lock_guard lock(SettingsMutex());
-    Settings& s = context.settings;
+    const auto settings = context.settings.Write();
+    Settings& s = *settings;
     s.hideWhenMinimized = hideWhenMinimized;
     s.startMinimized = startMinimized;
     s.systemBeep = systemBeep;

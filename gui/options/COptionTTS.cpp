@@ -14,7 +14,6 @@
 #include <QSlider>
 
 #include <algorithm>
-#include <mutex>
 
 namespace {
 
@@ -60,10 +59,10 @@ void COptionTTS::OnInitDialog() {
     int32_t storedVolume = 0;
     std::string speakTemplate;
     {
-        std::lock_guard lock(SettingsMutex());
-        chosen = StoredModeId(context.settings);
-        storedVolume = context.settings.ttsVolume;
-        speakTemplate = FieldText(context.settings.speakTemplate);
+        const auto settings = context.settings.Read();
+        chosen = StoredModeId(*settings);
+        storedVolume = settings->ttsVolume;
+        speakTemplate = FieldText(settings->speakTemplate);
     }
     chosen = OpenEngine(chosen);
     ShowVolume(storedVolume);
@@ -152,9 +151,9 @@ void COptionTTS::ApplySpeedAndPitch() {
     int32_t storedSpeed = 0;
     int32_t storedPitch = 0;
     {
-        std::lock_guard lock(SettingsMutex());
-        storedSpeed = context.settings.ttsSpeed;
-        storedPitch = context.settings.ttsPitch;
+        const auto settings = context.settings.Read();
+        storedSpeed = settings->ttsSpeed;
+        storedPitch = settings->ttsPitch;
     }
     // Zero means the user never chose a value: the voice keeps its own.
     if (engine && storedSpeed != 0)
@@ -211,8 +210,8 @@ void COptionTTS::OnTest() {
 void COptionTTS::OnOK() {
     const SpeechModeId id = engine ? engine->GetSelectedModeId() : SpeechModeId{};
     {
-        std::lock_guard lock(SettingsMutex());
-        Settings& s = context.settings;
+        const auto settings = context.settings.Write();
+        Settings& s = *settings;
         std::copy(id.begin(), id.end(), s.ttsModeId);
         s.ttsPitch = pitch->value();
         s.ttsSpeed = speed->value();

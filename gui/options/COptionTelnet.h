@@ -3,9 +3,9 @@
 
 #include "gui/options/COptionPage.h"
 
-class COptionTelnet2 : public COptionPage {
+class COptionTelnet : public COptionPage {
 public:
-    explicit COptionTelnet2(OptionsContext& context);
+    explicit COptionTelnet(OptionsContext& context);
 
     void OnOK() override;
 
