@@ -1,22 +1,12 @@
 #include "telnet/TelnetDialogue.h"
 
+#include "platform/Text.h"
 #include "telnet/TelnetListing.h"
 #include "telnet/TelnetTexts.h"
 
-#include <mutex>
 #include <vector>
 
 namespace {
-bool EqualIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
-        if (lower(static_cast<unsigned char>(a[i])) != lower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
 } // namespace
 
 std::optional<std::string> ReadLine(TelnetConnection& client, bool echo) {
