@@ -141,7 +141,7 @@ void TelnetServer::ReportListenFailure(int port, const std::string& address) {
     options.message(text);
 }
 
-void TelnetServer::TelnetServerThread(std::string address) {
+void TelnetServer::TelnetServerThread(const std::string& address) {
     const int port = settings.Read()->telnetPort;
     int listener = CreateListeningSocket(port, address);
     if (listener < 0) {

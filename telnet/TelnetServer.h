@@ -70,7 +70,7 @@ private:
         bool finished = false;
     };
 
-    void TelnetServerThread(std::string address);
+    void TelnetServerThread(const std::string& address);
     void ReportListenFailure(int port, const std::string& address);
     void Admit(int client, const std::string& peer);
     void RunSession(Session& session);
