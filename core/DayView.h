@@ -49,6 +49,6 @@ struct DayRow {
 };
 
 // The rows of the day that starts at `dayStart`, newest first (the reverse of list order).
-// The caller holds ListsMutex() if other threads may change the lists meanwhile.
+// The lists come from a view of the shared lists (data/SharedLists.h).
 std::vector<DayRow> BuildDayRows(CallList& callList, Directory& msnList, Directory& phoneBook,
                                  const AreaCodeTable& areaCodes, int32_t dayStart);

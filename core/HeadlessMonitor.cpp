@@ -22,7 +22,7 @@ int RunHeadlessMonitor(int argc, char** argv, const CommandLine& options) {
         return 1;
     }
     core.LoadData();
-    if (core.areaCodes.size() == 0)
+    if (core.lists.Read()->areaCodes.size() == 0)
         std::fprintf(stderr, "%s\n", EmptyAreaCodesNote().c_str());
     core.StartCallCapture([&app, &core](const IncomingCallNotice& notice) {
         // Like a sent window message: the listener waits until the call has been handled.

@@ -3,6 +3,7 @@
 #include "core/HistoryJournal.h"
 #include "data/ListFile.h"
 #include "platform/FileBytes.h"
+#include "platform/Text.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -14,11 +15,6 @@
 #include <unistd.h>
 
 namespace {
-
-std::string DirectoryOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-}
 
 std::string Stamp(std::time_t now) {
     std::tm local{};

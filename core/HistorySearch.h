@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-// Copies of the lists taken under ListsMutex(), shared by the searches made on them.
+// Copies of the lists taken under their lock, shared by the searches made on them.
 struct HistorySnapshot {
     std::vector<CallRecord> calls; // list order
     Directory msnList;
@@ -21,7 +21,7 @@ struct HistorySnapshot {
     AreaCodeTable areaCodes;
 };
 
-// Takes the copies; the caller holds ListsMutex() if other threads may change the lists.
+// Takes the copies from a view of the shared lists.
 std::shared_ptr<const HistorySnapshot> TakeHistorySnapshot(const CallList& calls,
                                                            const Directory& msnList,
                                                            const Directory& phoneBook,

@@ -7,7 +7,6 @@
 #include "platform/FileBytes.h"
 
 #include <cstdio>
-#include <mutex>
 #include <utility>
 
 namespace {
@@ -22,11 +21,11 @@ bool AppendLogLine(const std::string& line, std::string& error) {
 } // namespace
 
 IncomingCallHandler::IncomingCallHandler(IncomingCallParts givenParts)
-    : parts(std::move(givenParts)), repeats(std::make_unique<RepeatFinder>(parts.callList)),
-      history(std::make_unique<HistoryWriter>()) {
+    : parts(std::move(givenParts)), history(std::make_unique<HistoryWriter>()) {
     if (!parts.clock)
         parts.clock = [] { return std::time(nullptr); };
-    history->Prepare(parts.callList, std::move(parts.historyFile), parts.historySize);
+    history->Prepare(parts.lists.Read()->callList, std::move(parts.historyFile),
+                     parts.historySize);
 }
 
 void IncomingCallHandler::SetStorageReport(StorageReport report) {
@@ -55,27 +54,26 @@ bool IncomingCallHandler::FlushHistoryFor(std::chrono::milliseconds timeout) {
 
 IncomingCallHandler::Outcome IncomingCallHandler::OnIncomingCall(const IncomingCallNotice& notice) {
     const std::time_t now = parts.clock();
-    Settings settings;
-    {
-        std::lock_guard lock(SettingsMutex());
-        settings = parts.settings;
-    }
+    const Settings settings = parts.settings.Copy();
     ResolvedCall call;
     {
-        std::lock_guard lock(ListsMutex());
+        const auto lists = parts.lists.Read();
         call = ResolveCall(notice.calledNumber, notice.callingNumber, notice.cipValue,
-                           parts.msnList, parts.phoneBook, parts.areaCodes);
+                           lists->msnList, lists->phoneBook, lists->areaCodes);
     }
 
     Outcome outcome;
-    if (CallRecord* earlier = repeats->Find(notice, now)) {
+    CallRecord* earlier;
+    {
         // The same call set-up offered again (another controller, a retry of the network):
         // count it, announce nothing new. The count is raised whatever day the list shows, as
         // the popup's length depends on it and the headless monitor has no list at all.
-        {
-            std::lock_guard lock(ListsMutex());
+        const auto lists = parts.lists.Write();
+        earlier = RepeatFinder(lists->callList).Find(notice, now);
+        if (earlier)
             ++earlier->repeatCount;
-        }
+    }
+    if (earlier) {
         parts.announcer.RepeatCountChanged(*earlier);
         TellOutputs(call, *earlier, settings);
         outcome = Outcome::Repeat;
@@ -91,7 +89,7 @@ IncomingCallHandler::Outcome IncomingCallHandler::OnIncomingCall(const IncomingC
 
     // Every notice saves the history, even one that changed nothing in it.
     if (saveHistory)
-        history->RequestSave(parts.callList, HistoryFileName);
+        history->RequestSave(parts.lists.Read()->callList, HistoryFileName);
     // Failures are told after the call has been shown: a message box must not hold it up.
     for (const auto& [file, error] : writeResults)
         Report(file, error.empty(), error);
@@ -121,11 +119,7 @@ IncomingCallHandler::Outcome IncomingCallHandler::AnnounceNewCall(const Incoming
     record.repeatCount = 1;
     record.connectionId = notice.connectionId;
     record.cipValue = notice.cipValue;
-    CallRecord* stored;
-    {
-        std::lock_guard lock(ListsMutex());
-        stored = parts.callList.append(std::move(record));
-    }
+    CallRecord* const stored = parts.lists.Write()->callList.append(std::move(record));
     if (parts.changeToProgramDirectory)
         parts.changeToProgramDirectory();
     // Kept on the disk before it is shown: a call that was announced survives a crash.

@@ -10,9 +10,8 @@
 // repeat check, the writer of "caller.his") only makes the same results cheap on a long history.
 
 #include "capi/IncomingCallNotice.h"
-#include "data/AreaCodeTable.h"
-#include "data/CallList.h"
 #include "data/ResolvedCall.h"
+#include "data/SharedLists.h"
 #include "outputs/OutputHub.h"
 #include "platform/FileBytes.h"
 #include "settings/Settings.h"
@@ -44,11 +43,9 @@ public:
 };
 
 struct IncomingCallParts {
-    Directory& phoneBook;
-    Directory& msnList;
-    CallList& callList;
-    Settings& settings;
-    const AreaCodeTable& areaCodes;
+    // Written on the handler's thread only, so records it appended stay valid to read there.
+    GuardedLists& lists;
+    GuardedSettings& settings;
     CallAnnouncer& announcer;
     // The time of day; std::time when empty.
     std::function<std::time_t()> clock;
@@ -64,7 +61,6 @@ struct IncomingCallParts {
 };
 
 class HistoryWriter;
-class RepeatFinder;
 
 class IncomingCallHandler {
 public:
@@ -81,7 +77,7 @@ public:
     IncomingCallHandler(const IncomingCallHandler&) = delete;
     IncomingCallHandler& operator=(const IncomingCallHandler&) = delete;
 
-    // Takes SettingsMutex() and ListsMutex() for short moments: call it holding neither.
+    // Takes the settings' and the lists' locks for short moments: call it holding neither.
     Outcome OnIncomingCall(const IncomingCallNotice& notice);
 
     // Waits until "caller.his" holds every call handled so far.
@@ -114,6 +110,5 @@ private:
     bool saveHistory = true;
     // The files written for the call being handled and why each failed ("" when it did not).
     std::vector<std::pair<std::string, std::string>> writeResults;
-    std::unique_ptr<RepeatFinder> repeats;
     std::unique_ptr<HistoryWriter> history;
 };

@@ -37,8 +37,8 @@ public:
     HistoryWriter& operator=(const HistoryWriter&) = delete;
 
     // Brings the file's image up to date with `list` and queues a save to `path` (a relative
-    // path is taken against the current directory now). Call on the thread that changes the
-    // list, or hold ListsMutex(). Cost: the records appended since the last call; the whole list
+    // path is taken against the current directory now). Call with a view of the list (the
+    // shared lists' lock held). Cost: the records appended since the last call; the whole list
     // when it was changed in any other way.
     void RequestSave(const CallList& list, const std::string& path);
 

@@ -7,6 +7,7 @@
 // length, and a text that reaches MaxComposedText bytes is cut there.
 
 #include "data/ResolvedCall.h"
+#include "platform/Text.h"
 
 #include <cstddef>
 #include <ctime>
@@ -23,13 +24,7 @@ std::string BoundText(std::string text);
 // Local time as "%Y-%m-%d %H:%M:%S".
 std::string TimeText(std::time_t time);
 
-// The text of a fixed-size settings field, ending at its terminator or at the field's end.
-template <size_t N> std::string FieldText(const char (&field)[N]) {
-    size_t length = 0;
-    while (length < N && field[length] != '\0')
-        ++length;
-    return std::string(field, length);
-}
+
 
 // How the called MSN is shown: its name in the MSN list, or the called number, then "/" and the
 // service name for CIP values 1 to 31. nullopt when `onlyNamedMsns` drops the call (the MSN is

@@ -22,7 +22,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <mutex>
 #include <thread>
 
 class MonitorCore::Receiver final : public IncomingCallReceiver {
@@ -58,14 +57,15 @@ namespace {
 
 // The calls of the history as the outputs see them, oldest first, at most `count`.
 std::vector<CallEvent> HistoryEvents(const MonitorCore& core, size_t count) {
-    std::lock_guard lock(ListsMutex());
-    const size_t skip = core.callList.size() > count ? core.callList.size() - count : 0;
+    const auto lists = core.lists.Read();
+    const size_t skip = lists->callList.size() > count ? lists->callList.size() - count : 0;
     std::vector<CallEvent> events;
     size_t index = 0;
-    for (const CallRecord& record : core.callList) {
+    for (const CallRecord& record : lists->callList) {
         if (index++ < skip)
             continue;
-        const ResolvedCall call = ResolveCall(record, core.msnList, core.phoneBook, core.areaCodes);
+        const ResolvedCall call =
+            ResolveCall(record, lists->msnList, lists->phoneBook, lists->areaCodes);
         events.push_back(MakeCallEvent(
             call, record, PopupText(CallerText(call), MsnText(call, false).value_or(""))));
     }
@@ -109,16 +109,16 @@ MonitorCore::MonitorCore(CommandLine options, Clock clock, std::unique_ptr<Sound
       clock(clock ? std::move(clock) : Clock([] { return std::time(nullptr); })),
       sound(sound ? std::move(sound) : std::make_unique<CanberraSoundSink>()),
       outputs(std::make_shared<OutputHub>([this] { return HistoryEvents(*this, 10000); })) {
-    SetDefaultSettings(settings);
+    SetDefaultSettings(*settings.Write());
 }
 
 MonitorCore::~MonitorCore() {
     Shutdown();
-    std::lock_guard lock(ListsMutex());
-    phoneBook.clear();
-    msnList.clear();
-    callList.clear();
-    areaCodes.ClearAreaCodes();
+    const auto shared = lists.Write();
+    shared->phoneBook.clear();
+    shared->msnList.clear();
+    shared->callList.clear();
+    shared->areaCodes.ClearAreaCodes();
 }
 
 void MonitorCore::SetStorageListener(StorageListener listener) {
@@ -128,11 +128,11 @@ void MonitorCore::SetStorageListener(StorageListener listener) {
 void MonitorCore::LoadData() {
     HistoryLoadResult history;
     {
-        std::lock_guard lock(ListsMutex());
-        LoadListFile(phoneBook, "names.dat");
-        LoadListFile(msnList, "msn.dat");
-        history = LoadCallHistory(callList, IncomingCallHandler::HistoryFileName, clock());
-        areaCodes.LoadAreaCodes("areacode.lst");
+        const auto shared = lists.Write();
+        LoadListFile(shared->phoneBook, "names.dat");
+        LoadListFile(shared->msnList, "msn.dat");
+        history = LoadCallHistory(shared->callList, IncomingCallHandler::HistoryFileName, clock());
+        shared->areaCodes.LoadAreaCodes("areacode.lst");
     }
     for (const std::string& message : history.messages)
         ShowMessage(message);
@@ -143,17 +143,17 @@ void MonitorCore::LoadData() {
                                     "saved until it can be written.");
     }
     {
-        std::lock_guard lock(SettingsMutex());
-        if (std::string note = LoadSettings(settings); !note.empty())
+        const auto stored = settings.Write();
+        if (std::string note = LoadSettings(*stored); !note.empty())
             std::fprintf(stderr, "tavo: %s\n", note.c_str());
-        if (const std::string replaced = UseDefaultsForValuesOutOfRange(settings);
+        if (const std::string replaced = UseDefaultsForValuesOutOfRange(*stored);
             !replaced.empty())
             std::fprintf(stderr, "tavo: settings out of range, defaults used: %s\n",
                          replaced.c_str());
     }
     if (announcer != nullptr) {
         handler = std::make_unique<IncomingCallHandler>(IncomingCallParts{
-            phoneBook, msnList, callList, settings, areaCodes, *announcer, clock,
+            lists, settings, *announcer, clock,
             [] { ChangeToProgramDirectory(); }, outputs.get(), std::move(history.savedFile),
             history.savedSize});
         handler->SetStorageReport(
@@ -215,19 +215,13 @@ void MonitorCore::StartSpeech() {
     speechEngine = std::make_unique<CSpeechEngine>();
     speechEngine->CreateEnumerator();
     speechEngine->EnumerateModes();
-    std::lock_guard lock(SettingsMutex());
-    ApplyStoredSpeechSettings(*speechEngine, settings);
+    ApplyStoredSpeechSettings(*speechEngine, *settings.Read());
 }
 
 void MonitorCore::StartTelnet() {
     if (!telnet)
-        telnet =
-            std::make_unique<TelnetServer>(TelnetSources{callList, phoneBook, msnList}, settings);
-    int32_t port;
-    {
-        std::lock_guard lock(SettingsMutex());
-        port = settings.telnetPort;
-    }
+        telnet = std::make_unique<TelnetServer>(TelnetSources{lists}, settings);
+    const int32_t port = settings.Read()->telnetPort;
     // [telnet] address= in tavo.conf: the one address to listen on; empty: all, as always.
     const TavoConfLoad conf = LoadTavoConf(TavoConfPath());
     telnet->RestartTelnetServer(port, conf.conf.GetString("telnet", "address", ""));
@@ -309,6 +303,5 @@ void MonitorCore::EndSession() {
 }
 
 bool MonitorCore::SaveSettingsNow() {
-    std::lock_guard lock(SettingsMutex());
-    return SaveSettings(settings);
+    return SaveSettings(*settings.Read());
 }

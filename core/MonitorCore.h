@@ -8,8 +8,7 @@
 #include "core/CommandLine.h"
 #include "core/IncomingCallHandler.h"
 #include "core/StorageState.h"
-#include "data/AreaCodeTable.h"
-#include "data/CallList.h"
+#include "data/SharedLists.h"
 #include "platform/SoundSink.h"
 #include "settings/Settings.h"
 #include "settings/TavoConf.h"
@@ -93,11 +92,10 @@ public:
     std::time_t Now() const { return clock(); }
     const CommandLine& Options() const { return options; }
 
-    Directory phoneBook;
-    Directory msnList;
-    CallList callList;
-    Settings settings{};
-    AreaCodeTable areaCodes;
+    // The phone book, the MSN list, the call list and the area codes, and the settings: this
+    // thread writes them through Write(), every thread reads them through Read().
+    GuardedLists lists;
+    GuardedSettings settings;
 
 private:
     class Receiver;

@@ -1,5 +1,7 @@
 #include "data/CallList.h"
 
+#include "platform/Text.h"
+
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -15,21 +17,6 @@ namespace {
 bool SameNumber(std::string_view text, std::string_view key) {
     return key.empty() ||
            (text.back() == key.back() && std::memcmp(text.data(), key.data(), key.size()) == 0);
-}
-
-unsigned char LowerAscii(unsigned char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : c;
-}
-
-bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(static_cast<unsigned char>(a[i])) !=
-            LowerAscii(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -176,7 +163,7 @@ const CallRecord* CallList::findByKey(const std::string& key) const {
             const std::string_view text = record->key.view();
             if (text.size() != key.size() || !record->key || record->removed)
                 continue;
-            if (hasLetters ? EqualIgnoringAsciiCase(text, key) : SameNumber(text, key))
+            if (hasLetters ? EqualIgnoringCase(text, key) : SameNumber(text, key))
                 return record;
         }
     }
@@ -263,7 +250,3 @@ void CallList::clear() {
     live = 0;
 }
 
-std::mutex& ListsMutex() {
-    static std::mutex mutex;
-    return mutex;
-}

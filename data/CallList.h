@@ -8,7 +8,6 @@
 #include <ctime>
 #include <iterator>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -45,8 +44,7 @@ inline std::string TextOf(const RecordText& text) {
 std::string FormatCallTime(int32_t callTime);
 
 // Records in append order. Pointers to records stay valid until the record is removed or the
-// list cleared. The three lists of the monitor share one mutex (ListsMutex()): every writer
-// takes it, and the telnet thread holds it while it reads.
+// list cleared. The monitor's lists are shared under one lock (data/SharedLists.h).
 //
 // The records sit in chunks of ChunkSize slots that never move. A removed record keeps its
 // slot, marked, until the list is cleared or assigned. For the call list, which is appended to
@@ -171,6 +169,3 @@ private:
 // The directories are the same types with other meanings of the fields.
 using DirectoryEntry = CallRecord;
 using Directory = CallList;
-
-// The one lock of the three lists (see CallList).
-std::mutex& ListsMutex();

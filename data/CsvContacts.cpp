@@ -1,6 +1,7 @@
 #include "data/CsvContacts.h"
 
 #include "data/CsvText.h"
+#include "platform/Text.h"
 
 #include <cctype>
 
@@ -13,15 +14,6 @@ std::string Lower(std::string_view text) {
     return lower;
 }
 
-std::string Trim(std::string_view text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && std::isspace(static_cast<unsigned char>(text[begin])))
-        ++begin;
-    while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1])))
-        --end;
-    return std::string(text.substr(begin, end - begin));
-}
 
 bool Holds(const std::string& text, std::initializer_list<const char*> words) {
     for (const char* word : words)
@@ -57,7 +49,7 @@ bool IsNumberColumn(const std::string& header) {
 std::string FieldAt(const CsvRecord& record, int column) {
     if (column < 0 || size_t(column) >= record.fields.size())
         return std::string();
-    return Trim(record.fields[size_t(column)]);
+    return std::string(Trim(record.fields[size_t(column)]));
 }
 
 // Names stay on one line.
@@ -90,7 +82,7 @@ CsvColumns FindCsvColumns(const std::vector<std::string>& header) {
     int looseName = -1;
     int parts[3] = {-1, -1, -1};
     for (size_t i = 0; i < header.size(); ++i) {
-        const std::string text = Lower(Trim(header[i]));
+        const std::string text = Lower(std::string(Trim(header[i])));
         const int column = int(i);
         if (text == "name" || text == "full name" || text == "display name" || text == "fn" ||
             text == "formatted name" || text == "anzeigename") {
@@ -147,8 +139,8 @@ ContactNumbers ParseCsvContacts(std::string_view text) {
             size_t start = 0;
             while (start <= field.size()) {
                 size_t end = field.find(":::", start);
-                const std::string number = Trim(std::string_view(field).substr(
-                    start, end == std::string::npos ? std::string::npos : end - start));
+                const std::string number(Trim(std::string_view(field).substr(
+                    start, end == std::string::npos ? std::string::npos : end - start)));
                 if (!number.empty())
                     numbers.push_back(number);
                 if (end == std::string::npos)

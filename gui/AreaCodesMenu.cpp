@@ -7,7 +7,6 @@
 
 #include <QMessageBox>
 
-#include <mutex>
 
 AreaCodeQuestions StandardAreaCodeQuestions() {
     AreaCodeQuestions questions;
@@ -39,11 +38,7 @@ bool OfferAreaCodes(QWidget* parent, MonitorCore& core, const AreaCodeQuestions&
                                    .arg(table.entries.size())
                                    .arg(name)))
         return false;
-    size_t existing;
-    {
-        std::lock_guard lock(ListsMutex());
-        existing = core.areaCodes.size();
-    }
+    const size_t existing = core.lists.Read()->areaCodes.size();
     if (existing > 0 &&
         !questions.ask(parent, QStringLiteral("Your %1 holds %2 entries. Replace them with the "
                                               "%3 entries of the new table?")
@@ -57,8 +52,8 @@ bool OfferAreaCodes(QWidget* parent, MonitorCore& core, const AreaCodeQuestions&
                        QStringLiteral("Unable to write %1; it is left as it was.").arg(name));
         return false;
     }
-    std::lock_guard lock(ListsMutex());
-    core.areaCodes.ClearAreaCodes();
-    core.areaCodes.AddAreaCodes(text);
+    const auto lists = core.lists.Write();
+    lists->areaCodes.ClearAreaCodes();
+    lists->areaCodes.AddAreaCodes(text);
     return true;
 }

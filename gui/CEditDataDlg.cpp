@@ -16,7 +16,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <mutex>
+#include <algorithm>
 
 namespace {
 
@@ -173,14 +173,10 @@ void CEditDataDlg::accept() {
         }
         key = number.number;
     }
-    {
-        // The telnet thread reads the directories while it serves a client.
-        std::lock_guard lock(ListsMutex());
-        entry.key = key;
-        entry.value = BoxText(nameBox);
-        if (!hideSpeakText)
-            entry.speakText = BoxText(speakBox);
-    }
+    entry.key = key;
+    entry.value = BoxText(nameBox);
+    if (!hideSpeakText)
+        entry.speakText = BoxText(speakBox);
     QDialog::accept();
 }
 
@@ -191,13 +187,17 @@ bool CanAddToPhoneBook(const OptText& calling, const Directory& phoneBook) {
     return phoneBook.findByKey(number) == nullptr;
 }
 
-bool SaveDirectoryOrTell(const Directory& directory, const std::string& fileName) {
-    if (SaveListFile(directory, fileName))
-        return true;
+void TellDirectoryNotSaved(const std::string& fileName) {
     // The message box shows the text as Latin-1, as the file name's bytes always were.
     ShowMessage(CEditDataDlg::tr("Unable to save %1")
                     .arg(QString::fromLatin1(fileName.data(), qsizetype(fileName.size())))
                     .toLatin1()
                     .toStdString());
+}
+
+bool SaveDirectoryOrTell(const Directory& directory, const std::string& fileName) {
+    if (SaveListFile(directory, fileName))
+        return true;
+    TellDirectoryNotSaved(fileName);
     return false;
 }

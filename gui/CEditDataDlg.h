@@ -61,3 +61,5 @@ bool CanAddToPhoneBook(const OptText& calling, const Directory& phoneBook);
 // Saves a directory edited on the GUI thread (its only writer) to `fileName`; a file that could
 // not be written is told to the user. True when it was saved.
 bool SaveDirectoryOrTell(const Directory& directory, const std::string& fileName);
+// The box SaveDirectoryOrTell shows, for a save made under a lock that the box must not hold.
+void TellDirectoryNotSaved(const std::string& fileName);

@@ -6,7 +6,7 @@
 
 #include "data/ListFile.h"
 #include "gui/AppIcon.h"
-#include "gui/CDisplayThread.h"
+#include "gui/CallPopup.h"
 #include "gui/CEditDataDlg.h"
 #include "gui/DayListWidget.h"
 #include "gui/DialogUnits.h"
@@ -35,7 +35,7 @@
 
 #include <array>
 #include <filesystem>
-#include <mutex>
+#include <optional>
 
 const QString CMonitorDlg::TrayToolTip = QStringLiteral("TAVO Version 1.01");
 
@@ -115,9 +115,9 @@ void CMonitorDlg::StartUp() {
     core.StartSpeech();
     bool startMinimized, hideWhenMinimized;
     {
-        std::lock_guard lock(SettingsMutex());
-        startMinimized = core.settings.startMinimized != 0;
-        hideWhenMinimized = core.settings.hideWhenMinimized != 0;
+        const auto settings = core.settings.Read();
+        startMinimized = settings->startMinimized != 0;
+        hideWhenMinimized = settings->hideWhenMinimized != 0;
     }
     if (startMinimized) {
         showMinimized();
@@ -142,9 +142,8 @@ void CMonitorDlg::ShowAsStarted() {
 void CMonitorDlg::CreateColumns() {
     std::array<int, 3> widths;
     {
-        std::lock_guard lock(SettingsMutex());
-        widths = {core.settings.colWidthDateTime, core.settings.colWidthTo,
-                  core.settings.colWidthWho};
+        const auto settings = core.settings.Read();
+        widths = {settings->colWidthDateTime, settings->colWidthTo, settings->colWidthWho};
     }
     // Stored widths are the user's; a first start measures the texts in the desktop's font.
     std::error_code error;
@@ -220,8 +219,8 @@ void CMonitorDlg::UpdateTrayMenuText() {
 void CMonitorDlg::MoveToStoredRect() {
     int32_t rect[4];
     {
-        std::lock_guard lock(SettingsMutex());
-        std::copy(std::begin(core.settings.windowRect), std::end(core.settings.windowRect), rect);
+        const auto settings = core.settings.Read();
+        std::copy(std::begin(settings->windowRect), std::end(settings->windowRect), rect);
     }
     Settings defaults;
     SetDefaultSettings(defaults);
@@ -265,11 +264,7 @@ void CMonitorDlg::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange || !isMinimized())
         return;
-    bool hide;
-    {
-        std::lock_guard lock(SettingsMutex());
-        hide = core.settings.hideWhenMinimized != 0;
-    }
+    const bool hide = core.settings.Read()->hideWhenMinimized != 0;
     // Without a tray icon a hidden window could never be brought back.
     if (hide && trayAvailable)
         QTimer::singleShot(0, this, [this] {
@@ -322,30 +317,40 @@ void CMonitorDlg::OnCallListDoubleClick() {
 }
 
 void CMonitorDlg::EditPhoneBookEntry(const OptText& calling) {
-    DirectoryEntry* entry;
+    // The dialog edits a copy: the lists' lock is not held while it is up, and the entry is
+    // written back (or appended) under it afterwards.
+    const std::string key = TextOf(calling);
+    std::optional<DirectoryEntry> found;
     {
-        std::lock_guard lock(ListsMutex());
-        entry = core.phoneBook.findByKey(TextOf(calling));
+        const auto lists = core.lists.Read();
+        if (const DirectoryEntry* entry = lists->phoneBook.findByKey(key))
+            found = *entry;
     }
-    if (entry != nullptr) {
-        CEditDataDlg dialog(*entry, false, this);
-        dialog.exec();
-        dayList->FillDayList();
-    } else {
-        DirectoryEntry fresh;
-        fresh.key = calling;
-        CEditDataDlg dialog(fresh, false, this);
-        if (dialog.exec() == QDialog::Accepted) {
-            {
-                std::lock_guard lock(ListsMutex());
-                core.phoneBook.append(fresh);
-            }
-            dayList->FillDayList();
+    DirectoryEntry edited = found.value_or(DirectoryEntry{});
+    if (!found)
+        edited.key = calling;
+    CEditDataDlg dialog(edited, false, this);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    if (accepted) {
+        const auto lists = core.lists.Write();
+        if (DirectoryEntry* entry = lists->phoneBook.findByKey(key)) {
+            entry->key = edited.key;
+            entry->value = edited.value;
+            entry->speakText = edited.speakText;
+        } else {
+            lists->phoneBook.append(edited);
         }
     }
-    // This thread is the phone book's only writer: it saves without the lock, and a failed save
-    // is told without holding up the readers.
-    SaveDirectoryOrTell(core.phoneBook, "names.dat");
+    if (accepted || found)
+        dayList->FillDayList();
+    // A failed save is told once the lock is released: the box must not hold up the readers.
+    bool saved = false;
+    {
+        const auto lists = core.lists.Read();
+        saved = SaveListFile(lists->phoneBook, "names.dat");
+    }
+    if (!saved)
+        TellDirectoryNotSaved("names.dat");
 }
 
 void CMonitorDlg::OnNotificationAction(const std::string& action, const CallEvent& call) {
@@ -371,11 +376,7 @@ void CMonitorDlg::ToggleWindow() {
         activateWindow();
         return;
     }
-    bool hide;
-    {
-        std::lock_guard lock(SettingsMutex());
-        hide = core.settings.hideWhenMinimized != 0;
-    }
+    const bool hide = core.settings.Read()->hideWhenMinimized != 0;
     if (hide && trayAvailable)
         this->hide();
     else
@@ -384,18 +385,18 @@ void CMonitorDlg::ToggleWindow() {
 
 void CMonitorDlg::SaveWindowState() {
     {
-        std::lock_guard lock(SettingsMutex());
         const std::array<int, 4> widths = dayList->ColumnWidths();
-        core.settings.colWidthDateTime = widths[0];
-        core.settings.colWidthTo = widths[1];
-        core.settings.colWidthWho = widths[2];
-        core.settings.colWidthCount = widths[3];
+        const auto settings = core.settings.Write();
+        settings->colWidthDateTime = widths[0];
+        settings->colWidthTo = widths[1];
+        settings->colWidthWho = widths[2];
+        settings->colWidthCount = widths[3];
         if (isVisible()) {
             QRect frame = frameGeometry();
-            core.settings.windowRect[0] = frame.left();
-            core.settings.windowRect[1] = frame.top();
-            core.settings.windowRect[2] = frame.left() + frame.width();
-            core.settings.windowRect[3] = frame.top() + frame.height();
+            settings->windowRect[0] = frame.left();
+            settings->windowRect[1] = frame.top();
+            settings->windowRect[2] = frame.left() + frame.width();
+            settings->windowRect[3] = frame.top() + frame.height();
         }
     }
     core.SaveSettingsNow();
@@ -409,7 +410,7 @@ void CMonitorDlg::OnOptions() {
 }
 
 bool CMonitorDlg::RunOptionsSheet() {
-    OptionsContext context(core.settings, core.phoneBook, core.msnList);
+    OptionsContext context(core.settings, core.lists);
     context.dialogs.editEntry = [](QWidget* parent, DirectoryEntry& entry, bool hideSpeakText) {
         CEditDataDlg dialog(entry, hideSpeakText, parent);
         return dialog.exec() == QDialog::Accepted;
@@ -432,12 +433,12 @@ void CMonitorDlg::RepeatCountChanged(const CallRecord& record) {
 }
 
 void CMonitorDlg::ShowPopup(const std::string& text, CallRecord& record) {
-    CDisplayThread::Context context{core.settings, core.Sound(), [this] {
+    CallPopup::Context context{core.settings, core.Sound(), [this] {
                                         showNormal();
                                         raise();
                                         activateWindow();
                                     }};
-    CDisplayThread::Start(this, context, text, record);
+    CallPopup::Start(this, context, text, record);
 }
 
 void CMonitorDlg::BeepMelody() {

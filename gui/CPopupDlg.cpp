@@ -8,15 +8,13 @@
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
-#include <mutex>
 
 namespace {
 
 // Settings are changed by the options sheet on the GUI thread and read by other threads under
-// their lock; the popup takes the lock for its reads too.
-template <typename Read> auto ReadSettings(const Settings& settings, Read read) {
-    std::lock_guard lock(SettingsMutex());
-    return read(settings);
+// their lock; the popup reads them through a view too.
+template <typename Read> auto ReadSettings(const GuardedSettings& settings, Read read) {
+    return read(*settings.Read());
 }
 
 // The background of the text, the light grey of a classic scroll bar.
@@ -28,13 +26,12 @@ QString PopupQString(const std::string& text) {
     return FromCp1252(text);
 }
 
-QFont PopupFont(const Settings& settings) {
-    const auto [name, size] = ReadSettings(settings, [](const Settings& s) {
-        size_t length = 0;
-        while (length < sizeof s.fontName && s.fontName[length] != '\0')
-            ++length;
-        return std::pair{std::string(s.fontName, length), s.fontSize};
-    });
+QFont PopupFont(const Settings& s) {
+    size_t length = 0;
+    while (length < sizeof s.fontName && s.fontName[length] != '\0')
+        ++length;
+    const std::string name(s.fontName, length);
+    const int32_t size = s.fontSize;
     QFont font(PopupQString(name));
     if (size > 0)
         font.setPointSizeF(size / 10.0);
@@ -45,7 +42,7 @@ QSize PopupClientSize(QSize textSize) {
     return QSize(textSize.width() + 30, textSize.height() + 31);
 }
 
-CPopupDlg::CPopupDlg(CallRecord& entry, const Settings& givenSettings, SoundSink& givenSound)
+CPopupDlg::CPopupDlg(CallRecord& entry, const GuardedSettings& givenSettings, SoundSink& givenSound)
     : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
       callEntry(entry), settings(givenSettings), sound(givenSound), textHolder(new QLabel(this)) {
@@ -74,7 +71,7 @@ QString CPopupDlg::Text() const {
 
 void CPopupDlg::FitToText(const QString& text) {
     textHolder->setText(text);
-    setFont(PopupFont(settings));
+    setFont(PopupFont(settings.Copy()));
     const QFontMetrics metrics(font());
     const QSize textSize(metrics.horizontalAdvance(Text()), metrics.height());
     setFixedSize(PopupClientSize(textSize));

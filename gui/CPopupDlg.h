@@ -28,7 +28,7 @@ QSize PopupClientSize(QSize textSize);
 class CPopupDlg : public QDialog {
     Q_OBJECT
 public:
-    CPopupDlg(CallRecord& callEntry, const Settings& settings, SoundSink& sound);
+    CPopupDlg(CallRecord& callEntry, const GuardedSettings& settings, SoundSink& sound);
 
     // The window's start: the sound, then the tick count; returns the timer's period in
     // seconds.
@@ -47,7 +47,7 @@ protected:
 
 private:
     CallRecord& callEntry;
-    const Settings& settings;
+    const GuardedSettings& settings;
     SoundSink& sound;
     int tickCount = 0;
     QLabel* textHolder;

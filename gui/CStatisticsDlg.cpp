@@ -16,7 +16,6 @@
 #include <QValueAxis>
 
 #include <algorithm>
-#include <mutex>
 
 namespace {
 
@@ -98,8 +97,9 @@ CStatisticsDlg::~CStatisticsDlg() {
 void CStatisticsDlg::Refresh() {
     std::shared_ptr<const HistorySnapshot> snapshot;
     {
-        std::lock_guard lock(ListsMutex());
-        snapshot = TakeHistorySnapshot(core.callList, core.msnList, core.phoneBook, core.areaCodes);
+        const auto lists = core.lists.Read();
+        snapshot = TakeHistorySnapshot(lists->callList, lists->msnList, lists->phoneBook,
+                                       lists->areaCodes);
     }
     const std::time_t now = core.Now();
     const quint64 mine = ++generation;

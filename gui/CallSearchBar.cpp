@@ -7,7 +7,6 @@
 #include <QKeyEvent>
 #include <QTimer>
 
-#include <mutex>
 
 CallSearchBar::CallSearchBar(MonitorCore& core, QWidget* parent) : QLineEdit(parent), core(core) {
     setObjectName(QStringLiteral("IDC_SEARCH"));
@@ -58,8 +57,9 @@ void CallSearchBar::StartSearch() {
         return;
     if (!snapshot) {
         // One copy for all the keystrokes of a search; a new call makes a new one.
-        std::lock_guard lock(ListsMutex());
-        snapshot = TakeHistorySnapshot(core.callList, core.msnList, core.phoneBook, core.areaCodes);
+        const auto lists = core.lists.Read();
+        snapshot = TakeHistorySnapshot(lists->callList, lists->msnList, lists->phoneBook,
+                                       lists->areaCodes);
     }
     if (cancelRunning)
         cancelRunning->store(true);

@@ -11,7 +11,6 @@
 #include <QTreeWidgetItem>
 
 #include <algorithm>
-#include <mutex>
 
 namespace {
 
@@ -125,8 +124,8 @@ void DayListWidget::FillDayList() {
     }
     std::vector<DayRow> rows;
     {
-        std::lock_guard lock(ListsMutex());
-        rows = BuildDayRows(core.callList, core.msnList, core.phoneBook, core.areaCodes,
+        const auto lists = core.lists.Write();
+        rows = BuildDayRows(lists->callList, lists->msnList, lists->phoneBook, lists->areaCodes,
                             selectedDayStart);
     }
     callView->clear();

@@ -1,5 +1,7 @@
 #include "outputs/NcidAllowList.h"
 
+#include "platform/Text.h"
+
 #include <arpa/inet.h>
 #include <charconv>
 #include <cstring>
@@ -7,12 +9,6 @@
 
 namespace {
 
-std::string Trim(const std::string& text) {
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 
 bool PrefixMatches(const uint8_t* a, const uint8_t* b, int prefixLength) {
     const int whole = prefixLength / 8;
@@ -34,7 +30,7 @@ NcidAllowList NcidAllowList::Parse(const std::string& text, std::vector<std::str
         size_t comma = text.find(',', start);
         if (comma == std::string::npos)
             comma = text.size();
-        const std::string entry = Trim(text.substr(start, comma - start));
+        const std::string entry(Trim(text.substr(start, comma - start), " \t"));
         start = comma + 1;
         if (entry.empty())
             continue;

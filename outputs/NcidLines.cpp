@@ -1,5 +1,7 @@
 #include "outputs/NcidLines.h"
 
+#include "platform/Text.h"
+
 #include <ctime>
 
 namespace {
@@ -14,12 +16,6 @@ std::string FirstCharacters(const std::string& text, size_t count) {
     return text.substr(0, i);
 }
 
-std::string Trimmed(std::string text) {
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
 
 } // namespace
 
@@ -28,13 +24,13 @@ std::string NcidField(const std::string& text) {
     for (char& c : out)
         if (c == '*' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
             c = ' ';
-    return Trimmed(out);
+    return std::string(Trim(out, " "));
 }
 
 std::string NcidLineLabel(const CallEvent& call) {
     const std::string name = NcidField(call.msnName);
     if (!name.empty())
-        return Trimmed(FirstCharacters(name, NcidLineLabelLength));
+        return std::string(Trim(FirstCharacters(name, NcidLineLabelLength), " "));
     const std::string msn = NcidField(call.msn);
     if (msn.empty())
         return "-";

@@ -1,5 +1,7 @@
 #include "platform/FileBytes.h"
 
+#include "platform/Text.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -33,14 +35,6 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-std::string DirectoryOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
 
 // The file a save really replaces: the target of a symbolic link, else the path itself.
 std::string ResolvedTarget(const std::string& path) {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -145,7 +146,3 @@ bool SaveSettings(const Settings& settings) {
     return SaveSettingsTo(settings, SettingsFilePath());
 }
 
-std::mutex& SettingsMutex() {
-    static std::mutex mutex;
-    return mutex;
-}

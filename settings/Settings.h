@@ -1,9 +1,10 @@
 #pragma once
 // All user settings: one 396-byte record whose bytes are also its stored form.
 
+#include "platform/Guarded.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 #include <string>
 
 struct Settings {
@@ -72,5 +73,6 @@ bool SaveSettingsTo(const Settings& settings, const std::string& path);
 // is not a record of ours and gives the defaults; text fields are always terminated afterwards.
 void ApplyStoredSettings(Settings& settings, const std::string& stored);
 
-// Other threads (telnet, popups) read fields under this lock; the GUI thread takes it to write.
-std::mutex& SettingsMutex();
+// The monitor's settings: other threads (telnet, popups) read them through a view, the GUI
+// thread writes them through one.
+using GuardedSettings = Guarded<Settings>;

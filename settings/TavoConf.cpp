@@ -1,6 +1,7 @@
 #include "settings/TavoConf.h"
 
 #include "platform/FileBytes.h"
+#include "platform/Text.h"
 #include "platform/XdgDirectories.h"
 
 #include <cerrno>
@@ -12,26 +13,6 @@ namespace {
 
 constexpr std::string_view Blanks = " \t";
 
-std::string_view Trim(std::string_view text) {
-    const size_t first = text.find_first_not_of(Blanks);
-    if (first == std::string_view::npos)
-        return {};
-    const size_t last = text.find_last_not_of(Blanks);
-    return text.substr(first, last - first + 1);
-}
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i]))
-            return false;
-    return true;
-}
 
 // Splits what follows "=" into the value and the trailing comment (with the blanks before it).
 // A quoted value ends at its closing quote; an unquoted one at a ";" or "#" after a blank.
@@ -119,10 +100,6 @@ bool MakeDirectories(const std::string& path) {
     }
 }
 
-std::string DirectoryOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
 
 } // namespace
 
@@ -139,7 +116,7 @@ TavoConf TavoConf::Parse(std::string_view text) {
             raw.remove_suffix(1);
         Line line;
         line.text = std::string(raw);
-        const std::string_view trimmed = Trim(raw);
+        const std::string_view trimmed = Trim(raw, Blanks);
         if (trimmed.empty() || trimmed.front() == ';' || trimmed.front() == '#') {
             // a blank line or a comment
         } else if (trimmed.front() == '[') {
@@ -149,12 +126,12 @@ TavoConf TavoConf::Parse(std::string_view text) {
                                         ": a section name without \"]\": \"" +
                                         std::string(trimmed) + "\"");
             } else {
-                section = std::string(Trim(trimmed.substr(1, close - 1)));
+                section = std::string(Trim(trimmed.substr(1, close - 1), Blanks));
                 line.header = true;
             }
         } else if (const size_t equals = raw.find('=');
-                   equals != std::string_view::npos && !Trim(raw.substr(0, equals)).empty()) {
-            line.key = std::string(Trim(raw.substr(0, equals)));
+                   equals != std::string_view::npos && !Trim(raw.substr(0, equals), Blanks).empty()) {
+            line.key = std::string(Trim(raw.substr(0, equals), Blanks));
             SplitValue(raw.substr(equals + 1), line.value, line.comment);
         } else {
             conf.problems.push_back("tavo.conf line " + std::to_string(number) +
@@ -177,7 +154,7 @@ std::string TavoConf::Text() const {
 const TavoConf::Line* TavoConf::Find(std::string_view section, std::string_view key) const {
     const Line* found = nullptr;
     for (const Line& line : lines)
-        if (!line.key.empty() && SameName(line.section, section) && SameName(line.key, key))
+        if (!line.key.empty() && EqualIgnoringCase(line.section, section) && EqualIgnoringCase(line.key, key))
             found = &line;
     return found;
 }
@@ -203,14 +180,14 @@ void TavoConf::Set(std::string_view section, std::string_view key, std::string_v
     // After the last key of the section, else right after its header.
     size_t at = lines.size() + 1;
     for (size_t i = 0; i < lines.size(); ++i)
-        if (SameName(lines[i].section, section) && (lines[i].header || !lines[i].key.empty()))
+        if (EqualIgnoringCase(lines[i].section, section) && (lines[i].header || !lines[i].key.empty()))
             at = i + 1;
     if (at <= lines.size()) {
         added.section = lines[at - 1].section;
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(added));
         return;
     }
-    if (!lines.empty() && !Trim(lines.back().text).empty())
+    if (!lines.empty() && !Trim(lines.back().text, Blanks).empty())
         lines.push_back(Line{"", lines.back().section, "", "", "", false});
     lines.push_back(Line{"[" + std::string(section) + "]", std::string(section), "", "", "", true});
     lines.push_back(std::move(added));
@@ -233,10 +210,10 @@ bool TavoConf::GetBool(std::string_view section, std::string_view key, bool fall
     if (!line)
         return fallback;
     for (std::string_view yes : {"true", "yes", "on", "1"})
-        if (SameName(line->value, yes))
+        if (EqualIgnoringCase(line->value, yes))
             return true;
     for (std::string_view no : {"false", "no", "off", "0"})
-        if (SameName(line->value, no))
+        if (EqualIgnoringCase(line->value, no))
             return false;
     Report(Where(*line) + " is not true or false; using " + (fallback ? "true" : "false"));
     return fallback;
@@ -265,7 +242,7 @@ size_t TavoConf::GetChoice(std::string_view section, std::string_view key,
         return fallback;
     std::string names;
     for (size_t i = 0; i < choices.size(); ++i) {
-        if (SameName(line->value, choices[i]))
+        if (EqualIgnoringCase(line->value, choices[i]))
             return i;
         names += (i == 0 ? "" : i + 1 == choices.size() ? " or " : ", ") + std::string(choices[i]);
     }

@@ -1,23 +1,12 @@
 #include "telnet/TelnetDialogue.h"
 
+#include "platform/Text.h"
 #include "telnet/TelnetListing.h"
 #include "telnet/TelnetTexts.h"
 
-#include <mutex>
 #include <vector>
 
 namespace {
-bool EqualIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
-        if (lower(static_cast<unsigned char>(a[i])) != lower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
 // Waits for the verdict as the gate asks, within the logon's deadline.
 void AwaitVerdict(TelnetConnection& client, const TelnetLogonGate& gate) {
     if (!gate.wait)
@@ -106,8 +95,8 @@ void SendCallList(TelnetConnection& client, int day, TelnetSources sources,
     {
         // Only the building of the lines holds the lock: sending to a slow client must never
         // keep the main window from recording a call.
-        std::lock_guard lock(ListsMutex());
-        pieces = BuildCallListing(range, sources.callList, sources.msnList, sources.phoneBook);
+        const auto lists = sources.lists.Read();
+        pieces = BuildCallListing(range, lists->callList, lists->msnList, lists->phoneBook);
     }
     for (const std::string& piece : pieces)
         client.Send(piece);

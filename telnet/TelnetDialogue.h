@@ -1,7 +1,7 @@
 #pragma once
 // The dialogue with one telnet client: banner, optional logon, the one-key menu and listings.
 
-#include "data/CallList.h"
+#include "data/SharedLists.h"
 #include "telnet/TelnetConnection.h"
 
 #include <chrono>
@@ -10,12 +10,10 @@
 #include <optional>
 #include <string>
 
-// What the dialogue reads. The lists belong to the main thread: the listing takes ListsMutex()
-// while it reads them.
+// What the dialogue reads. The lists belong to the main thread: the listing holds a view of
+// them while it reads.
 struct TelnetSources {
-    CallList& callList;
-    Directory& phoneBook;
-    Directory& msnList;
+    const GuardedLists& lists;
 };
 
 using TelnetClock = std::function<std::time_t()>;

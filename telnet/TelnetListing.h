@@ -1,6 +1,6 @@
 #pragma once
 // The call listings of the telnet menu: which seconds a day covers and the lines that show it.
-// Plain functions over the lists; the caller holds ListsMutex() while they read.
+// Plain functions over the lists; the caller holds a view of the shared lists.
 
 #include "data/CallList.h"
 

@@ -1,5 +1,6 @@
 #include "telnet/TelnetServer.h"
 
+#include "platform/Text.h"
 #include "telnet/TelnetTexts.h"
 
 #include <cerrno>
@@ -13,12 +14,6 @@
 #include <system_error>
 #include <unistd.h>
 
-namespace {
-std::string FieldText(const char* field, size_t capacity) {
-    return std::string(field, strnlen(field, capacity));
-}
-} // namespace
-
 TelnetChange TelnetChangeAfterOptions(uint8_t telnetEnabled, bool serverRunning, int32_t telnetPort,
                                       int32_t rememberedPort) {
     if (telnetEnabled == 0 && serverRunning)
@@ -30,7 +25,7 @@ TelnetChange TelnetChangeAfterOptions(uint8_t telnetEnabled, bool serverRunning,
     return TelnetChange::None;
 }
 
-TelnetServer::TelnetServer(TelnetSources sources, Settings& settings, TelnetServerOptions options)
+TelnetServer::TelnetServer(TelnetSources sources, const GuardedSettings& settings, TelnetServerOptions options)
     : sources(sources), settings(settings), options(std::move(options)),
       delay(this->options.delay) {}
 
@@ -63,11 +58,7 @@ void TelnetServer::RestartTelnetServer(int port, const std::string& address) {
     StopServerThread(port);
     bindAddress = address;
 
-    uint8_t enabled;
-    {
-        std::lock_guard lock(SettingsMutex());
-        enabled = settings.telnetEnabled;
-    }
+    const uint8_t enabled = settings.Read()->telnetEnabled;
     if (enabled != 1)
         return;
     {
@@ -90,9 +81,9 @@ void TelnetServer::ApplyTelnetOptions(int rememberedPort) {
     uint8_t enabled;
     int32_t port;
     {
-        std::lock_guard lock(SettingsMutex());
-        enabled = settings.telnetEnabled;
-        port = settings.telnetPort;
+        const auto stored = settings.Read();
+        enabled = stored->telnetEnabled;
+        port = stored->telnetPort;
     }
     if (TelnetChangeAfterOptions(enabled, IsRunning(), port, rememberedPort) != TelnetChange::None)
         RestartTelnetServer(rememberedPort, std::string(bindAddress));
@@ -152,12 +143,8 @@ void TelnetServer::ReportListenFailure(int port, const std::string& address) {
     options.message(text);
 }
 
-void TelnetServer::TelnetServerThread(std::string address) {
-    int port;
-    {
-        std::lock_guard lock(SettingsMutex());
-        port = settings.telnetPort;
-    }
+void TelnetServer::TelnetServerThread(const std::string& address) {
+    const int port = settings.Read()->telnetPort;
     int listener = CreateListeningSocket(port, address);
     if (listener < 0) {
         ReportListenFailure(port, address);
@@ -199,9 +186,9 @@ void TelnetServer::Admit(int client, const std::string& peer) {
     {
         // Read afresh for every connection: a changed user id or password applies to the next
         // client without a restart.
-        std::lock_guard lock(SettingsMutex());
-        logon.userId = FieldText(settings.telnetUserId, sizeof settings.telnetUserId);
-        logon.password = FieldText(settings.telnetPassword, sizeof settings.telnetPassword);
+        const auto stored = settings.Read();
+        logon.userId = FieldText(stored->telnetUserId);
+        logon.password = FieldText(stored->telnetPassword);
     }
     std::lock_guard lock(socketsMutex);
     // Decided under the lock, so that a stop either sees the new session and shuts it down,

@@ -41,7 +41,7 @@ TelnetChange TelnetChangeAfterOptions(uint8_t telnetEnabled, bool serverRunning,
 
 class TelnetServer {
 public:
-    TelnetServer(TelnetSources sources, Settings& settings, TelnetServerOptions options = {});
+    TelnetServer(TelnetSources sources, const GuardedSettings& settings, TelnetServerOptions options = {});
     ~TelnetServer(); // ends a dialogue in progress and the server thread
     TelnetServer(const TelnetServer&) = delete;
     TelnetServer& operator=(const TelnetServer&) = delete;
@@ -50,7 +50,7 @@ public:
     // one when `telnetEnabled` is exactly 1, and returns once it listens or has failed to.
     // `port` is the port the running server listens on. The new server binds to `address`
     // (an IPv4 or IPv6 address; empty: all local IPv4 addresses).
-    // Call without holding ListsMutex() or SettingsMutex(): the server may need them to end.
+    // Call holding no view of the lists or the settings: the server may need them to end.
     void RestartTelnetServer(int port, const std::string& address = {});
     // After the options sheet's OK: restarts, stops or starts the server as the settings now
     // ask, on the address it was last given. `rememberedPort` is `telnetPort` from before the
@@ -75,7 +75,7 @@ private:
         bool finished = false;
     };
 
-    void TelnetServerThread(std::string address);
+    void TelnetServerThread(const std::string& address);
     void ReportListenFailure(int port, const std::string& address);
     void Admit(int client, const std::string& peer);
     // Decides, under socketsMutex, whether a client from `peer` gets a session; may end a
@@ -88,7 +88,7 @@ private:
     void StopServerThread(int port);
 
     TelnetSources sources;
-    Settings& settings;
+    const GuardedSettings& settings;
     TelnetServerOptions options;
     TelnetLogonDelay delay;  // kept across restarts
     std::string bindAddress; // the address last given to RestartTelnetServer; main thread

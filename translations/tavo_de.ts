@@ -343,7 +343,7 @@
     </message>
 </context>
 <context>
-    <name>COptionTelnet2</name>
+    <name>COptionTelnet</name>
     <message>
         <source>&amp;enable telnet server</source>
         <translation>Telnet-Server &amp;einschalten</translation>

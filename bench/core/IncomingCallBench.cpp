@@ -2,8 +2,8 @@
 // dropped by the MSN filter, and each of its steps, with 0 and 1,000,000 calls in "caller.his".
 
 #include "core/DayView.h"
-#include "core/HistorySearch.h"
 #include "core/IncomingCallHandler.h"
+#include "core/HistorySearch.h"
 #include "core/IncomingCallHistory.h"
 #include "core/IncomingCallRepeats.h"
 #include "core/IncomingCallTexts.h"
@@ -48,6 +48,11 @@ struct World {
                 codes << "0" << (2000 + i) << "\tPlace " << i << "\n";
             codes << "030\tBerlin\n";
         }
+        const auto shared = lists.Write();
+        AreaCodeTable& areaCodes = shared->areaCodes;
+        Directory& phoneBook = shared->phoneBook;
+        Directory& msnList = shared->msnList;
+        CallList& callList = shared->callList;
         areaCodes.LoadAreaCodes();
         for (int i = 0; i < 1000; ++i) {
             DirectoryEntry entry;
@@ -74,22 +79,16 @@ struct World {
             callList.append(std::move(record));
         }
         SaveListFile(callList, IncomingCallHandler::HistoryFileName);
-        SetDefaultSettings(settings);
-        settings.speak = 1;
-        // As the monitor starts: with the file just loaded, which the saves append to.
+        SetDefaultSettings(*settings.Write());
+        settings.Write()->speak = 1;
+    }
+    // The handler is made once the lists are filled (it reads them itself).
+    // As the monitor starts: with the file just loaded, which the saves append to.
+    void MakeHandler() {
         FileHandle file(::open(IncomingCallHandler::HistoryFileName, O_RDONLY | O_CLOEXEC));
-        handler = std::make_unique<IncomingCallHandler>(
-            IncomingCallParts{phoneBook,
-                              msnList,
-                              callList,
-                              settings,
-                              areaCodes,
-                              announcer,
-                              [this] { return now; },
-                              {},
-                              nullptr,
-                              std::move(file),
-                              std::filesystem::file_size(IncomingCallHandler::HistoryFileName)});
+        handler = std::make_unique<IncomingCallHandler>(IncomingCallParts{
+            lists, settings, announcer, [this] { return now; }, {}, nullptr, std::move(file),
+            std::filesystem::file_size(IncomingCallHandler::HistoryFileName)});
     }
     ~World() {
         handler.reset();
@@ -98,10 +97,8 @@ struct World {
     }
 
     std::filesystem::path dir;
-    AreaCodeTable areaCodes;
-    Directory phoneBook, msnList;
-    CallList callList;
-    Settings settings{};
+    GuardedLists lists;
+    GuardedSettings settings;
     QuietAnnouncer announcer;
     std::time_t now = Start;
     uint32_t nextPlci = 0x10000;
@@ -115,8 +112,11 @@ World& WorldOf(int64_t calls) {
     auto& world = worlds[calls];
     if (calls == 0)
         world.reset();
-    if (!world)
+    if (!world) {
         world = std::make_unique<World>(calls);
+        std::filesystem::current_path(world->dir);
+        world->MakeHandler();
+    }
     std::filesystem::current_path(world->dir);
     return *world;
 }
@@ -161,7 +161,7 @@ void CountWritesPerCall(benchmark::State& state, const WriteCounters& before) {
 // The handler's time for a new call; the history is saved behind it.
 void BM_NewCall(benchmark::State& state) {
     World& world = WorldOf(state.range(0));
-    world.settings.onlyNamedMsns = 0;
+    world.settings.Write()->onlyNamedMsns = 0;
     world.handler->FlushHistory();
     const WriteCounters before = ReadWriteCounters();
     for (auto _ : state) {
@@ -175,7 +175,7 @@ void BM_NewCall(benchmark::State& state) {
 // A new call until "caller.his" holds it: the handler, then the save waited for.
 void BM_NewCallSaved(benchmark::State& state) {
     World& world = WorldOf(state.range(0));
-    world.settings.onlyNamedMsns = 0;
+    world.settings.Write()->onlyNamedMsns = 0;
     world.handler->FlushHistory();
     const WriteCounters before = ReadWriteCounters();
     for (auto _ : state) {
@@ -198,12 +198,12 @@ void BM_RepeatCall(benchmark::State& state) {
 
 void BM_DroppedCall(benchmark::State& state) {
     World& world = WorldOf(state.range(0));
-    world.settings.onlyNamedMsns = 1;
+    world.settings.Write()->onlyNamedMsns = 1;
     for (auto _ : state) {
         world.now += 10;
         world.handler->OnIncomingCall(Notice(world.nextPlci++, "999"));
     }
-    world.settings.onlyNamedMsns = 0;
+    world.settings.Write()->onlyNamedMsns = 0;
     world.handler->FlushHistory();
 }
 
@@ -211,25 +211,28 @@ void BM_DroppedCall(benchmark::State& state) {
 
 void BM_Step_RepeatCheck(benchmark::State& state) {
     World& world = WorldOf(state.range(0));
-    RepeatFinder finder(world.callList);
+    const auto lists = world.lists.Write();
+    RepeatFinder finder(lists->callList);
     for (auto _ : state)
         benchmark::DoNotOptimize(finder.Find(Notice(1), world.now));
 }
 
 void BM_Step_RepeatCheckFullWalk(benchmark::State& state) {
     World& world = WorldOf(state.range(0));
+    const auto lists = world.lists.Write();
     for (auto _ : state)
-        benchmark::DoNotOptimize(world.callList.findRepeat(1, world.now));
+        benchmark::DoNotOptimize(lists->callList.findRepeat(1, world.now));
 }
 
 void BM_Step_Texts(benchmark::State& state) {
     World& world = WorldOf(state.range(0));
     const IncomingCallNotice notice = Notice(1);
+    const auto lists = world.lists.Read();
     for (auto _ : state) {
         const std::string time = TimeText(world.now);
         const ResolvedCall call =
-            ResolveCall(notice.calledNumber, notice.callingNumber, notice.cipValue, world.msnList,
-                        world.phoneBook, world.areaCodes);
+            ResolveCall(notice.calledNumber, notice.callingNumber, notice.cipValue, lists->msnList,
+                        lists->phoneBook, lists->areaCodes);
         const auto msn = MsnText(call, false);
         const std::string caller = CallerText(call);
         benchmark::DoNotOptimize(LogLine(time, caller, *msn, notice.calledNumber));
@@ -254,9 +257,10 @@ void BM_Step_LogLine(benchmark::State& state) {
 void BM_Step_SaveRequest(benchmark::State& state) {
     World& world = WorldOf(state.range(0));
     HistoryWriter writer;
-    writer.Prepare(world.callList);
+    const auto lists = world.lists.Read();
+    writer.Prepare(lists->callList);
     for (auto _ : state)
-        writer.RequestSave(world.callList, "bench-request.his");
+        writer.RequestSave(lists->callList, "bench-request.his");
     writer.Flush();
     state.counters["files_written"] = static_cast<double>(writer.Written().written);
 }
@@ -289,8 +293,9 @@ void BM_WriterSave(benchmark::State& state) {
 // What the handler would wait for if it saved in place: the whole list encoded and written.
 void BM_Save_WholeFile(benchmark::State& state) {
     World& world = WorldOf(state.range(0));
+    const auto lists = world.lists.Read();
     for (auto _ : state)
-        SaveListFile(world.callList, "bench-full.his");
+        SaveListFile(lists->callList, "bench-full.his");
     state.counters["bytes"] =
         static_cast<double>(std::filesystem::file_size(world.dir / "bench-full.his"));
 }
@@ -300,9 +305,10 @@ void BM_DayRows(benchmark::State& state) {
     World& world = WorldOf(state.range(0));
     const int32_t dayStart = static_cast<int32_t>(Start - 14 * 3600);
     size_t rows = 0;
+    const auto lists = world.lists.Write();
     for (auto _ : state) {
-        const auto built =
-            BuildDayRows(world.callList, world.msnList, world.phoneBook, world.areaCodes, dayStart);
+        const auto built = BuildDayRows(lists->callList, lists->msnList, lists->phoneBook,
+                                        lists->areaCodes, dayStart);
         rows = built.size();
         benchmark::DoNotOptimize(built.data());
     }
@@ -316,11 +322,8 @@ void BM_HandlerStart(benchmark::State& state) {
     const size_t size = std::filesystem::file_size(IncomingCallHandler::HistoryFileName);
     for (auto _ : state) {
         FileHandle file(::open(IncomingCallHandler::HistoryFileName, O_RDONLY | O_CLOEXEC));
-        IncomingCallHandler handler(IncomingCallParts{world.phoneBook,
-                                                      world.msnList,
-                                                      world.callList,
+        IncomingCallHandler handler(IncomingCallParts{world.lists,
                                                       world.settings,
-                                                      world.areaCodes,
                                                       world.announcer,
                                                       {},
                                                       {},
@@ -338,15 +341,19 @@ constexpr int64_t Million = 1000000;
 // finds every call by its place, one that finds a number's calls, and the counts.
 void BM_HistorySnapshot(benchmark::State& state) {
     World& world = WorldOf(Million);
+    const auto lists = world.lists.Read();
     for (auto _ : state)
-        benchmark::DoNotOptimize(
-            TakeHistorySnapshot(world.callList, world.msnList, world.phoneBook, world.areaCodes));
+        benchmark::DoNotOptimize(TakeHistorySnapshot(lists->callList, lists->msnList,
+                                                     lists->phoneBook, lists->areaCodes));
 }
 
 void BM_SearchHistory(benchmark::State& state) {
     World& world = WorldOf(Million);
-    const auto snapshot =
-        TakeHistorySnapshot(world.callList, world.msnList, world.phoneBook, world.areaCodes);
+    const auto snapshot = [&world] {
+        const auto lists = world.lists.Read();
+        return TakeHistorySnapshot(lists->callList, lists->msnList, lists->phoneBook,
+                                   lists->areaCodes);
+    }();
     const std::string query = std::vector<std::string>{"zzz", "berlin", "0301234567"}.at(
         static_cast<size_t>(state.range(0)));
     size_t matches = 0;
@@ -357,8 +364,11 @@ void BM_SearchHistory(benchmark::State& state) {
 
 void BM_CountCalls(benchmark::State& state) {
     World& world = WorldOf(Million);
-    const auto snapshot =
-        TakeHistorySnapshot(world.callList, world.msnList, world.phoneBook, world.areaCodes);
+    const auto snapshot = [&world] {
+        const auto lists = world.lists.Read();
+        return TakeHistorySnapshot(lists->callList, lists->msnList, lists->phoneBook,
+                                   lists->areaCodes);
+    }();
     for (auto _ : state)
         benchmark::DoNotOptimize(CountCalls(*snapshot, world.now));
 }

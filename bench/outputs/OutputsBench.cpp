@@ -142,7 +142,7 @@ struct World {
             DirectoryEntry entry;
             entry.key = msn;
             entry.value = std::string("MSN ") + msn;
-            msnList.append(entry);
+            lists.Write()->msnList.append(entry);
         }
         for (int i = 0; i < 1000; ++i) {
             CallRecord record;
@@ -153,18 +153,15 @@ struct World {
             record.repeatCount = 1;
             record.connectionId = static_cast<uint32_t>(0x100 + i);
             record.cipValue = 16;
-            callList.append(std::move(record));
+            lists.Write()->callList.append(std::move(record));
         }
-        SaveListFile(callList, IncomingCallHandler::HistoryFileName);
-        SetDefaultSettings(settings);
+        SaveListFile(lists.Read()->callList, IncomingCallHandler::HistoryFileName);
+        SetDefaultSettings(*settings.Write());
         if (withOutputs)
             outputs = std::make_unique<Outputs>();
         handler = std::make_unique<IncomingCallHandler>(
-            IncomingCallParts{phoneBook,
-                              msnList,
-                              callList,
+            IncomingCallParts{lists,
                               settings,
-                              areaCodes,
                               announcer,
                               [this] { return now; },
                               {},
@@ -186,10 +183,8 @@ struct World {
     }
 
     std::filesystem::path dir;
-    AreaCodeTable areaCodes;
-    Directory phoneBook, msnList;
-    CallList callList;
-    Settings settings{};
+    GuardedLists lists;
+    GuardedSettings settings;
     QuietAnnouncer announcer;
     std::time_t now = Start;
     uint32_t nextPlci = 0x10000;

@@ -7,7 +7,7 @@
 #include "gui/options/COptionMain.h"
 #include "gui/options/COptionNetwork.h"
 #include "gui/options/COptionTTS.h"
-#include "gui/options/COptionTelnet2.h"
+#include "gui/options/COptionTelnet.h"
 #include "gui/options/FontChoiceDialog.h"
 
 #include <QDialogButtonBox>
@@ -31,7 +31,7 @@ COption::COption(OptionsContext& context, QWidget* parent)
     : QDialog(parent), context(context), tabs(new QTabWidget(this)),
       caller(new COptionCaller(context)), msn(new COptionMSN(context)),
       main(new COptionMain(context)), speech(new COptionTTS(context)),
-      telnet(new COptionTelnet2(context)),
+      telnet(new COptionTelnet(context)),
       network(new COptionNetwork(context)), pages{main, caller, msn, speech, telnet, network} {
     setObjectName(OptionIds::Sheet);
     setWindowTitle(tr("options"));

@@ -13,7 +13,7 @@ class COptionMain;
 class COptionMSN;
 class COptionNetwork;
 class COptionPage;
-class COptionTelnet2;
+class COptionTelnet;
 class COptionTTS;
 class QPushButton;
 class QTabWidget;
@@ -49,7 +49,7 @@ private:
     COptionMSN* msn;
     COptionMain* main;
     COptionTTS* speech;
-    COptionTelnet2* telnet;
+    COptionTelnet* telnet;
     COptionNetwork* network;
     std::vector<COptionPage*> pages;
     int activePage = 0;

@@ -12,7 +12,7 @@ public:
               context,
               {QT_TRANSLATE_NOOP("COptionPage", "caller"), OptionIds::CallerPage,
                Ids::OptCallerList.objectName, QT_TRANSLATE_NOOP("COptionPage", "number"), false},
-              context.phoneBook, context.phoneBookFile) {
+              &SharedLists::phoneBook, context.phoneBookFile) {
         EnableImport();
     }
 };

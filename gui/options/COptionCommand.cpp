@@ -5,14 +5,10 @@
 #include "speech/SpeechSettings.h"
 #include "telnet/TelnetServer.h"
 
-#include <mutex>
 
 bool RunOptionsCommand(QWidget* parent, OptionsContext& context, const OptionsFollowUp& followUp) {
     int32_t rememberedPort = 0;
-    {
-        std::lock_guard lock(SettingsMutex());
-        rememberedPort = context.settings.telnetPort;
-    }
+    rememberedPort = context.settings.Read()->telnetPort;
     if (!RunOptionsSheet(parent, context))
         return false;
     ApplyConfirmedOptions(context, rememberedPort, followUp);
@@ -26,10 +22,10 @@ void ApplyConfirmedOptions(OptionsContext& context, int32_t rememberedPort,
     if (followUp.saveWindowState)
         followUp.saveWindowState();
     if (followUp.speechEngine != nullptr) {
-        // Only this thread writes the record, so it may read it without the lock.
-        ApplyChangedSpeechSettings(*followUp.speechEngine, context.settings);
+        // A copy: the engine is not asked while the settings' lock is held.
+        ApplyChangedSpeechSettings(*followUp.speechEngine, context.settings.Copy());
     }
-    // The server may need the settings lock to end its dialogue: none is held here.
+    // The server may need the settings' lock to end its dialogue: no view is held here.
     if (followUp.telnetServer != nullptr)
         followUp.telnetServer->ApplyTelnetOptions(rememberedPort);
     if (followUp.applyOutputSettings)

@@ -2,7 +2,7 @@
 // What the options sheet works on and the modal windows it opens. The main window fills one of
 // these; tests replace the modal windows so that nothing waits for a person.
 
-#include "data/CallList.h"
+#include "data/SharedLists.h"
 #include "settings/Settings.h"
 #include "settings/TavoConf.h"
 
@@ -34,13 +34,13 @@ OptionsDialogs StandardOptionsDialogs();
 std::function<std::unique_ptr<CSpeechEngine>()> SystemSpeechEngineMaker();
 
 struct OptionsContext {
-    OptionsContext(Settings& settings, Directory& phoneBook, Directory& msnList)
-        : settings(settings), phoneBook(phoneBook), msnList(msnList),
-          makeSpeechEngine(SystemSpeechEngineMaker()) {}
+    OptionsContext(GuardedSettings& settings, GuardedLists& lists)
+        : settings(settings), lists(lists), makeSpeechEngine(SystemSpeechEngineMaker()) {}
 
-    Settings& settings;
-    Directory& phoneBook;
-    Directory& msnList;
+    // The monitor's own settings and lists, shared with other threads (the pages write them on
+    // OK; the directory pages work on copies until then).
+    GuardedSettings& settings;
+    GuardedLists& lists;
     std::string phoneBookFile = "names.dat";
     std::string msnListFile = "msn.dat";
     // The speech page's own engine, made when the page is first shown (the real one unless

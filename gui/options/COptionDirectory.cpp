@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <mutex>
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -33,12 +33,12 @@ public:
 
 } // namespace
 
-COptionDirectory::COptionDirectory(OptionsContext& context, const Kind& kind, Directory& shared,
+COptionDirectory::COptionDirectory(OptionsContext& context, const Kind& kind,
+                                   Directory SharedLists::*shared,
                                    const std::string& fileName)
     : COptionPage(context, kind.title, kind.objectName), kind(kind), shared(shared),
       fileName(fileName) {
-    std::lock_guard lock(ListsMutex());
-    entries.assign(shared);
+    entries.assign((*context.lists.Read()).*shared);
 }
 
 void COptionDirectory::OnInitDialog() {
@@ -177,11 +177,8 @@ void COptionDirectory::OnImport() {
 }
 
 void COptionDirectory::OnOK() {
-    {
-        std::lock_guard lock(ListsMutex());
-        shared.assign(entries);
-    }
+    ((*context.lists.Write()).*shared).assign(entries);
     // The user pressed OK believing the entries kept; a file that could not be written must
     // not pass in silence.
-    SaveDirectoryOrTell(shared, fileName);
+    SaveDirectoryOrTell(entries, fileName);
 }

@@ -18,7 +18,8 @@ public:
         const char* numberHeading;
         bool hideSpeakOnAdd; // the speak text of a new entry is its name
     };
-    COptionDirectory(OptionsContext& context, const Kind& kind, Directory& shared,
+    // `shared` names the directory among the context's lists.
+    COptionDirectory(OptionsContext& context, const Kind& kind, Directory SharedLists::*shared,
                      const std::string& fileName);
 
     void OnOK() override;
@@ -43,7 +44,7 @@ private:
     void OnImport();
 
     Kind kind;
-    Directory& shared;
+    Directory SharedLists::*shared;
     std::string fileName;
     Directory entries;
     CListViewEx* list = nullptr;

@@ -12,5 +12,5 @@ public:
                            {QT_TRANSLATE_NOOP("COptionPage", "MSN"), OptionIds::MsnPage,
                             Ids::OptMsnList.objectName, QT_TRANSLATE_NOOP("COptionPage", "MSN"),
                             true},
-                           context.msnList, context.msnListFile) {}
+                           &SharedLists::msnList, context.msnListFile) {}
 };

@@ -13,7 +13,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <mutex>
 
 namespace {
 
@@ -31,8 +30,8 @@ int32_t Ticked(const QCheckBox* box) {
 
 COptionMain::COptionMain(OptionsContext& context)
     : COptionPage(context, QT_TRANSLATE_NOOP("COptionPage", "main"), OptionIds::MainPage) {
-    std::lock_guard lock(SettingsMutex());
-    const Settings& s = context.settings;
+    const auto settings = context.settings.Read();
+    const Settings& s = *settings;
     hideWhenMinimized = s.hideWhenMinimized;
     startMinimized = s.startMinimized;
     systemBeep = s.systemBeep;
@@ -46,9 +45,9 @@ COptionMain::COptionMain(OptionsContext& context)
 
 void COptionMain::OnInitDialog() {
     {
-        std::lock_guard lock(SettingsMutex());
-        fontName = FieldText(context.settings.fontName);
-        fontSize = context.settings.fontSize;
+        const auto settings = context.settings.Read();
+        fontName = FieldText(settings->fontName);
+        fontSize = settings->fontSize;
     }
     startMinimizedBox = MakeCheckBox(tr("start &minimize"), Ids::OptStartMinimized.objectName);
     hideWhenMinimizedBox = MakeCheckBox(tr("do not show in &tasklist when minimized"),
@@ -161,8 +160,8 @@ void COptionMain::OnOK() {
     if (!CheckDisplaySeconds(ToRecordText(displaySecondsBox->text()), seconds))
         displaySeconds = seconds;
 
-    std::lock_guard lock(SettingsMutex());
-    Settings& s = context.settings;
+    const auto settings = context.settings.Write();
+    Settings& s = *settings;
     s.hideWhenMinimized = hideWhenMinimized;
     s.startMinimized = startMinimized;
     s.systemBeep = systemBeep;

@@ -17,7 +17,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <mutex>
 
 namespace {
 
@@ -62,10 +61,10 @@ void COptionTTS::OnInitDialog() {
     int32_t storedVolume = 0;
     std::string speakTemplate;
     {
-        std::lock_guard lock(SettingsMutex());
-        chosen = StoredModeId(context.settings);
-        storedVolume = context.settings.ttsVolume;
-        speakTemplate = FieldText(context.settings.speakTemplate);
+        const auto settings = context.settings.Read();
+        chosen = StoredModeId(*settings);
+        storedVolume = settings->ttsVolume;
+        speakTemplate = FieldText(settings->speakTemplate);
     }
     chosen = OpenEngine(chosen);
     ShowVolume(storedVolume);
@@ -167,9 +166,9 @@ void COptionTTS::ApplySpeedAndPitch() {
     int32_t storedSpeed = 0;
     int32_t storedPitch = 0;
     {
-        std::lock_guard lock(SettingsMutex());
-        storedSpeed = context.settings.ttsSpeed;
-        storedPitch = context.settings.ttsPitch;
+        const auto settings = context.settings.Read();
+        storedSpeed = settings->ttsSpeed;
+        storedPitch = settings->ttsPitch;
     }
     // Zero means the user never chose a value: the voice keeps its own.
     if (engine && storedSpeed != 0)
@@ -226,8 +225,8 @@ void COptionTTS::OnTest() {
 void COptionTTS::OnOK() {
     const SpeechModeId id = engine ? engine->GetSelectedModeId() : SpeechModeId{};
     {
-        std::lock_guard lock(SettingsMutex());
-        Settings& s = context.settings;
+        const auto settings = context.settings.Write();
+        Settings& s = *settings;
         std::copy(id.begin(), id.end(), s.ttsModeId);
         s.ttsPitch = pitch->value();
         s.ttsSpeed = speed->value();

@@ -1,6 +1,8 @@
 #pragma once
 // The plain rules behind the options pages: how typed texts become stored values.
 
+#include "platform/Text.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -30,7 +32,4 @@ template <size_t N> void StoreText(char (&field)[N], const std::string& text) {
     std::memset(field + length, 0, N - length);
 }
 
-// The text of a fixed field up to its terminator (or its end, should a field lack one).
-template <size_t N> std::string FieldText(const char (&field)[N]) {
-    return std::string(field, strnlen(field, N));
-}
+

@@ -25,31 +25,28 @@ class HandlerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         UseUtc();
-        SetDefaultSettings(settings);
+        SetDefaultSettings(*settings.Write());
         std::ofstream(dir.Path() / "areacode.lst") << "012\tSomewhere\n";
-        areaCodes.LoadAreaCodes();
-        msnList.append(Entry("555", "Office"));
-        msnList.append(Entry("557", ""));
+        lists.Write()->areaCodes.LoadAreaCodes();
+        lists.Write()->msnList.append(Entry("555", "Office"));
+        lists.Write()->msnList.append(Entry("557", ""));
     }
 
     IncomingCallHandler& Handler() {
         if (!handler) {
             handler = std::make_unique<IncomingCallHandler>(
-                IncomingCallParts{phoneBook, msnList, callList, settings, areaCodes, announcer,
+                IncomingCallParts{lists, settings, announcer,
                                   [this] { return now; }, [this] { ++directoryChanges; }});
         }
         return *handler;
     }
 
     // The bytes "caller.his" must hold for the list as it is.
-    std::string ExpectedHistory() const { return EncodeListFile(callList); }
+    std::string ExpectedHistory() const { return EncodeListFile(lists.Read()->callList); }
 
     TempDataDir dir;
-    Settings settings{};
-    AreaCodeTable areaCodes;
-    Directory phoneBook;
-    Directory msnList;
-    CallList callList;
+    GuardedSettings settings;
+    GuardedLists lists;
     RecordingAnnouncer announcer;
     std::time_t now = ExampleTime;
     int directoryChanges = 0;
@@ -71,8 +68,8 @@ TEST_F(HandlerTest, WorkedExampleThroughEveryOutput) {
     EXPECT_EQ(announcer.todayShown, 1);
     EXPECT_EQ(directoryChanges, 1);
 
-    ASSERT_EQ(callList.size(), 1u);
-    const CallRecord& record = *callList.begin();
+    ASSERT_EQ(lists.Read()->callList.size(), 1u);
+    const CallRecord& record = *lists.Read()->callList.begin();
     EXPECT_EQ(announcer.popups[0].record, &record);
     EXPECT_EQ(record.timeText(), "2000-01-15 14:03:27");
     EXPECT_EQ(record.callTime, ExampleTime);
@@ -104,10 +101,10 @@ TEST_F(HandlerTest, RepeatAfterThreeSecondsOnlyCountsAndSpeaks) {
               IncomingCallHandler::Outcome::Repeat);
     Handler().FlushHistory();
 
-    ASSERT_EQ(callList.size(), 1u);
-    EXPECT_EQ(callList.begin()->repeatCount, 2);
+    ASSERT_EQ(lists.Read()->callList.size(), 1u);
+    EXPECT_EQ(lists.Read()->callList.begin()->repeatCount, 2);
     ASSERT_EQ(announcer.repeatsSeen.size(), 1u);
-    EXPECT_EQ(announcer.repeatsSeen[0], &*callList.begin());
+    EXPECT_EQ(announcer.repeatsSeen[0], &*lists.Read()->callList.begin());
     EXPECT_EQ(announcer.popups.size(), 1u);
     EXPECT_EQ(announcer.logLines.size(), 1u);
     EXPECT_EQ(announcer.beeps, 1);
@@ -124,9 +121,9 @@ TEST_F(HandlerTest, SameConnectionAfterSixSecondsIsANewCall) {
     EXPECT_EQ(Handler().OnIncomingCall(Notice("01234", "555", 7, 1)),
               IncomingCallHandler::Outcome::Announced);
     Handler().FlushHistory();
-    ASSERT_EQ(callList.size(), 2u);
-    EXPECT_EQ(callList.begin()->repeatCount, 1);
-    EXPECT_EQ(std::next(callList.begin())->repeatCount, 1);
+    ASSERT_EQ(lists.Read()->callList.size(), 2u);
+    EXPECT_EQ(lists.Read()->callList.begin()->repeatCount, 1);
+    EXPECT_EQ(std::next(lists.Read()->callList.begin())->repeatCount, 1);
     EXPECT_EQ(announcer.popups.size(), 2u);
     EXPECT_EQ(dir.Read("caller.txt"), "2000-01-15 14:03:27 - 012/34 -->> Office/speech(555)\r\n"
                                       "2000-01-15 14:03:33 - 012/34 -->> Office/speech(555)\r\n");
@@ -138,25 +135,25 @@ TEST_F(HandlerTest, RepeatOfACallFromTheLoadedHistory) {
     earlier.callTime = static_cast<int32_t>(ExampleTime - 2);
     earlier.connectionId = 9;
     earlier.repeatCount = 1;
-    callList.append(earlier);
+    lists.Write()->callList.append(earlier);
     EXPECT_EQ(Handler().OnIncomingCall(Notice("01234", "555", 9, 1)),
               IncomingCallHandler::Outcome::Repeat);
-    EXPECT_EQ(callList.begin()->repeatCount, 2);
+    EXPECT_EQ(lists.Read()->callList.begin()->repeatCount, 2);
     // A record appended behind the handler's back is found as well.
     earlier.connectionId = 10;
-    callList.append(earlier);
+    lists.Write()->callList.append(earlier);
     EXPECT_EQ(Handler().OnIncomingCall(Notice("01234", "555", 10, 1)),
               IncomingCallHandler::Outcome::Repeat);
 }
 
 TEST_F(HandlerTest, OnlyNamedMsnsLeavesNoTraceButTheRewrittenHistory) {
-    settings.onlyNamedMsns = 1;
+    settings.Write()->onlyNamedMsns = 1;
     CallRecord old;
     old.key = "555";
     old.value = "0999";
     old.callTime = 1000;
-    callList.append(old);
-    const std::string before = EncodeListFile(callList);
+    lists.Write()->callList.append(old);
+    const std::string before = EncodeListFile(lists.Read()->callList);
     std::filesystem::remove(dir.Path() / "caller.his");
 
     EXPECT_EQ(Handler().OnIncomingCall(Notice("01234", "999", 1, 1)),
@@ -165,7 +162,7 @@ TEST_F(HandlerTest, OnlyNamedMsnsLeavesNoTraceButTheRewrittenHistory) {
               IncomingCallHandler::Outcome::Dropped);
     Handler().FlushHistory();
 
-    EXPECT_EQ(callList.size(), 1u);
+    EXPECT_EQ(lists.Read()->callList.size(), 1u);
     EXPECT_FALSE(dir.Exists("caller.txt"));
     EXPECT_EQ(dir.Read("caller.his"), before);
     EXPECT_EQ(announcer.todayShown, 0);
@@ -186,7 +183,7 @@ TEST_F(HandlerTest, UnknownMsnShowsTheCalledNumber) {
 }
 
 TEST_F(HandlerTest, WithheldNumberWithAPhoneBookEntryForZero) {
-    phoneBook.append(Entry("0", "Secret", "a secret caller"));
+    lists.Write()->phoneBook.append(Entry("0", "Secret", "a secret caller"));
     Handler().OnIncomingCall(Notice("0", "555", 1, 0));
     EXPECT_EQ(announcer.logLines.at(0), "2000-01-15 14:03:27 - << unknown >> -->> Office(555)");
     EXPECT_EQ(announcer.spoken.at(0),
@@ -194,22 +191,22 @@ TEST_F(HandlerTest, WithheldNumberWithAPhoneBookEntryForZero) {
 }
 
 TEST_F(HandlerTest, WithheldNumberIsSpokenAsTheUnknownText) {
-    std::strcpy(settings.unknownSpeakText, "somebody");
+    std::strcpy(settings.Write()->unknownSpeakText, "somebody");
     Handler().OnIncomingCall(Notice("0", "555", 1, 0));
     EXPECT_EQ(announcer.spoken.at(0),
               "Incoming call on Office from somebody" + std::string(2, ' '));
 }
 
 TEST_F(HandlerTest, CommaAfterToIsConsumed) {
-    std::strcpy(settings.speakTemplate, "%to%, %from%");
+    std::strcpy(settings.Write()->speakTemplate, "%to%, %from%");
     Handler().OnIncomingCall(Notice("01234", "555", 1, 1));
     EXPECT_EQ(announcer.spoken.at(0), "Office  0 1 2 \\Pau=500\\3 4" + std::string(3, ' '));
 }
 
 TEST_F(HandlerTest, SwitchesTurnEachAnnouncementOff) {
-    settings.displaySeconds = 0;
-    settings.systemBeep = 0;
-    settings.speak = 0;
+    settings.Write()->displaySeconds = 0;
+    settings.Write()->systemBeep = 0;
+    settings.Write()->speak = 0;
     Handler().OnIncomingCall(Notice("01234", "555", 1, 1));
     Handler().FlushHistory();
     EXPECT_TRUE(announcer.popups.empty());

@@ -248,13 +248,10 @@ class HandlerStorage : public ::testing::Test {
 protected:
     void SetUp() override {
         UseUtc();
-        SetDefaultSettings(settings);
-        settings.speak = 0;
-        handler = std::make_unique<IncomingCallHandler>(IncomingCallParts{phoneBook,
-                                                                          msnList,
-                                                                          callList,
+        SetDefaultSettings(*settings.Write());
+        settings.Write()->speak = 0;
+        handler = std::make_unique<IncomingCallHandler>(IncomingCallParts{lists,
                                                                           settings,
-                                                                          areaCodes,
                                                                           announcer,
                                                                           [this] { return now; },
                                                                           {}});
@@ -275,10 +272,8 @@ protected:
     }
     TempDataDir dir;
     CapturedMessages messages;
-    Settings settings{};
-    AreaCodeTable areaCodes;
-    Directory phoneBook, msnList;
-    CallList callList;
+    GuardedSettings settings;
+    GuardedLists lists;
     RecordingAnnouncer announcer;
     std::time_t now = ExampleTime;
     StorageState storage;
@@ -306,8 +301,8 @@ TEST_F(HandlerStorage, UnwritableHistoryIsToldOnceAndItsComebackOnce) {
     handler->FlushHistory();
     EXPECT_EQ(states, (std::vector<bool>{false, true}));
     EXPECT_EQ(messages.texts.size(), 2u);
-    EXPECT_EQ(dir.Read("caller.his"), EncodeListFile(callList));
-    EXPECT_EQ(callList.size(), 4u);
+    EXPECT_EQ(dir.Read("caller.his"), EncodeListFile(lists.Read()->callList));
+    EXPECT_EQ(lists.Read()->callList.size(), 4u);
     // A save that holds every journaled call removes the journal.
     EXPECT_FALSE(dir.Exists("caller.his.journal"));
 }
@@ -332,17 +327,12 @@ TEST(HistoryCrash, ACallAnnouncedBeforeAKillIsInTheHistoryAtTheNextStart) {
             }
         } announcer;
         announcer.fd = announced[1];
-        Settings settings{};
-        SetDefaultSettings(settings);
-        AreaCodeTable areaCodes;
-        Directory phoneBook, msnList;
-        CallList list;
-        LoadCallHistory(list, "caller.his", 0);
-        IncomingCallHandler handler(IncomingCallParts{phoneBook,
-                                                      msnList,
-                                                      list,
+        GuardedSettings settings;
+        SetDefaultSettings(*settings.Write());
+        GuardedLists lists;
+        LoadCallHistory(lists.Write()->callList, "caller.his", 0);
+        IncomingCallHandler handler(IncomingCallParts{lists,
                                                       settings,
-                                                      areaCodes,
                                                       announcer,
                                                       [] { return ExampleTime; },
                                                       {}});

@@ -192,11 +192,3 @@ TEST(CallList, FindRepeatTakesTheLastMatchAndFutureTimes) {
     CallRecord* future = calls.append(Call(7, static_cast<int32_t>(now + 3600)));
     EXPECT_EQ(calls.findRepeat(7, now), future);
 }
-
-TEST(CallList, DestroyingALongListDoesNotRecurse) {
-    auto list = std::make_unique<CallList>();
-    for (int i = 0; i < 300'000; ++i)
-        list->append(Call(static_cast<uint32_t>(i), i));
-    EXPECT_EQ(list->size(), 300'000u);
-    list.reset();
-}

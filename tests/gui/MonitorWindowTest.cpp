@@ -310,7 +310,7 @@ TEST_F(MonitorWindow, ARepeatedNoticeCountsInACellTheColumnsNeverShow) {
     ASSERT_EQ(view->topLevelItemCount(), 1);
     EXPECT_EQ(view->topLevelItem(0)->text(3), "2");
     EXPECT_EQ(view->columnCount(), 3);
-    EXPECT_EQ(core->callList.begin()->repeatCount, 2);
+    EXPECT_EQ(core->lists.Read()->callList.begin()->repeatCount, 2);
 }
 
 TEST_F(MonitorWindow, OptionsSaveAndShowTodayOnlyAfterOk) {
@@ -355,8 +355,8 @@ TEST_F(MonitorWindow, ADamagedSettingsRecordOpensAWindowOnTheScreen) {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     EXPECT_TRUE(screen.contains(window->frameGeometry()));
     EXPECT_EQ(window->frameGeometry().width(), 450);
-    EXPECT_EQ(core->settings.displaySeconds, 5);
-    EXPECT_EQ(core->settings.telnetPort, 6100);
+    EXPECT_EQ(core->settings.Read()->displaySeconds, 5);
+    EXPECT_EQ(core->settings.Read()->telnetPort, 6100);
     EXPECT_LT(window->CallView()->columnWidth(0), 4000);
     // The record stays as it was until the settings are saved.
     EXPECT_EQ(ReadFileBytes(SettingsFilePath(), MissingFile::Fail).bytes, bytes);
@@ -405,7 +405,7 @@ TEST_F(MonitorWindow, DoubleClickOnANewCallerAddsItForEveryCall) {
         dialog->findChild<QPushButton*>(Ids::Ok.objectName)->click();
     });
     DoubleClickRow(0);
-    QTRY_COMPARE_WITH_TIMEOUT(int(core->phoneBook.size()), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(int(core->lists.Read()->phoneBook.size()), 1, 5000);
     Directory saved;
     LoadListFile(saved, DataFile("names.dat"));
     ASSERT_EQ(saved.size(), 1u);

@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
                    file);
         std::fclose(file);
         std::vector<ContactFile> files{ReadContactFile(vcf)};
-        ImportPreview preview = BuildImportPreview(files, core.phoneBook, [](const std::string& w) {
+        ImportPreview preview = BuildImportPreview(files, core.lists.Read()->phoneBook, [](const std::string& w) {
             return NumberAsLineDelivers(w, "DE");
         });
         auto* dialog = new ImportPreviewDlg(

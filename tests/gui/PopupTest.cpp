@@ -1,4 +1,4 @@
-#include "gui/CDisplayThread.h"
+#include "gui/CallPopup.h"
 #include "gui/CPopupDlg.h"
 
 #include <gtest/gtest.h>
@@ -25,23 +25,23 @@ struct RecordingSink : SoundSink {
 class PopupTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetDefaultSettings(settings);
+        SetDefaultSettings(*settings.Write());
         record.repeatCount = 1;
     }
 
-    CDisplayThread* Start(const std::string& text = "012/34  ( Office/speech ) ") {
-        return CDisplayThread::Start(nullptr, context, text, record);
+    CallPopup* Start(const std::string& text = "012/34  ( Office/speech ) ") {
+        return CallPopup::Start(nullptr, context, text, record);
     }
 
-    Settings settings{};
+    GuardedSettings settings;
     RecordingSink sound;
     CallRecord record;
     int restores = 0;
-    CDisplayThread::Context context{settings, sound, [this] { ++restores; }, 1000};
+    CallPopup::Context context{settings, sound, [this] { ++restores; }, 1000};
 };
 
 // Ticks until the popup is done; returns the number of ticks it took.
-int TicksUntilDone(CDisplayThread* popup, int limit = 50) {
+int TicksUntilDone(CallPopup* popup, int limit = 50) {
     for (int tick = 1; tick <= limit; ++tick) {
         popup->Tick();
         if (popup->Done())
@@ -51,7 +51,7 @@ int TicksUntilDone(CDisplayThread* popup, int limit = 50) {
 }
 
 TEST_F(PopupTest, ShowsTheTextOnTopAndPlaysTheRing) {
-    CDisplayThread* popup = Start();
+    CallPopup* popup = Start();
     CPopupDlg* window = popup->PopupWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
@@ -65,23 +65,23 @@ TEST_F(PopupTest, ShowsTheTextOnTopAndPlaysTheRing) {
 }
 
 TEST_F(PopupTest, NoRingWithPlaySoundOff) {
-    settings.playSound = 0;
-    CDisplayThread* popup = Start();
+    settings.Write()->playSound = 0;
+    CallPopup* popup = Start();
     EXPECT_TRUE(popup->PopupWindow()->isVisible());
     EXPECT_EQ(sound.rings, 0);
     delete popup;
 }
 
 TEST_F(PopupTest, UnscaledPopupEndsAtTheFirstPeriod) {
-    settings.popupScaledByCount = 0;
+    settings.Write()->popupScaledByCount = 0;
     record.repeatCount = 3;
-    CDisplayThread* popup = Start();
+    CallPopup* popup = Start();
     EXPECT_EQ(TicksUntilDone(popup), 1);
     delete popup;
 }
 
 TEST_F(PopupTest, ScaledPopupLastsOnePeriodPerNotice) {
-    CDisplayThread* popup = Start();
+    CallPopup* popup = Start();
     EXPECT_EQ(TicksUntilDone(popup), 1);
     delete popup;
 
@@ -104,11 +104,11 @@ TEST_F(PopupTest, ScaledPopupLastsOnePeriodPerNotice) {
 
 TEST_F(PopupTest, RunsOnItsTimerAndDeletesItself) {
     context.millisecondsPerSecond = 20;
-    settings.displaySeconds = 2;
+    settings.Write()->displaySeconds = 2;
     record.repeatCount = 2;
-    QPointer<CDisplayThread> popup = Start();
+    QPointer<CallPopup> popup = Start();
     QPointer<CPopupDlg> window = popup->PopupWindow();
-    QSignalSpy finished(popup.data(), &CDisplayThread::Finished);
+    QSignalSpy finished(popup.data(), &CallPopup::Finished);
     EXPECT_TRUE(finished.wait(5000));
     QTRY_VERIFY_WITH_TIMEOUT(popup.isNull(), 5000);
     EXPECT_TRUE(window.isNull());
@@ -117,15 +117,15 @@ TEST_F(PopupTest, RunsOnItsTimerAndDeletesItself) {
 TEST_F(PopupTest, DamagedDisplayTimeStillEnds) {
     // A negative time from a damaged settings record must not keep the popup up for good.
     context.millisecondsPerSecond = 20;
-    settings.displaySeconds = -5;
-    QPointer<CDisplayThread> popup = Start();
-    QSignalSpy finished(popup.data(), &CDisplayThread::Finished);
+    settings.Write()->displaySeconds = -5;
+    QPointer<CallPopup> popup = Start();
+    QSignalSpy finished(popup.data(), &CallPopup::Finished);
     EXPECT_TRUE(finished.wait(5000));
 }
 
 TEST_F(PopupTest, SeveralPopupsAtOnce) {
-    CDisplayThread* first = Start("first");
-    CDisplayThread* second = Start("second");
+    CallPopup* first = Start("first");
+    CallPopup* second = Start("second");
     EXPECT_TRUE(first->PopupWindow()->isVisible());
     EXPECT_TRUE(second->PopupWindow()->isVisible());
     EXPECT_NE(first->PopupWindow(), second->PopupWindow());
@@ -135,7 +135,7 @@ TEST_F(PopupTest, SeveralPopupsAtOnce) {
 }
 
 TEST_F(PopupTest, RestoresTheMainWindowOnlyWhenStillActive) {
-    CDisplayThread* popup = Start();
+    CallPopup* popup = Start();
     popup->PopupWindow()->activateWindow();
     QTRY_VERIFY_WITH_TIMEOUT(popup->PopupWindow()->isActiveWindow(), 2000);
     popup->Tick();
@@ -154,10 +154,10 @@ TEST_F(PopupTest, RestoresTheMainWindowOnlyWhenStillActive) {
 }
 
 TEST_F(PopupTest, SizedToTheTextInTheConfiguredFontAndCentred) {
-    std::strcpy(settings.fontName, "Arial");
-    settings.fontSize = 240;
+    std::strcpy(settings.Write()->fontName, "Arial");
+    settings.Write()->fontSize = 240;
     const std::string text = "Anna  0301777  ( Office/speech ) ";
-    CDisplayThread* popup = Start(text);
+    CallPopup* popup = Start(text);
     CPopupDlg* window = popup->PopupWindow();
     // The configured font is asked for; the sizes follow the font the machine really gave.
     EXPECT_EQ(window->font().family(), "Arial");
@@ -172,8 +172,8 @@ TEST_F(PopupTest, SizedToTheTextInTheConfiguredFontAndCentred) {
     EXPECT_LE(std::abs(frame.center().y() - desktop.center().y()), 1);
 
     // A larger font gives a larger window.
-    settings.fontSize = 480;
-    CDisplayThread* bigger = Start(text);
+    settings.Write()->fontSize = 480;
+    CallPopup* bigger = Start(text);
     EXPECT_GT(bigger->PopupWindow()->width(), window->width());
     delete bigger;
     delete popup;

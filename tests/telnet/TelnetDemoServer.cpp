@@ -34,27 +34,28 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s PORT [USERID PASSWORD]\n", argv[0]);
         return 2;
     }
-    CallList calls;
-    Directory phoneBook;
-    Directory msnList;
-    Add(msnList, "5551", "Office");
-    Add(phoneBook, "0301234567", "Alice Example");
+    GuardedLists lists;
+    Add(lists.Write()->msnList, "5551", "Office");
+    Add(lists.Write()->phoneBook, "0301234567", "Alice Example");
     const std::time_t now = std::time(nullptr);
-    AddCall(calls, now - 86400 - 3600, "5551", "0891112222", 16);
-    AddCall(calls, now - 120, "5551", "0301234567", 1);
-    AddCall(calls, now - 60, "5552", "0", 0);
-    AddCall(calls, now - 30, "5551", "*", 4);
+    AddCall(lists.Write()->callList, now - 86400 - 3600, "5551", "0891112222", 16);
+    AddCall(lists.Write()->callList, now - 120, "5551", "0301234567", 1);
+    AddCall(lists.Write()->callList, now - 60, "5552", "0", 0);
+    AddCall(lists.Write()->callList, now - 30, "5551", "*", 4);
 
-    Settings settings{};
-    SetDefaultSettings(settings);
-    settings.telnetEnabled = 1;
-    settings.telnetPort = std::atoi(argv[1]);
-    if (argc == 4) {
-        std::snprintf(settings.telnetUserId, sizeof settings.telnetUserId, "%s", argv[2]);
-        std::snprintf(settings.telnetPassword, sizeof settings.telnetPassword, "%s", argv[3]);
+    GuardedSettings settings;
+    SetDefaultSettings(*settings.Write());
+    {
+        const auto stored = settings.Write();
+        stored->telnetEnabled = 1;
+        stored->telnetPort = std::atoi(argv[1]);
+        if (argc == 4) {
+            std::snprintf(stored->telnetUserId, sizeof stored->telnetUserId, "%s", argv[2]);
+            std::snprintf(stored->telnetPassword, sizeof stored->telnetPassword, "%s", argv[3]);
+        }
     }
-    TelnetServer server({calls, phoneBook, msnList}, settings);
-    server.RestartTelnetServer(settings.telnetPort);
+    TelnetServer server({lists}, settings);
+    server.RestartTelnetServer(settings.Read()->telnetPort);
     if (!server.IsRunning())
         return 1;
     std::fprintf(stderr, "listening on port %d\n", server.ListeningPort());

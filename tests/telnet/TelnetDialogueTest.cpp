@@ -64,7 +64,7 @@ protected:
         {
             TelnetConnection client(pair.Server());
             result = RunTelnetDialogue(
-                client, logon, {calls, phoneBook, msnList},
+                client, logon, {lists},
                 [] {
                     return std::time_t{1767268800}; // Thursday 1 January 2026, 12:00 UTC
                 },
@@ -77,9 +77,7 @@ protected:
         return "\n\r\n\r" + dayStart + "\n\r  date\t\t\tto\t\twho\n\r" + rule + rule;
     }
 
-    CallList calls;
-    Directory phoneBook;
-    Directory msnList;
+    GuardedLists lists;
     TelnetLogonResult result = TelnetLogonResult::Ended;
 };
 } // namespace
@@ -107,13 +105,13 @@ TEST_F(DialogueTest, ListingShowsTheCallsOfTheDay) {
     call.key = "555";
     call.value = "0301234";
     call.cipValue = 1;
-    calls.append(call);
+    lists.Write()->callList.append(call);
     call.callTime = 1767268801; // after now: not listed
-    calls.append(call);
+    lists.Write()->callList.append(call);
     CallRecord entry;
     entry.key = "555";
     entry.value = "Office";
-    msnList.append(entry);
+    lists.Write()->msnList.append(entry);
     EXPECT_EQ(Session("1"), banner + menu + "1" + "\n\r\n\rThu Jan  1 00:00:00 2026\n\n\r" +
                                 "  date\t\t\tto\t\twho\n\r" + rule +
                                 "2026-01-01 11:59:00  Office/speech\t0301234\n\r" + rule + menu);

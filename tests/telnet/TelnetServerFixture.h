@@ -36,9 +36,9 @@ using namespace std::chrono_literals;
 class ServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetDefaultSettings(settings);
-        settings.telnetEnabled = 1;
-        settings.telnetPort = 0; // a free port of the system's choosing
+        SetDefaultSettings(*settings.Write());
+        settings.Write()->telnetEnabled = 1;
+        settings.Write()->telnetPort = 0; // a free port of the system's choosing
     }
     void TearDown() override { server.reset(); }
 
@@ -51,17 +51,17 @@ protected:
             std::lock_guard lock(messagesMutex);
             logged.push_back(text);
         };
-        server = std::make_unique<TelnetServer>(TelnetSources{calls, phoneBook, msnList}, settings,
+        server = std::make_unique<TelnetServer>(TelnetSources{lists}, settings,
                                                 std::move(options));
         Restart(0);
     }
     void Restart(int port) { server->RestartTelnetServer(port); }
     void SetTelnet(uint8_t enabled, int port, const char* userId = "") {
-        std::lock_guard lock(SettingsMutex());
-        settings.telnetEnabled = enabled;
-        settings.telnetPort = port;
-        std::snprintf(settings.telnetUserId, sizeof settings.telnetUserId, "%s", userId);
-        std::snprintf(settings.telnetPassword, sizeof settings.telnetPassword, "%s", "pw");
+        const auto stored = settings.Write();
+        stored->telnetEnabled = enabled;
+        stored->telnetPort = port;
+        std::snprintf(stored->telnetUserId, sizeof stored->telnetUserId, "%s", userId);
+        std::snprintf(stored->telnetPassword, sizeof stored->telnetPassword, "%s", "pw");
     }
     std::vector<std::string> Messages() {
         std::lock_guard lock(messagesMutex);
@@ -85,7 +85,7 @@ protected:
     }
     int Port() const { return server->ListeningPort(); }
     void AddCallsOfToday(int count) {
-        std::lock_guard lock(ListsMutex());
+        const auto shared = lists.Write();
         for (int i = 0; i < count; ++i) {
             CallRecord call;
             call.hasTime = true;
@@ -93,7 +93,7 @@ protected:
             call.key = "555";
             call.value = "0301234";
             call.cipValue = 1;
-            calls.append(call);
+            shared->callList.append(call);
         }
     }
     // Reads the menu, leaves, and expects the goodbye and the server's close.
@@ -105,10 +105,8 @@ protected:
         EXPECT_TRUE(closed);
     }
 
-    Settings settings{};
-    CallList calls;
-    Directory phoneBook;
-    Directory msnList;
+    GuardedSettings settings;
+    GuardedLists lists;
     std::unique_ptr<TelnetServer> server;
     std::mutex messagesMutex;
     std::vector<std::string> messages;

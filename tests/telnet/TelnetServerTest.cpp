@@ -33,7 +33,7 @@ TEST_F(ServerTest, ServesTheMenuOverTcpAndKeepsListening) {
 }
 
 TEST_F(ServerTest, EnabledMustBeExactlyOne) {
-    settings.telnetEnabled = 2;
+    settings.Write()->telnetEnabled = 2;
     Start();
     EXPECT_EQ(Port(), 0);
     EXPECT_FALSE(server->IsRunning());
@@ -41,7 +41,7 @@ TEST_F(ServerTest, EnabledMustBeExactlyOne) {
 
 TEST_F(ServerTest, SwitchingOffEndsTheDialogueAndSwitchingOnListensAgain) {
     const int port = FreePort();
-    settings.telnetPort = port;
+    settings.Write()->telnetPort = port;
     Start();
     ASSERT_EQ(Port(), port);
     TestClient client(port);
@@ -64,7 +64,7 @@ TEST_F(ServerTest, SwitchingOffEndsTheDialogueAndSwitchingOnListensAgain) {
 
 TEST_F(ServerTest, ChangingThePortMovesTheServer) {
     const int oldPort = FreePort();
-    settings.telnetPort = oldPort;
+    settings.Write()->telnetPort = oldPort;
     Start();
     TestClient connected(oldPort);
     EXPECT_EQ(connected.ReadUntil("TAVO> "), greeting + menu);
@@ -113,7 +113,7 @@ TEST_F(ServerTest, PortInUseIsReportedAndTheServerStaysStopped) {
     address.sin_port = htons(static_cast<uint16_t>(port));
     ASSERT_EQ(bind(other, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     ASSERT_EQ(listen(other, 1), 0);
-    settings.telnetPort = port;
+    settings.Write()->telnetPort = port;
     Start();
     EXPECT_EQ(AwaitMessages(), std::vector<std::string>{"Unable to create telnet server on port " +
                                                         std::to_string(port)});
@@ -126,7 +126,7 @@ TEST_F(ServerTest, PortInUseIsReportedAndTheServerStaysStopped) {
 }
 
 TEST_F(ServerTest, PortsOutOfRangeAreReportedToo) {
-    settings.telnetPort = 70000;
+    settings.Write()->telnetPort = 70000;
     Start();
     EXPECT_EQ(AwaitMessages(),
               std::vector<std::string>{"Unable to create telnet server on port 70000"});
@@ -396,8 +396,8 @@ TEST_F(ServerTest, TrickledKeysDoNotKeepAnIdleSessionOpen) {
 TEST_F(ServerTest, TelnetCommandsNeverBecomeTypedBytes) {
     SetTelnet(1, 0, "admin");
     {
-        std::lock_guard lock(SettingsMutex());
-        std::snprintf(settings.telnetPassword, sizeof settings.telnetPassword, "p\xffw");
+        const auto stored = settings.Write();
+        std::snprintf(stored->telnetPassword, sizeof stored->telnetPassword, "p\xffw");
     }
     Start();
     TestClient client(Port());
@@ -449,7 +449,7 @@ TEST_F(ServerTest, TheServerListensOnlyOnTheAddressItIsGiven) {
 
     server->RestartTelnetServer(Port(), "127.0.0.300");
     EXPECT_EQ(AwaitMessages(), std::vector<std::string>{"Unable to create telnet server on port " +
-                                                        std::to_string(settings.telnetPort) +
+                                                        std::to_string(settings.Read()->telnetPort) +
                                                         " at address 127.0.0.300"});
     EXPECT_FALSE(server->IsRunning());
 }

@@ -73,10 +73,10 @@ protected:
     ~OptionsCommand() override { server.reset(); }
 
     void StartServer(int port) {
-        settings.telnetEnabled = 1;
-        settings.telnetPort = port;
+        settings.Write()->telnetEnabled = 1;
+        settings.Write()->telnetPort = port;
         server =
-            std::make_unique<TelnetServer>(TelnetSources{callList, phoneBook, msnList}, settings);
+            std::make_unique<TelnetServer>(TelnetSources{lists}, settings);
         server->RestartTelnetServer(port);
         ASSERT_TRUE(WaitFor([&] { return server->IsRunning(); }));
         followUp.telnetServer = server.get();
@@ -93,7 +93,6 @@ protected:
 
     std::shared_ptr<FakeSpeechBackend> backend = std::make_shared<FakeSpeechBackend>();
     CSpeechEngine mainEngine{backend};
-    CallList callList;
     std::unique_ptr<TelnetServer> server;
     OptionsFollowUp followUp;
     std::vector<std::string> steps;
@@ -102,7 +101,7 @@ protected:
 TEST_F(OptionsCommand, CancelTouchesNothing) {
     const int port = FreePort();
     StartServer(port);
-    const Settings before = settings;
+    const Settings before = settings.Copy();
     WhenSheetOpens([](QWidget* sheet) {
         sheet->findChild<QTabWidget*>("IDC_OPTION_TABS")->setCurrentIndex(4);
         sheet->findChild<QCheckBox*>("IDC_TELNET_ENABLED")->click();
@@ -110,7 +109,8 @@ TEST_F(OptionsCommand, CancelTouchesNothing) {
     });
     EXPECT_FALSE(RunOptionsCommand(nullptr, context, followUp));
     EXPECT_TRUE(steps.empty());
-    EXPECT_EQ(std::memcmp(&settings, &before, sizeof settings), 0);
+    const Settings after = settings.Copy();
+    EXPECT_EQ(std::memcmp(&after, &before, sizeof after), 0);
     EXPECT_TRUE(server->IsRunning());
     EXPECT_TRUE(Reachable(port));
 }
@@ -128,7 +128,7 @@ TEST_F(OptionsCommand, ChangedPortMovesTheServer) {
     });
     EXPECT_TRUE(RunOptionsCommand(nullptr, context, followUp));
     EXPECT_EQ(steps, (std::vector<std::string>{"day", "save"}));
-    EXPECT_EQ(settings.telnetPort, newPort);
+    EXPECT_EQ(settings.Read()->telnetPort, newPort);
     ASSERT_TRUE(WaitFor([&] { return server->IsRunning(); }));
     EXPECT_TRUE(Reachable(newPort));
     EXPECT_FALSE(Reachable(oldPort));

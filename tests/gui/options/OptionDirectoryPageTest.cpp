@@ -46,9 +46,9 @@ constexpr int msnPage = 2;
 class DirectoryPages : public OptionsFixture {
 protected:
     void SetUp() override {
-        WriteDirectory(phoneBook, "names.dat",
+        WriteDirectory(lists.Write()->phoneBook, "names.dat",
                        {{"30", "Thirty", ""}, {"100", "Hundred", "one hundred"}, {"2", "Two", ""}});
-        WriteDirectory(msnList, "msn.dat", {{"555", "Office", "the office"}});
+        WriteDirectory(lists.Write()->msnList, "msn.dat", {{"555", "Office", "the office"}});
         namesBefore = FileBytes("names.dat");
         msnBefore = FileBytes("msn.dat");
     }
@@ -77,8 +77,8 @@ TEST_F(DirectoryPages, RowsAreSortedByNumberTextNotFileOrder) {
 }
 
 TEST_F(DirectoryPages, CancelAfterAddChangeAndDeleteLeavesFilesAndListsAsTheyWere) {
-    const auto bookBefore = Entries(phoneBook);
-    const auto msnEntriesBefore = Entries(msnList);
+    const auto bookBefore = Entries(lists.Read()->phoneBook);
+    const auto msnEntriesBefore = Entries(lists.Read()->msnList);
     OpenSheet();
     ShowPage(callerPage);
     editAnswers.push_back([](DirectoryEntry& e) {
@@ -102,8 +102,8 @@ TEST_F(DirectoryPages, CancelAfterAddChangeAndDeleteLeavesFilesAndListsAsTheyWer
     EXPECT_EQ(MsnList()->topLevelItemCount(), 0);
     PressCancel();
 
-    EXPECT_EQ(Entries(phoneBook), bookBefore);
-    EXPECT_EQ(Entries(msnList), msnEntriesBefore);
+    EXPECT_EQ(Entries(lists.Read()->phoneBook), bookBefore);
+    EXPECT_EQ(Entries(lists.Read()->msnList), msnEntriesBefore);
     EXPECT_EQ(FileBytes("names.dat"), namesBefore);
     EXPECT_EQ(FileBytes("msn.dat"), msnBefore);
 }
@@ -127,19 +127,19 @@ TEST_F(DirectoryPages, FileThatCannotBeWrittenIsReported) {
     PressOk();
     SetMessageHandler(previous);
     EXPECT_EQ(messages, (std::vector<std::string>{"Unable to save no-such-directory/names.dat"}));
-    EXPECT_EQ(phoneBook.size(), 3u) << "the entries are kept in memory all the same";
+    EXPECT_EQ(lists.Read()->phoneBook.size(), 3u) << "the entries are kept in memory all the same";
 }
 
 TEST_F(DirectoryPages, PagesNeverShownWriteNothing) {
     std::filesystem::remove(Path("names.dat"));
     std::filesystem::remove(Path("msn.dat"));
-    settings.telnetPort = 1234;
+    settings.Write()->telnetPort = 1234;
     OpenSheet();
     PressOk();
     ASSERT_TRUE(SheetAccepted());
     EXPECT_FALSE(std::filesystem::exists(Path("names.dat")));
     EXPECT_FALSE(std::filesystem::exists(Path("msn.dat")));
-    EXPECT_EQ(settings.telnetPort, 1234);
+    EXPECT_EQ(settings.Read()->telnetPort, 1234);
 }
 
 TEST_F(DirectoryPages, OkHandsEditsBackAndSavesThem) {
@@ -158,7 +158,7 @@ TEST_F(DirectoryPages, OkHandsEditsBackAndSavesThem) {
     PressOk();
     const std::vector<std::vector<std::string>> expected = {
         {"30", "Thirty", ""}, {"2", "Two", ""}, {"0123", "Anna", ""}};
-    EXPECT_EQ(Entries(phoneBook), expected);
+    EXPECT_EQ(Entries(lists.Read()->phoneBook), expected);
     EXPECT_EQ(Reload("names.dat"), expected);
     EXPECT_EQ(FileBytes("msn.dat"), msnBefore);
 }
@@ -173,7 +173,7 @@ TEST_F(DirectoryPages, CancelledEditorChangesNothing) {
     Click("IDC_ADD");
     EXPECT_EQ(CallerList()->topLevelItemCount(), 3);
     PressOk();
-    EXPECT_EQ(phoneBook.size(), 3u);
+    EXPECT_EQ(lists.Read()->phoneBook.size(), 3u);
 }
 
 TEST_F(DirectoryPages, ChangeAndDeleteWithoutSelectionDoNothing) {
@@ -239,13 +239,13 @@ TEST_F(DirectoryPages, MsnAddKeepsASpeakTextTheEditorGave) {
     });
     Click("IDC_ADD");
     PressOk();
-    EXPECT_EQ(Entries(msnList).back(), (std::vector<std::string>{"124", "Phone", "my phone"}));
+    EXPECT_EQ(Entries(lists.Read()->msnList).back(), (std::vector<std::string>{"124", "Phone", "my phone"}));
 }
 
 TEST_F(DirectoryPages, SheetStartsFromTheDirectoriesAsTheyAreWhenOpened) {
     OpenSheet();
     sheet.reset();
-    phoneBook.append(MakeEntry("1", "Later", ""));
+    lists.Write()->phoneBook.append(MakeEntry("1", "Later", ""));
     OpenSheet();
     ShowPage(callerPage);
     EXPECT_EQ(CallerList()->topLevelItemCount(), 4);

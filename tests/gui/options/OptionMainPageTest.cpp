@@ -17,8 +17,8 @@ bool SameBytes(const Settings& a, const Settings& b) {
 class MainPage : public OptionsFixture {};
 
 TEST_F(MainPage, ShowsTheSettingsItWasOpenedWith) {
-    settings.startMinimized = 1;
-    settings.systemBeep = 0;
+    settings.Write()->startMinimized = 1;
+    settings.Write()->systemBeep = 0;
     OpenSheet();
     EXPECT_TRUE(Find<QCheckBox>("IDC_START_MINIMIZED")->isChecked());
     EXPECT_TRUE(Find<QCheckBox>("IDC_HIDE_WHEN_MINIMIZED")->isChecked());
@@ -31,7 +31,7 @@ TEST_F(MainPage, ShowsTheSettingsItWasOpenedWith) {
 }
 
 TEST_F(MainPage, DisplayTimeOfElevenKeepsTheSheetOpenOnTheBox) {
-    const Settings before = settings;
+    const Settings before = settings.Copy();
     OpenSheet();
     Type("IDC_DISPLAY_SECONDS", "11");
     Find<QCheckBox>("IDC_SYSTEM_BEEP")->click();
@@ -41,14 +41,14 @@ TEST_F(MainPage, DisplayTimeOfElevenKeepsTheSheetOpenOnTheBox) {
     EXPECT_TRUE(sheet->isVisible());
     EXPECT_EQ(sheet->result(), 0);
     EXPECT_EQ(sheet->focusWidget(), Find<QLineEdit>("IDC_DISPLAY_SECONDS"));
-    EXPECT_TRUE(SameBytes(settings, before)) << "nothing is stored while a value is refused";
+    EXPECT_TRUE(SameBytes(settings.Copy(), before)) << "nothing is stored while a value is refused";
 
     // Corrected, the same OK goes through.
     Type("IDC_DISPLAY_SECONDS", "10");
     PressOk();
     EXPECT_TRUE(SheetAccepted());
-    EXPECT_EQ(settings.displaySeconds, 10);
-    EXPECT_EQ(settings.systemBeep, 0);
+    EXPECT_EQ(settings.Read()->displaySeconds, 10);
+    EXPECT_EQ(settings.Read()->systemBeep, 0);
 }
 
 TEST_F(MainPage, TextThatIsNoNumberIsRefusedAndZeroAccepted) {
@@ -63,7 +63,7 @@ TEST_F(MainPage, TextThatIsNoNumberIsRefusedAndZeroAccepted) {
     PressOk();
     EXPECT_EQ(warnings.size(), 1u);
     EXPECT_TRUE(SheetAccepted());
-    EXPECT_EQ(settings.displaySeconds, 0);
+    EXPECT_EQ(settings.Read()->displaySeconds, 0);
 }
 
 TEST_F(MainPage, RefusedValueKeepsThePageOnTop) {
@@ -88,16 +88,16 @@ TEST_F(MainPage, OkStoresEveryBoxAndCutsNothingThatFits) {
     Type("IDC_UNKNOWN_SPEAK_TEXT", "somebody");
     PressOk();
     ASSERT_TRUE(SheetAccepted());
-    EXPECT_EQ(settings.startMinimized, 1);
-    EXPECT_EQ(settings.hideWhenMinimized, 0);
-    EXPECT_EQ(settings.systemBeep, 0);
-    EXPECT_EQ(settings.playSound, 0);
-    EXPECT_EQ(settings.speak, 0);
-    EXPECT_EQ(settings.onlyNamedMsns, 1);
-    EXPECT_EQ(settings.displaySeconds, 3);
-    EXPECT_STREQ(settings.speakTemplate, "Call from %from%");
-    EXPECT_STREQ(settings.unknownSpeakText, "somebody");
-    EXPECT_EQ(settings.popupScaledByCount, 1) << "no page edits it";
+    EXPECT_EQ(settings.Read()->startMinimized, 1);
+    EXPECT_EQ(settings.Read()->hideWhenMinimized, 0);
+    EXPECT_EQ(settings.Read()->systemBeep, 0);
+    EXPECT_EQ(settings.Read()->playSound, 0);
+    EXPECT_EQ(settings.Read()->speak, 0);
+    EXPECT_EQ(settings.Read()->onlyNamedMsns, 1);
+    EXPECT_EQ(settings.Read()->displaySeconds, 3);
+    EXPECT_STREQ(settings.Read()->speakTemplate, "Call from %from%");
+    EXPECT_STREQ(settings.Read()->unknownSpeakText, "somebody");
+    EXPECT_EQ(settings.Read()->popupScaledByCount, 1) << "no page edits it";
 }
 
 TEST_F(MainPage, SpeakTextsNeverExceedTheirFields) {
@@ -106,8 +106,8 @@ TEST_F(MainPage, SpeakTextsNeverExceedTheirFields) {
     Type("IDC_UNKNOWN_SPEAK_TEXT", QString(50, 'b'));
     PressOk();
     ASSERT_TRUE(SheetAccepted());
-    EXPECT_EQ(std::string(settings.speakTemplate), std::string(127, 'a'));
-    EXPECT_EQ(std::string(settings.unknownSpeakText), std::string(31, 'b'));
+    EXPECT_EQ(std::string(settings.Read()->speakTemplate), std::string(127, 'a'));
+    EXPECT_EQ(std::string(settings.Read()->unknownSpeakText), std::string(31, 'b'));
 }
 
 TEST_F(MainPage, ChosenFontIsShownStoredAndTheStartOfTheNextChoice) {
@@ -126,12 +126,12 @@ TEST_F(MainPage, ChosenFontIsShownStoredAndTheStartOfTheNextChoice) {
     EXPECT_DOUBLE_EQ(fontRequests[1].pointSizeF(), 10.0);
     EXPECT_EQ(Find<QLabel>("IDC_FONT_LABEL")->text(), "10.Courier");
     PressOk();
-    EXPECT_EQ(settings.fontSize, 100);
-    EXPECT_STREQ(settings.fontName, "Courier");
+    EXPECT_EQ(settings.Read()->fontSize, 100);
+    EXPECT_STREQ(settings.Read()->fontName, "Courier");
 }
 
 TEST_F(MainPage, CancelLeavesTheRecordAsItWas) {
-    const Settings before = settings;
+    const Settings before = settings.Copy();
     OpenSheet();
     Find<QCheckBox>("IDC_SPEAK")->click();
     Type("IDC_DISPLAY_SECONDS", "2");
@@ -141,11 +141,11 @@ TEST_F(MainPage, CancelLeavesTheRecordAsItWas) {
     Click("IDC_FONT_SELECT");
     PressCancel();
     EXPECT_FALSE(SheetAccepted());
-    EXPECT_TRUE(SameBytes(settings, before));
+    EXPECT_TRUE(SameBytes(settings.Copy(), before));
 }
 
 TEST_F(MainPage, SpeakTextsAreWindows1252BothWays) {
-    std::strcpy(settings.unknownSpeakText, "Gr\xfc\xdf \x80");
+    std::strcpy(settings.Write()->unknownSpeakText, "Gr\xfc\xdf \x80");
     OpenSheet();
     auto* unknown = Find<QLineEdit>("IDC_UNKNOWN_SPEAK_TEXT");
     EXPECT_EQ(unknown->text(), QString::fromUtf8("Gr\u00fc\u00df \u20ac"));
@@ -157,6 +157,6 @@ TEST_F(MainPage, SpeakTextsAreWindows1252BothWays) {
     unknown->setText(QString::fromUtf8("\u0160imon \u20ac"));
     PressOk();
     ASSERT_TRUE(SheetAccepted());
-    EXPECT_STREQ(settings.unknownSpeakText, "\x8aimon \x80");
-    EXPECT_STREQ(settings.speakTemplate, "Incoming call on %to% from %from%");
+    EXPECT_STREQ(settings.Read()->unknownSpeakText, "\x8aimon \x80");
+    EXPECT_STREQ(settings.Read()->speakTemplate, "Incoming call on %to% from %from%");
 }

@@ -55,7 +55,7 @@ protected:
 
 TEST_F(SpeechPage, ListsVoicesAlphabeticallyWithTheStoredOneSelected) {
     backend->voices.push_back(FakeSpeechBackend::Voice("lower", "beta", "en"));
-    StoreModeId(settings, ModeIdForVoice("mid"));
+    StoreModeId(*settings.Write(), ModeIdForVoice("mid"));
     Open();
     QListWidget* list = Voices();
     ASSERT_EQ(list->count(), 4);
@@ -72,18 +72,18 @@ TEST_F(SpeechPage, ListsVoicesAlphabeticallyWithTheStoredOneSelected) {
 }
 
 TEST_F(SpeechPage, VoiceNoLongerInstalledFallsBackToTheFirstMode) {
-    StoreModeId(settings, ModeIdForVoice("gone"));
+    StoreModeId(*settings.Write(), ModeIdForVoice("gone"));
     Open();
     ASSERT_NE(Voices()->currentItem(), nullptr);
     EXPECT_EQ(Voices()->currentItem()->text(), "Zeta");
     PressOk();
-    EXPECT_EQ(ModeIdOf(settings), ModeIdForVoice("zeta"));
+    EXPECT_EQ(ModeIdOf(settings.Copy()), ModeIdForVoice("zeta"));
 }
 
 TEST_F(SpeechPage, SlidersShowTheEngineRangesAndStoredValues) {
-    settings.ttsSpeed = 300;
-    settings.ttsPitch = 0; // never chosen: the voice keeps its own
-    settings.ttsVolume = 40;
+    settings.Write()->ttsSpeed = 300;
+    settings.Write()->ttsPitch = 0; // never chosen: the voice keeps its own
+    settings.Write()->ttsVolume = 40;
     Open();
     EXPECT_EQ(Slider("IDC_SPEED")->minimum(), 80);
     EXPECT_EQ(Slider("IDC_SPEED")->maximum(), 450);
@@ -117,9 +117,9 @@ TEST_F(SpeechPage, SlidersApplyAtOnceAndTestSpeaksTheTextAsItStands) {
 }
 
 TEST_F(SpeechPage, OtherVoiceGetsTheStoredSpeedAndPitchNotTheSliders) {
-    settings.ttsSpeed = 300;
-    settings.ttsPitch = 20;
-    StoreModeId(settings, ModeIdForVoice("alpha"));
+    settings.Write()->ttsSpeed = 300;
+    settings.Write()->ttsPitch = 20;
+    StoreModeId(*settings.Write(), ModeIdForVoice("alpha"));
     Open();
     Slider("IDC_SPEED")->setValue(100);
     Slider("IDC_PITCH")->setValue(90);
@@ -138,20 +138,21 @@ TEST_F(SpeechPage, OkStoresVoiceAndSlidersAndReleasesTheEngine) {
     Slider("IDC_PITCH")->setValue(10);
     Slider("IDC_VOLUME")->setValue(75);
     PressOk();
-    EXPECT_EQ(ModeIdOf(settings), ModeIdForVoice("alpha"));
-    EXPECT_EQ(settings.ttsSpeed, 250);
-    EXPECT_EQ(settings.ttsPitch, 10);
-    EXPECT_EQ(settings.ttsVolume, 75);
+    EXPECT_EQ(ModeIdOf(settings.Copy()), ModeIdForVoice("alpha"));
+    EXPECT_EQ(settings.Read()->ttsSpeed, 250);
+    EXPECT_EQ(settings.Read()->ttsPitch, 10);
+    EXPECT_EQ(settings.Read()->ttsVolume, 75);
     EXPECT_EQ(PageEngine(), nullptr);
 }
 
 TEST_F(SpeechPage, CancelStoresNothingAndReleasesTheEngine) {
-    const Settings before = settings;
+    const Settings before = settings.Copy();
     Open();
     Voices()->setCurrentRow(0);
     Slider("IDC_VOLUME")->setValue(5);
     PressCancel();
-    EXPECT_EQ(std::memcmp(&settings, &before, sizeof settings), 0);
+    const Settings after = settings.Copy();
+    EXPECT_EQ(std::memcmp(&after, &before, sizeof after), 0);
     EXPECT_EQ(PageEngine(), nullptr);
 }
 
@@ -160,16 +161,16 @@ TEST_F(SpeechPage, NoEngineIsMadeUnlessThePageIsShown) {
     ShowPage(4);
     PressOk();
     EXPECT_EQ(enginesMade, 0);
-    EXPECT_EQ(settings.ttsVolume, 50);
+    EXPECT_EQ(settings.Read()->ttsVolume, 50);
 }
 
 TEST_F(SpeechPage, WithoutVoicesTheListIsEmptyAndOkStoresANullMode) {
     backend->voices.clear();
-    StoreModeId(settings, ModeIdForVoice("alpha"));
+    StoreModeId(*settings.Write(), ModeIdForVoice("alpha"));
     Open();
     EXPECT_EQ(Voices()->count(), 0);
     Click("IDC_TEST");
     EXPECT_TRUE(backend->queued.empty());
     PressOk();
-    EXPECT_TRUE(IsNullModeId(ModeIdOf(settings)));
+    EXPECT_TRUE(IsNullModeId(ModeIdOf(settings.Copy())));
 }

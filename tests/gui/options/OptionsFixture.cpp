@@ -6,8 +6,8 @@
 #include <sstream>
 #include <unistd.h>
 
-OptionsFixture::OptionsFixture() : context{settings, phoneBook, msnList} {
-    SetDefaultSettings(settings);
+OptionsFixture::OptionsFixture() : context{settings, lists} {
+    SetDefaultSettings(*settings.Write());
     char pattern[] = "/tmp/tavo-options-XXXXXX";
     directory = ::mkdtemp(pattern);
     previousDirectory = std::filesystem::current_path();

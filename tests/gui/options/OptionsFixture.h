@@ -49,9 +49,8 @@ protected:
     void WriteDirectory(Directory& directory, const std::string& fileName,
                         const std::vector<std::vector<std::string>>& rows);
 
-    Settings settings{};
-    Directory phoneBook;
-    Directory msnList;
+    GuardedSettings settings;
+    GuardedLists lists;
     OptionsContext context;
 
     // What the modal windows were asked and what they answer.

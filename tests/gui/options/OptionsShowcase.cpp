@@ -26,12 +26,11 @@ int main(int argc, char** argv) {
         QTimer::singleShot(6000, &app, &QApplication::quit);
         return app.exec();
     }
-    Settings settings;
-    SetDefaultSettings(settings);
-    settings.telnetEnabled = 1;
-    std::snprintf(settings.telnetUserId, sizeof settings.telnetUserId, "%s", "admin");
-    Directory phoneBook;
-    Directory msnList;
+    GuardedSettings settings;
+    SetDefaultSettings(*settings.Write());
+    settings.Write()->telnetEnabled = 1;
+    std::snprintf(settings.Write()->telnetUserId, sizeof(Settings::telnetUserId), "%s", "admin");
+    GuardedLists lists;
     auto add = [](Directory& directory, const char* key, const char* value, const char* speak) {
         DirectoryEntry entry;
         entry.key = key;
@@ -39,13 +38,13 @@ int main(int argc, char** argv) {
         entry.speakText = speak;
         directory.append(entry);
     };
-    add(phoneBook, "0301234567", "Anna Example", "");
-    add(phoneBook, "089555000", "Office Munich with a name far too long for its column",
+    add(lists.Write()->phoneBook, "0301234567", "Anna Example", "");
+    add(lists.Write()->phoneBook, "089555000", "Office Munich with a name far too long for its column",
         "the office");
-    add(phoneBook, "0402233", "Bernd", "Bernd at home");
-    add(msnList, "1234567", "Phone", "phone");
-    add(msnList, "1234568", "Fax", "fax");
-    OptionsContext context(settings, phoneBook, msnList);
+    add(lists.Write()->phoneBook, "0402233", "Bernd", "Bernd at home");
+    add(lists.Write()->msnList, "1234567", "Phone", "phone");
+    add(lists.Write()->msnList, "1234568", "Fax", "fax");
+    OptionsContext context(settings, lists);
     context.phoneBookFile = "/dev/null";
     context.msnListFile = "/dev/null";
     OutputSettings outputs;

@@ -11,11 +11,11 @@
 #include <memory>
 #include <string>
 
-class CDisplayThread : public QObject {
+class CallPopup : public QObject {
     Q_OBJECT
 public:
     struct Context {
-        const Settings& settings;
+        const GuardedSettings& settings;
         SoundSink& sound;
         // Restores and activates the main window; called when the popup times out while it is
         // still the active window.
@@ -27,10 +27,10 @@ public:
     // Shows a popup with `text` for the call `callEntry`, which must stay valid while the
     // popup is up (call-list records do). The object belongs to `owner` (may be null) until it
     // deletes itself; the returned pointer is only for tests.
-    static CDisplayThread* Start(QObject* owner, const Context& context, const std::string& text,
+    static CallPopup* Start(QObject* owner, const Context& context, const std::string& text,
                                  CallRecord& callEntry);
 
-    ~CDisplayThread() override;
+    ~CallPopup() override;
 
     CPopupDlg* PopupWindow() const { return popupWindow.get(); }
     // What the timer does at each period; public so tests can drive it.
@@ -41,7 +41,7 @@ signals:
     void Finished();
 
 private:
-    CDisplayThread(QObject* owner, const Context& context, const std::string& text,
+    CallPopup(QObject* owner, const Context& context, const std::string& text,
                    CallRecord& callEntry);
     void InitInstance();
 

@@ -3,10 +3,10 @@
 
 #include "gui/options/COptionPage.h"
 
-class COptionTelnet2 : public COptionPage {
+class COptionTelnet : public COptionPage {
     Q_OBJECT
 public:
-    explicit COptionTelnet2(OptionsContext& context);
+    explicit COptionTelnet(OptionsContext& context);
 
     void OnOK() override;
 

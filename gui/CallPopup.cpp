@@ -1,22 +1,22 @@
-#include "gui/CDisplayThread.h"
+#include "gui/CallPopup.h"
 
 #include <algorithm>
 #include <cstdint>
 
-CDisplayThread* CDisplayThread::Start(QObject* owner, const Context& context,
-                                      const std::string& text, CallRecord& callEntry) {
-    auto* thread = new CDisplayThread(owner, context, text, callEntry);
-    thread->InitInstance();
-    return thread;
+CallPopup* CallPopup::Start(QObject* owner, const Context& context, const std::string& text,
+                            CallRecord& callEntry) {
+    auto* popup = new CallPopup(owner, context, text, callEntry);
+    popup->InitInstance();
+    return popup;
 }
 
-CDisplayThread::CDisplayThread(QObject* owner, const Context& givenContext, const std::string& text,
-                               CallRecord& entry)
+CallPopup::CallPopup(QObject* owner, const Context& givenContext, const std::string& text,
+                     CallRecord& entry)
     : QObject(owner), context(givenContext), callEntry(entry), popupText(text) {}
 
-CDisplayThread::~CDisplayThread() = default;
+CallPopup::~CallPopup() = default;
 
-void CDisplayThread::InitInstance() {
+void CallPopup::InitInstance() {
     popupWindow = std::make_unique<CPopupDlg>(callEntry, context.settings, context.sound);
     const int seconds = popupWindow->InitDialog();
     popupWindow->FitToText(PopupQString(popupText));
@@ -29,11 +29,11 @@ void CDisplayThread::InitInstance() {
     const int64_t period = std::clamp<int64_t>(int64_t{seconds}, 1, 24 * 3600) *
                            std::max(1, context.millisecondsPerSecond);
     timer.setInterval(static_cast<int>(std::min<int64_t>(period, INT32_MAX)));
-    connect(&timer, &QTimer::timeout, this, &CDisplayThread::Tick);
+    connect(&timer, &QTimer::timeout, this, &CallPopup::Tick);
     timer.start();
 }
 
-void CDisplayThread::Tick() {
+void CallPopup::Tick() {
     if (done || !popupWindow->OnTimer())
         return;
     done = true;

@@ -1,4 +1,4 @@
-#include "gui/options/COptionTelnet2.h"
+#include "gui/options/COptionTelnet.h"
 
 #include "gui/ResourceIds.h"
 #include "gui/options/COptionIds.h"
@@ -10,16 +10,15 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-#include <mutex>
 
 namespace {
 constexpr int logonWidth = int(sizeof(Settings::telnetUserId) - 1); // 31 characters
 }
 
-COptionTelnet2::COptionTelnet2(OptionsContext& context)
+COptionTelnet::COptionTelnet(OptionsContext& context)
     : COptionPage(context, QT_TRANSLATE_NOOP("COptionPage", "telnet"), OptionIds::TelnetPage) {}
 
-void COptionTelnet2::OnInitDialog() {
+void COptionTelnet::OnInitDialog() {
     enabledBox =
         MakeCheckBox(tr("&enable telnet server"), Ids::OptTelnetEnabled.objectName);
     portBox = MakeEdit(Ids::OptTelnetPort.objectName);
@@ -49,8 +48,8 @@ void COptionTelnet2::OnInitDialog() {
     passwordBox->setMaxLength(logonWidth);
     connect(enabledBox, &QCheckBox::clicked, this, [this] { EnableBoxes(); });
 
-    std::lock_guard lock(SettingsMutex());
-    const Settings& s = context.settings;
+    const auto settings = context.settings.Read();
+    const Settings& s = *settings;
     enabledBox->setChecked(s.telnetEnabled == 1);
     passwordBox->setText(FromRecordText(FieldText(s.telnetPassword)));
     userIdBox->setText(FromRecordText(FieldText(s.telnetUserId)));
@@ -58,20 +57,20 @@ void COptionTelnet2::OnInitDialog() {
     EnableBoxes();
 }
 
-void COptionTelnet2::EnableBoxes() {
+void COptionTelnet::EnableBoxes() {
     const bool on = enabledBox->isChecked();
     portBox->setEnabled(on);
     userIdBox->setEnabled(on);
     passwordBox->setEnabled(on);
 }
 
-void COptionTelnet2::OnOK() {
+void COptionTelnet::OnOK() {
     // Greyed boxes are stored too: switching the server off keeps its port and logon.
     const std::string password = ToRecordText(passwordBox->text());
     const std::string userId = ToRecordText(userIdBox->text());
     const int32_t port = ParsePortText(ToRecordText(portBox->text()));
-    std::lock_guard lock(SettingsMutex());
-    Settings& s = context.settings;
+    const auto settings = context.settings.Write();
+    Settings& s = *settings;
     s.telnetEnabled = enabledBox->isChecked() ? 1 : 0;
     StoreText(s.telnetPassword, password);
     StoreText(s.telnetUserId, userId);
