@@ -28,7 +28,7 @@ TEST(GuardedTest, ReadersNeverSeeHalfAWrite) {
             ++reads;
         }
     });
-    for (long i = 1; i <= 20000; ++i) {
+    for (long i = 1; i <= 2000; ++i) {
         const auto view = store.Write();
         view->first = i;
         std::this_thread::yield(); // give a reader without the lock its chance to look
@@ -41,7 +41,7 @@ TEST(GuardedTest, ReadersNeverSeeHalfAWrite) {
     stop = true;
     reader.join();
     EXPECT_EQ(torn.load(), 0);
-    EXPECT_EQ(store.Copy().second, 20000);
+    EXPECT_EQ(store.Copy().second, 2000);
 }
 
 TEST(GuardedTest, AViewLivesUntilTheEndOfItsScope) {
