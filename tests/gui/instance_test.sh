@@ -14,11 +14,11 @@ cleanup() {
 trap cleanup EXIT
 mkdir -p "$work/home" "$work/runtime" "$work/data"
 chmod 700 "$work/runtime"
-run() { # run ARGS...: tavo in the test's own home, on the offscreen platform
-    env -u DISPLAY -u WAYLAND_DISPLAY -u TAVO_DATA_DIR -u XDG_DATA_HOME -u XDG_CONFIG_HOME \
-        HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" TMPDIR="$work/runtime" \
-        QT_QPA_PLATFORM=offscreen "$tavo" --line sim --data-dir "$work/data" "$@"
-}
+# tavo in the test's own home, on the offscreen platform; env turns into tavo, so $!
+# of a started one is tavo's.
+run=(env -u DISPLAY -u WAYLAND_DISPLAY -u TAVO_DATA_DIR -u XDG_DATA_HOME -u XDG_CONFIG_HOME
+    HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" TMPDIR="$work/runtime"
+    QT_QPA_PLATFORM=offscreen "$tavo" --line sim --data-dir "$work/data")
 # Waits until the lock file names process $1.
 wait_for_lock() {
     for _ in $(seq 1 600); do
@@ -39,7 +39,7 @@ check() { # check DESCRIPTION COMMAND...
     fi
 }
 
-run >"$work/first.out" 2>"$work/first.err" &
+"${run[@]}" >"$work/first.out" 2>"$work/first.err" &
 first=$!
 check "the first start takes the lock" wait_for_lock "$first"
 # Once the first has listened and written its files.
@@ -50,14 +50,14 @@ for _ in $(seq 1 600); do
 done
 before=$(files)
 
-run >"$work/second.out" 2>"$work/second.err"
+"${run[@]}" >"$work/second.out" 2>"$work/second.err"
 code=$?
 check "a second start with windows hands over and ends with 0 (was $code)" test "$code" -eq 0
 check "it says that the running monitor shows its window" \
     grep -q "already running with the data directory .*(process $first); its window is shown" \
     "$work/second.err"
 
-run --headless >"$work/headless.out" 2>"$work/headless.err"
+"${run[@]}" --headless >"$work/headless.out" 2>"$work/headless.err"
 code=$?
 check "a headless second start ends with 1 (was $code)" test "$code" -eq 1
 check "it says why" grep -q "already running with the data directory .*(process $first)" \
@@ -68,7 +68,7 @@ check "the first still runs" kill -0 "$first"
 
 kill -KILL "$first"
 wait "$first" 2>/dev/null
-run --headless >"$work/third.out" 2>"$work/third.err" &
+"${run[@]}" --headless >"$work/third.out" 2>"$work/third.err" &
 third=$!
 check "after kill -9 the next start takes the lock" wait_for_lock "$third"
 kill -TERM "$third"
