@@ -354,22 +354,8 @@ void CMonitorDlg::MoveToStoredRect() {
     }
     Settings defaults;
     SetDefaultSettings(defaults);
-    QSize defaultSize(defaults.windowRect[2] - defaults.windowRect[0],
-                      defaults.windowRect[3] - defaults.windowRect[1]);
-    std::error_code error;
-    if (!std::filesystem::exists(SettingsFilePath(), error)) {
-        // A first start opens wide enough for its columns whole (they are measured in the
-        // desktop's font), without a horizontal scroll bar.
-        const CListViewEx* view = CallView();
-        int columns = 0;
-        for (int column = 0; column < view->columnCount(); ++column)
-            columns += view->columnWidth(column);
-        const int scrollBar = view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
-        constexpr int listMargins = 10, frameAllowance = 16;
-        defaultSize.setWidth(std::max(defaultSize.width(), columns + 2 * view->frameWidth() +
-                                                               scrollBar + listMargins +
-                                                               frameAllowance));
-    }
+    const QSize defaultSize(defaults.windowRect[2] - defaults.windowRect[0],
+                            defaults.windowRect[3] - defaults.windowRect[1]);
     QList<QRect> screens;
     if (const QScreen* primary = QGuiApplication::primaryScreen())
         screens.append(primary->availableGeometry());
@@ -378,7 +364,26 @@ void CMonitorDlg::MoveToStoredRect() {
             screens.append(screen->availableGeometry());
     // A damaged or foreign rectangle must not open the window off every screen or larger
     // than them; the settings keep it until they are saved again.
-    const QRect place = StartWindowRect(StoredWindowRect(rect), screens, defaultSize);
+    QRect place = StartWindowRect(StoredWindowRect(rect), screens, defaultSize);
+    std::error_code error;
+    if (!std::filesystem::exists(SettingsFilePath(), error)) {
+        // A first start opens wide enough for its columns whole (they are measured in the
+        // desktop's font), without a horizontal scroll bar, on the screen.
+        const CListViewEx* view = CallView();
+        int columns = 0;
+        for (int column = 0; column < view->columnCount(); ++column)
+            columns += view->columnWidth(column);
+        const int scrollBar = view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
+        constexpr int listMargins = 10, frameAllowance = 16;
+        int wanted = columns + 2 * view->frameWidth() + scrollBar + listMargins + frameAllowance;
+        if (!screens.isEmpty())
+            wanted = std::min(wanted, screens.first().width());
+        if (wanted > place.width()) {
+            place.setWidth(wanted);
+            if (!screens.isEmpty() && place.right() > screens.first().right())
+                place.moveRight(screens.first().right());
+        }
+    }
     move(place.topLeft());
     resize(place.size());
     storedFrameSize = place.size();

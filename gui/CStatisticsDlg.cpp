@@ -27,7 +27,7 @@ QChartView* MakeChartView(QWidget* parent, const QString& objectName) {
     auto* view = new QChartView(parent);
     view->setObjectName(objectName);
     view->setRenderHint(QPainter::Antialiasing);
-    view->setMinimumHeight(200);
+    view->setMinimumHeight(100); // small enough for a small screen at a large scale
     return view;
 }
 
@@ -95,7 +95,7 @@ CStatisticsDlg::CStatisticsDlg(MonitorCore& core, QWidget* parent)
     callers->setHeaderLabels(
         {QStringLiteral("calls"), QStringLiteral("number"), QStringLiteral("name")});
     callers->setRootIsDecorated(false);
-    callers->setMinimumHeight(120);
+    callers->setMinimumHeight(60);
     layout->addWidget(callers);
     // On the screen of the window it was opened from, title bar included, also on a small
     // screen at a large scale.

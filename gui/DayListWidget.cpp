@@ -81,6 +81,8 @@ std::array<int, 4> DayListWidget::ColumnWidths() const {
     const int dayColumns = showingSearch ? 3 : header->count();
     for (int column = 0; column < 4; ++column)
         widths[column] = column < dayColumns ? header->sectionSize(column) : 0;
+    if (showingSearch && dayWhoWidth > 0)
+        widths[2] = dayWhoWidth;
     return widths;
 }
 
@@ -152,6 +154,8 @@ void DayListWidget::FillDayList() {
 
 void DayListWidget::ShowSearchRows(const std::vector<SearchRow>& rows,
                                    const QStringList& places) {
+    if (!showingSearch)
+        dayWhoWidth = callView->columnWidth(2);
     showingSearch = true;
     callView->clear();
     callView->setColumnCount(4);
@@ -169,6 +173,8 @@ void DayListWidget::ShowSearchRows(const std::vector<SearchRow>& rows,
         items.append(item);
     }
     callView->addTopLevelItems(items);
+    // The place beside the caller, not behind a scroll bar: "who" as wide as its texts.
+    callView->resizeColumnToContents(2);
 }
 
 void DayListWidget::ShowSearchHeading(const QString& text) {
@@ -178,6 +184,8 @@ void DayListWidget::ShowSearchHeading(const QString& text) {
 }
 
 void DayListWidget::ShowDay() {
+    if (showingSearch && dayWhoWidth > 0)
+        callView->setColumnWidth(2, dayWhoWidth);
     showingSearch = false;
     searchHeading->hide();
     dayTabs->show();

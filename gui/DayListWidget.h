@@ -85,4 +85,5 @@ private:
     int32_t todayStart = 0;
     int32_t selectedDayStart = 0;
     bool showingSearch = false;
+    int dayWhoWidth = 0; // the "who" column's width in the day view, while a search is shown
 };

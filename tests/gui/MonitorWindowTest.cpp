@@ -751,6 +751,11 @@ TEST_F(MonitorWindow, SearchSaysItSearchesThenCountsAndShowsThePlaceInsteadOfADa
 }
 
 TEST_F(MonitorWindow, FirstStartShowsItsColumnsWholeAndTheLastOneFillsTheRest) {
+    // A desktop font that makes the columns wider than the stored default rectangle.
+    const QFont saved = QApplication::font();
+    QFont large = saved;
+    large.setPointSizeF(saved.pointSizeF() * 1.6);
+    QApplication::setFont(large);
     Start();
     QApplication::processEvents();
     QTreeWidget* view = window->CallView();
@@ -759,6 +764,7 @@ TEST_F(MonitorWindow, FirstStartShowsItsColumnsWholeAndTheLastOneFillsTheRest) {
     for (int column = 0; column < 3; ++column)
         EXPECT_GE(view->columnWidth(column), whole[size_t(column)]) << column;
     EXPECT_EQ(view->header()->length(), view->viewport()->width());
+    QApplication::setFont(saved);
 }
 
 TEST_F(MonitorWindow, AMaximisedWindowComesBackMaximisedFromTheTrayAndAtTheNextStart) {
