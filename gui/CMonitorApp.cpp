@@ -3,6 +3,8 @@
 #include "core/MonitorCore.h"
 #include "gui/CMonitorDlg.h"
 #include "gui/InterfaceLanguage.h"
+#include "gui/InstanceHandOver.h"
+#include "platform/DataDirectory.h"
 #include "platform/ShowMessage.h"
 #include "platform/TerminationSignals.h"
 
@@ -29,10 +31,10 @@ void ShowBoxOnGuiThread(const std::string& text) {
             return;
         }
     }
+    // One button: the box only tells, there is nothing to choose (OK and Cancel did the same).
     QMessageBox box(QMessageBox::Critical, QStringLiteral("TAVO"),
-                    QString::fromLatin1(text.data(), qsizetype(text.size())),
-                    QMessageBox::Ok | QMessageBox::Cancel);
-    box.exec(); // the answer is not used
+                    QString::fromLatin1(text.data(), qsizetype(text.size())), QMessageBox::Ok);
+    box.exec();
 }
 
 } // namespace
@@ -76,6 +78,13 @@ int CMonitorApp::Run(int argc, char** argv, const CommandLine& options) {
         MonitorCore core(options);
         CMonitorDlg dialog(core);
         WatchTerminationSignals(&dialog, [&dialog] { dialog.EndSession(); });
+        // A second start with this data directory shows this window instead of its own.
+        InstanceHandOverServer handOver;
+        QObject::connect(&handOver, &InstanceHandOverServer::ShowRequested, &dialog,
+                         &CMonitorDlg::ShowWindow);
+        if (QString error; !handOver.Listen(HandOverSocketName(DataDirectoryPath()), error))
+            std::fprintf(stderr, "TAVO: a second start cannot show this window: %s\n",
+                         qPrintable(error));
         QObject::connect(&app, &QGuiApplication::commitDataRequest, &dialog,
                          [&dialog](QSessionManager&) { dialog.EndSession(); });
         dialog.StartUp();

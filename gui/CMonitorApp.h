@@ -16,7 +16,7 @@ public:
     int Run(int argc, char** argv, const CommandLine& options);
 };
 
-// Shows errors in a box titled "TAVO" with OK and Cancel and the error icon. From another
+// Shows errors in a box titled "TAVO" with OK and the error icon. From another
 // thread the box is shown on the GUI thread while the caller waits. Needs a QApplication.
 void InstallMessageBoxHandler();
 

@@ -6,6 +6,7 @@
 
 #include "data/ListFile.h"
 #include "gui/AppIcon.h"
+#include "gui/CListViewEx.h"
 #include "gui/CallPopup.h"
 #include "gui/CEditDataDlg.h"
 #include "gui/DayListWidget.h"
@@ -17,25 +18,82 @@
 #include "platform/ShowMessage.h"
 #include "platform/SoundSink.h"
 #include "platform/Version.h"
+#include "settings/TavoConf.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QScreen>
+#include <QStyle>
 #include <QShortcut>
+#include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTabBar>
 #include <QThread>
 #include <QTimer>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 #include <array>
+#include <cstdint>
+#include <memory>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
+
+namespace {
+
+// The window's own state beyond the settings record, in tavo.conf's [window] section.
+constexpr const char* WindowSection = "window";
+constexpr const char* MaximizedKey = "maximized";
+constexpr const char* CloseNoticeKey = "close-notice-shown";
+
+bool ReadWindowFlag(const char* key) {
+    return LoadTavoConf(TavoConfPath()).conf.GetBool(WindowSection, key, false);
+}
+
+// Written only when it changes, so a user who never maximises gets no file for it.
+void WriteWindowFlag(const char* key, bool value) {
+    const std::string path = TavoConfPath();
+    TavoConfLoad load = LoadTavoConf(path);
+    if (!load.ok || load.conf.GetBool(WindowSection, key, false) == value)
+        return;
+    load.conf.Set(WindowSection, key, value ? "yes" : "no");
+    std::string error;
+    if (!SaveTavoConf(load.conf, path, error))
+        std::fprintf(stderr, "tavo: the window's state could not be kept in %s: %s\n",
+                     path.c_str(), error.c_str());
+}
+
+// From about this size (some 50,000 calls) loading the history takes long enough to notice.
+constexpr std::uintmax_t NoticeableHistoryBytes = 4u << 20;
+
+std::unique_ptr<QWidget> ShowLoadingNote() {
+    std::error_code error;
+    const std::uintmax_t bytes = std::filesystem::file_size(IncomingCallHandler::HistoryFileName, error);
+    if (error || bytes < NoticeableHistoryBytes)
+        return nullptr;
+    auto note = std::make_unique<QLabel>(
+        CMonitorDlg::tr("TAVO is loading the call history (%1 MB)...").arg(bytes >> 20));
+    note->setWindowFlags(Qt::SplashScreen | Qt::WindowStaysOnTopHint |
+                         Qt::WindowDoesNotAcceptFocus);
+    note->setAttribute(Qt::WA_ShowWithoutActivating);
+    note->setMargin(20);
+    note->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    note->show();
+    // Drawn before the loading takes the thread.
+    for (int round = 0; round < 3; ++round)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    return note;
+}
+
+} // namespace
 
 const QString CMonitorDlg::TrayToolTip = QStringLiteral("TAVO Version 1.01");
 
@@ -54,12 +112,34 @@ CMonitorDlg::CMonitorDlg(MonitorCore& core, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    auto* searchRow = new QHBoxLayout;
+    searchRow->setContentsMargins(5, 5, 5, 0);
     searchBar = new CallSearchBar(core, this);
-    layout->addWidget(searchBar);
+    auto* searchLabel = new QLabel(tr("Sea&rch:"), this);
+    searchLabel->setObjectName(QStringLiteral("IDC_SEARCH_LABEL"));
+    searchLabel->setBuddy(searchBar);
+    searchRow->addWidget(searchLabel);
+    searchRow->addWidget(searchBar, 1);
+    layout->addLayout(searchRow);
     dayList = new DayListWidget(core, this);
     layout->addWidget(dayList, 1);
+    // The line's state; hidden until someone tells it (SetLineStatus).
+    statusBar = new QStatusBar(this);
+    statusBar->setObjectName(QStringLiteral("IDC_STATUS_BAR"));
+    statusBar->setSizeGripEnabled(false);
+    lineStatusLabel = new QLabel(statusBar);
+    lineStatusLabel->setObjectName(QStringLiteral("IDC_LINE_STATUS"));
+    statusBar->addWidget(lineStatusLabel, 1);
+    statusBar->hide();
+    layout->addWidget(statusBar);
+    connect(searchBar, &CallSearchBar::Searching, this, [this] {
+        dayList->ShowSearchHeading(tr("searching..."));
+    });
     connect(searchBar, &CallSearchBar::ResultsReady, this, &CMonitorDlg::ShowSearchResults);
-    connect(searchBar, &CallSearchBar::Cleared, dayList, &DayListWidget::ShowDay);
+    connect(searchBar, &CallSearchBar::Cleared, this, [this] {
+        searchBar->setToolTip(QString());
+        dayList->ShowDay();
+    });
     connect(dayList, &DayListWidget::HistoryChanged, searchBar, &CallSearchBar::Refresh);
     CreateMenus();
     layout->setMenuBar(findChild<QMenuBar*>(Ids::MainMenu.objectName));
@@ -71,6 +151,10 @@ CMonitorDlg::CMonitorDlg(MonitorCore& core, QWidget* parent)
     dayTimer = new QTimer(this);
     dayTimer->setInterval(1000);
     connect(dayTimer, &QTimer::timeout, dayList, &DayListWidget::RebuildDayTabs);
+    connect(dayTimer, &QTimer::timeout, this, [this] {
+        if (lineStatus.state == LineStatus::State::Lost && lineStatus.retryAt > 0)
+            ShowLineStatus(); // the retry's countdown
+    });
 
     DialogUnits du(font());
     resize(du.X(250), du.Y(172));
@@ -97,7 +181,11 @@ void CMonitorDlg::StartUp() {
                 window, [window, writable, text] { window->ShowStorageState(writable, text); },
                 Qt::QueuedConnection);
         });
-    core.LoadData();
+    {
+        // A long history takes a moment to load: a note says so at once instead of nothing.
+        const std::unique_ptr<QWidget> note = ShowLoadingNote();
+        core.LoadData();
+    }
     CreateColumns();
     core.StartCallCapture([this](const IncomingCallNotice& notice) {
         if (QThread::currentThread() == thread()) {
@@ -135,7 +223,11 @@ void CMonitorDlg::StartUp() {
 }
 
 void CMonitorDlg::ShowAsStarted() {
-    if (!isVisible())
+    if (isVisible())
+        return;
+    if (ReadWindowFlag(MaximizedKey))
+        showMaximized();
+    else
         show();
 }
 
@@ -161,28 +253,37 @@ void CMonitorDlg::CreateMenus() {
     auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
     connect(f10, &QShortcut::activated, menuBar,
             [menuBar, system] { menuBar->setActiveAction(system->menuAction()); });
-    QAction* options = system->addAction(QStringLiteral("options..."));
+    QAction* options = system->addAction(QStringLiteral("&options..."));
     options->setObjectName(Ids::CmdOptions.objectName);
-    QAction* areaCodesAction = system->addAction(QStringLiteral("area codes..."));
+    options->setShortcut(QKeySequence(tr("Ctrl+,")));
+    QAction* areaCodesAction = system->addAction(QStringLiteral("&area codes..."));
     areaCodesAction->setObjectName(QStringLiteral("ID_AREACODES"));
     connect(areaCodesAction, &QAction::triggered, this, &CMonitorDlg::OnAreaCodes);
-    QAction* statisticsAction = system->addAction(QStringLiteral("statistics..."));
+    QAction* statisticsAction = system->addAction(QStringLiteral("s&tatistics..."));
     statisticsAction->setObjectName(QStringLiteral("ID_STATISTICS"));
     connect(statisticsAction, &QAction::triggered, this, &CMonitorDlg::OnStatistics);
     system->addSeparator();
-    QAction* exit = system->addAction(QStringLiteral("exit"));
+    QAction* exit = system->addAction(QStringLiteral("e&xit"));
     exit->setObjectName(Ids::CmdExit.objectName);
+    exit->setShortcut(QKeySequence(tr("Ctrl+Q")));
+    // Ctrl+F: to the search field, its text selected, from anywhere in the window.
+    auto* find = new QShortcut(QKeySequence(tr("Ctrl+F")), this);
+    find->setObjectName(QStringLiteral("ID_FIND"));
+    connect(find, &QShortcut::activated, this, [this] {
+        searchBar->setFocus(Qt::ShortcutFocusReason);
+        searchBar->selectAll();
+    });
     connect(options, &QAction::triggered, this, &CMonitorDlg::OnOptions);
     connect(exit, &QAction::triggered, this, &CMonitorDlg::OnExit);
 
     trayMenu = new QMenu(this);
     trayMenu->setObjectName(Ids::TrayMenu.objectName);
-    trayShowAction = trayMenu->addAction(QStringLiteral("show"));
+    trayShowAction = trayMenu->addAction(QStringLiteral("&show"));
     trayShowAction->setObjectName(Ids::CmdShow.objectName);
-    QAction* trayOptions = trayMenu->addAction(QStringLiteral("options..."));
+    QAction* trayOptions = trayMenu->addAction(QStringLiteral("&options..."));
     trayOptions->setObjectName(Ids::CmdOptions.objectName);
     trayMenu->addSeparator();
-    QAction* trayExit = trayMenu->addAction(QStringLiteral("exit"));
+    QAction* trayExit = trayMenu->addAction(QStringLiteral("e&xit"));
     trayExit->setObjectName(Ids::CmdExit.objectName);
     connect(trayShowAction, &QAction::triggered, this, &CMonitorDlg::ToggleWindow);
     connect(trayOptions, &QAction::triggered, this, &CMonitorDlg::OnOptions);
@@ -191,20 +292,48 @@ void CMonitorDlg::CreateMenus() {
 }
 
 void CMonitorDlg::ShowStorageState(bool writable, const std::string& text) {
+    storageText = writable ? QString() : QString::fromStdString(text);
+    UpdateTrayToolTip();
+}
+
+void CMonitorDlg::SetLineStatus(const LineStatus& status) {
+    const bool wasDown = LineDown(lineStatus);
+    lineStatus = status;
+    ShowLineStatus();
+    if (trayIcon != nullptr && LineDown(status) != wasDown)
+        trayIcon->setIcon(LineDown(status) ? LineDownIcon(appIcon) : appIcon);
+}
+
+void CMonitorDlg::ShowLineStatus() {
+    const QString text = LineStatusText(lineStatus, core.Now());
+    lineStatusLabel->setText(text);
+    statusBar->setVisible(!text.isEmpty());
+    UpdateTrayToolTip();
+}
+
+void CMonitorDlg::UpdateTrayToolTip() {
     if (trayIcon == nullptr)
         return;
-    trayIcon->setToolTip(
-        writable ? TrayToolTip : TrayToolTip + QStringLiteral("\n") + QString::fromStdString(text));
+    QString tip = TrayToolTip;
+    for (const QString& line : {LineStatusText(lineStatus, core.Now()), storageText})
+        if (!line.isEmpty())
+            tip += QStringLiteral("\n") + line;
+    trayIcon->setToolTip(tip);
 }
 
 void CMonitorDlg::CreateTrayIcon() {
     trayIcon = new QSystemTrayIcon(appIcon, this);
     trayIcon->setObjectName(Ids::TrayIcon.objectName);
     trayIcon->setToolTip(TrayToolTip);
+    if (LineDown(lineStatus))
+        trayIcon->setIcon(LineDownIcon(appIcon));
+    UpdateTrayToolTip();
     trayIcon->setContextMenu(trayMenu);
     connect(trayIcon, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::DoubleClick)
+                // One click, as other tray icons; a double click's first click has toggled
+                // already, so the second leaves the window as the first left it.
+                if (reason == QSystemTrayIcon::Trigger)
                     ToggleWindow();
             });
     if (QSystemTrayIcon::isSystemTrayAvailable())
@@ -213,7 +342,7 @@ void CMonitorDlg::CreateTrayIcon() {
 
 void CMonitorDlg::UpdateTrayMenuText() {
     bool shown = isVisible() && !isMinimized();
-    trayShowAction->setText(shown ? QStringLiteral("Hide") : QStringLiteral("Show"));
+    trayShowAction->setText(shown ? QStringLiteral("&Hide") : QStringLiteral("&Show"));
 }
 
 void CMonitorDlg::MoveToStoredRect() {
@@ -234,7 +363,26 @@ void CMonitorDlg::MoveToStoredRect() {
             screens.append(screen->availableGeometry());
     // A damaged or foreign rectangle must not open the window off every screen or larger
     // than them; the settings keep it until they are saved again.
-    const QRect place = StartWindowRect(StoredWindowRect(rect), screens, defaultSize);
+    QRect place = StartWindowRect(StoredWindowRect(rect), screens, defaultSize);
+    std::error_code error;
+    if (!std::filesystem::exists(SettingsFilePath(), error)) {
+        // A first start opens wide enough for its columns whole (they are measured in the
+        // desktop's font), without a horizontal scroll bar, on the screen.
+        const CListViewEx* view = CallView();
+        int columns = 0;
+        for (int column = 0; column < view->columnCount(); ++column)
+            columns += view->columnWidth(column);
+        const int scrollBar = view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
+        constexpr int listMargins = 10, frameAllowance = 16;
+        int wanted = columns + 2 * view->frameWidth() + scrollBar + listMargins + frameAllowance;
+        if (!screens.isEmpty())
+            wanted = std::min(wanted, screens.first().width());
+        if (wanted > place.width()) {
+            place.setWidth(wanted);
+            if (!screens.isEmpty() && place.right() > screens.first().right())
+                place.moveRight(screens.first().right());
+        }
+    }
     move(place.topLeft());
     resize(place.size());
     storedFrameSize = place.size();
@@ -277,6 +425,19 @@ void CMonitorDlg::closeEvent(QCloseEvent* event) {
     event->ignore();
     SaveWindowState();
     showMinimized();
+    const bool hide = core.settings.Read()->hideWhenMinimized != 0;
+    // The first time the window goes into the tray, say where it went and that calls are
+    // still watched; a closed window otherwise looks like an ended program.
+    if (hide && trayAvailable && !ReadWindowFlag(CloseNoticeKey)) {
+        WriteWindowFlag(CloseNoticeKey, true);
+        const QString title = tr("TAVO is still running");
+        const QString text = tr("TAVO watches the line in the tray. Click its icon to show the "
+                                "window; \"exit\" in its menu ends TAVO.");
+        if (showTrayMessage)
+            showTrayMessage(title, text);
+        else if (trayIcon != nullptr)
+            trayIcon->showMessage(title, text, appIcon);
+    }
 }
 
 void CMonitorDlg::keyPressEvent(QKeyEvent* event) {
@@ -354,26 +515,31 @@ void CMonitorDlg::EditPhoneBookEntry(const OptText& calling) {
 }
 
 void CMonitorDlg::OnNotificationAction(const std::string& action, const CallEvent& call) {
-    showNormal();
-    raise();
-    activateWindow();
+    ShowWindow();
     if (action == AddToPhoneBookAction) {
         EditPhoneBookEntry(call.number);
         return;
     }
-    // The call's day, when it is one of the tabs.
-    const std::time_t day = dayList->TodayStart() - call.time;
-    const int tab = call.time >= dayList->TodayStart() ? 0 : static_cast<int>(day / 86400 + 1);
-    if (tab < dayList->DayTabs()->count())
-        dayList->DayTabs()->setCurrentIndex(tab);
+    // The call's date, when it is one of the tabs; its calls rather than a search's rows.
+    const int tab = dayList->DayTabOf(call.time);
+    if (tab < 0)
+        return;
+    searchBar->clear();
+    dayList->DayTabs()->setCurrentIndex(tab);
+}
+
+void CMonitorDlg::ShowWindow() {
+    hideTimer->stop();
+    // A maximised window comes back maximised, with the day or search it showed.
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
 }
 
 void CMonitorDlg::ToggleWindow() {
     if (isMinimized() || !isVisible()) {
-        hideTimer->stop();
-        showNormal();
-        raise();
-        activateWindow();
+        ShowWindow();
         return;
     }
     const bool hide = core.settings.Read()->hideWhenMinimized != 0;
@@ -392,13 +558,21 @@ void CMonitorDlg::SaveWindowState() {
         settings->colWidthWho = widths[2];
         settings->colWidthCount = widths[3];
         if (isVisible()) {
+            // A maximised window keeps the rectangle it comes back to when restored.
             QRect frame = frameGeometry();
+            if (isMaximized() && normalGeometry().isValid())
+                frame = normalGeometry().marginsAdded(
+                    QMargins(geometry().left() - frame.left(), geometry().top() - frame.top(),
+                             frame.right() - geometry().right(),
+                             frame.bottom() - geometry().bottom()));
             settings->windowRect[0] = frame.left();
             settings->windowRect[1] = frame.top();
             settings->windowRect[2] = frame.left() + frame.width();
             settings->windowRect[3] = frame.top() + frame.height();
         }
     }
+    if (isVisible())
+        WriteWindowFlag(MaximizedKey, isMaximized());
     core.SaveSettingsNow();
 }
 
@@ -474,15 +648,20 @@ CListViewEx* CMonitorDlg::CallView() const {
     return dayList->CallView();
 }
 
-void CMonitorDlg::ShowSearchResults(const SearchResult& result, const QString& query) {
-    dayList->ShowSearchRows(result.rows);
-    searchBar->setToolTip(
-        QStringLiteral("%1 calls match \"%2\"%3")
-            .arg(result.matches)
-            .arg(query)
-            .arg(result.matches > result.rows.size()
-                     ? QStringLiteral(", the newest %1 shown").arg(result.rows.size())
-                     : QString()));
+void CMonitorDlg::ShowSearchResults(const SearchResult& result, const QStringList& places,
+                                    const QString& query) {
+    dayList->ShowSearchRows(result.rows, places);
+    const QLocale locale;
+    const QString count =
+        result.matches == 1
+            ? tr("1 call matches \"%1\"").arg(query)
+            : tr("%1 calls match \"%2\"").arg(locale.toString(qulonglong(result.matches)), query);
+    const QString shown = result.matches > result.rows.size()
+                              ? tr(", the newest %1 shown")
+                                    .arg(locale.toString(qulonglong(result.rows.size())))
+                              : QString();
+    dayList->ShowSearchHeading(count + shown);
+    searchBar->setToolTip(count + shown);
 }
 
 void CMonitorDlg::OnAreaCodes() {

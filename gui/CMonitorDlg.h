@@ -5,13 +5,17 @@
 
 #include "core/IncomingCallHandler.h"
 #include "core/MonitorCore.h"
+#include "gui/LineStatusText.h"
 
 #include <QDialog>
 #include <QIcon>
+#include <QStringList>
 
 #include <functional>
 
+class QLabel;
 class QMenu;
+class QStatusBar;
 class QAction;
 class QSystemTrayIcon;
 class QTabBar;
@@ -44,6 +48,9 @@ public:
     void SelectToday(); // tab 0, then its calls
 
     // Commands.
+    // Shows the window as it was (maximised or not) and raises it: the tray, a notification,
+    // a second start.
+    void ShowWindow();
     void ToggleWindow();
     void SaveWindowState();
     void OnOptions();
@@ -59,6 +66,8 @@ public:
     // "options...": runs the options sheet and, after OK, everything that follows it; returns
     // true for OK. Empty: the real sheet.
     std::function<bool()> runOptionsSheet;
+    // Shows a message at the tray icon (the first close into the tray). Empty: the icon's own.
+    std::function<void(const QString& title, const QString& text)> showTrayMessage;
 
     // What the call handler shows and plays through this window.
     void ShowToday() override { SelectToday(); }
@@ -78,6 +87,10 @@ public:
     static const QString TrayToolTip;
     // The tray tooltip names a data directory that cannot be written while that lasts.
     void ShowStorageState(bool writable, const std::string& text);
+    // The line's state in the status bar and the tray tooltip; the tray icon changes while the
+    // line does not work. Until the first call the window says nothing about the line.
+    void SetLineStatus(const LineStatus& status);
+    QStatusBar* StatusBar() const { return statusBar; }
 
     // "area codes..." and "statistics..." in the System menu.
     void OnAreaCodes();
@@ -100,10 +113,13 @@ private:
     void CreateTrayIcon();
     void MoveToStoredRect();
     void UpdateTrayMenuText();
+    void UpdateTrayToolTip();
+    void ShowLineStatus();
     void OnHideTimer();
     void CorrectForFrame();
     bool RunOptionsSheet();
-    void ShowSearchResults(const SearchResult& result, const QString& query);
+    void ShowSearchResults(const SearchResult& result, const QStringList& places,
+                           const QString& query);
 
     MonitorCore& core;
     QIcon appIcon;
@@ -113,6 +129,10 @@ private:
     QAction* trayShowAction = nullptr;
     CallSearchBar* searchBar = nullptr;
     CStatisticsDlg* statistics = nullptr;
+    QStatusBar* statusBar = nullptr;
+    QLabel* lineStatusLabel = nullptr;
+    LineStatus lineStatus;
+    QString storageText;
     QTimer* hideTimer = nullptr; // timer 2
     QTimer* dayTimer = nullptr;  // timer 3
     bool trayAvailable = false;

@@ -3,10 +3,13 @@
 #include "gui/Cp1252Text.h"
 #include "gui/ResourceIds.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
+#include <QPointer>
 #include <QScreen>
 
 namespace {
@@ -17,10 +20,49 @@ template <typename Read> auto ReadSettings(const GuardedSettings& settings, Read
     return read(*settings.Read());
 }
 
-// The background of the text, the light grey of a classic scroll bar.
+// The background of the text, the light grey of a classic scroll bar, and the text's black on
+// it: both fixed, so a dark desktop theme (light text) cannot put its text on this light grey.
 const QColor TextBackground(0xD4, 0xD0, 0xC8);
+const QColor TextColour(Qt::black);
+
+// Popups that are up, in the order they were shown; a new one is stacked below them.
+QList<QPointer<CPopupDlg>>& ShownPopups() {
+    static QList<QPointer<CPopupDlg>> shown;
+    return shown;
+}
 
 } // namespace
+
+QColor PopupTextBackground() {
+    return TextBackground;
+}
+
+QColor PopupTextColour() {
+    return TextColour;
+}
+
+QPoint StackedPopupPosition(QRect wanted, const QList<QRect>& others, const QRect& screen) {
+    constexpr int gap = 4;
+    // Each pass moves the popup below one it would cover; the first place that covers none
+    // wins. Past the screen's foot the stack starts again at its top, a step to the right, so
+    // that even many popups never lie exactly on one another.
+    QRect place = wanted;
+    int column = 0;
+    for (int pass = 0; pass <= others.size() * 2 + 2; ++pass) {
+        const QRect* covered = nullptr;
+        for (const QRect& other : others)
+            if (other.intersects(place) && (covered == nullptr || other.bottom() > covered->bottom()))
+                covered = &other;
+        if (covered == nullptr)
+            return place.topLeft();
+        place.moveTop(covered->bottom() + 1 + gap);
+        if (screen.isValid() && place.bottom() > screen.bottom()) {
+            ++column;
+            place.moveTopLeft(QPoint(wanted.left() + column * 24, screen.top() + column * 24));
+        }
+    }
+    return place.topLeft();
+}
 
 QString PopupQString(const std::string& text) {
     return FromCp1252(text);
@@ -43,12 +85,19 @@ QSize PopupClientSize(QSize textSize) {
 }
 
 CPopupDlg::CPopupDlg(CallRecord& entry, const GuardedSettings& givenSettings, SoundSink& givenSound)
-    : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                           Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
+    // A tool window that never takes the keyboard: whatever the user types goes on into the
+    // window it was going to, however many calls come in meanwhile.
+    : QDialog(nullptr, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                           Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus),
       callEntry(entry), settings(givenSettings), sound(givenSound), textHolder(new QLabel(this)) {
     setObjectName(Ids::PopupDialog.objectName);
     setWindowTitle(QStringLiteral("incoming call"));
     setAttribute(Qt::WA_DeleteOnClose, false);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFocusPolicy(Qt::NoFocus);
+    ShownPopups().append(this);
+    if (!qobject_cast<CPopupDlg*>(QApplication::activeWindow()))
+        typingWindow = QApplication::activeWindow();
     // The text holder only carries the text; the window paints it itself.
     textHolder->setObjectName(Ids::PopupText.objectName);
     textHolder->setGeometry(5, 15, 85, 13);
@@ -80,8 +129,28 @@ void CPopupDlg::FitToText(const QString& text) {
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect desktop = screen->geometry();
         const QSize outer = frameGeometry().size().expandedTo(size());
-        move(desktop.center() - QPoint(outer.width() / 2, outer.height() / 2));
+        QRect wanted(desktop.center() - QPoint(outer.width() / 2, outer.height() / 2), outer);
+        QList<QRect> others;
+        for (const QPointer<CPopupDlg>& other : ShownPopups())
+            if (other && other != this && other->isVisible())
+                others.append(other->frameGeometry().united(other->geometry()));
+        // The frame's offset from the client area stays as it is when the popup moves.
+        move(StackedPopupPosition(wanted, others, desktop));
     }
+}
+
+void CPopupDlg::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    // Some window managers (and Qt's offscreen platform) activate every new window whatever
+    // its hints say: the activation goes straight back to the window the user was typing in.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && typingWindow &&
+        typingWindow->isVisible())
+        typingWindow->activateWindow();
+}
+
+CPopupDlg::~CPopupDlg() {
+    ShownPopups().removeAll(QPointer<CPopupDlg>(this));
+    ShownPopups().removeAll(QPointer<CPopupDlg>());
 }
 
 bool CPopupDlg::OnTimer() {
@@ -103,5 +172,6 @@ void CPopupDlg::paintEvent(QPaintEvent*) {
     const QString text = Text();
     const QRect box(15, 10, metrics.horizontalAdvance(text), metrics.height());
     painter.fillRect(box, TextBackground);
+    painter.setPen(TextColour);
     painter.drawText(QPoint(15, 10 + metrics.ascent()), text);
 }

@@ -8,7 +8,12 @@
 #include "settings/Settings.h"
 
 #include <QDialog>
+#include <QColor>
 #include <QFont>
+#include <QList>
+#include <QPointer>
+#include <QPoint>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <string>
@@ -25,16 +30,27 @@ QFont PopupFont(const Settings& settings);
 // adds its caption above).
 QSize PopupClientSize(QSize textSize);
 
+// The text's background and colour: fixed together, so they contrast under any theme.
+QColor PopupTextBackground();
+QColor PopupTextColour();
+
+// Where a popup that would lie at `wanted` goes so that it covers none of the `others` (the
+// outer rectangles of the popups that are up): below the lowest one it would cover, and past
+// the foot of `screen` again from its top, a step to the right.
+QPoint StackedPopupPosition(QRect wanted, const QList<QRect>& others, const QRect& screen);
+
+// It never takes the keyboard focus nor becomes the active window.
 class CPopupDlg : public QDialog {
     Q_OBJECT
 public:
     CPopupDlg(CallRecord& callEntry, const GuardedSettings& settings, SoundSink& sound);
+    ~CPopupDlg() override;
 
     // The window's start: the sound, then the tick count; returns the timer's period in
     // seconds.
     int InitDialog();
     // Puts the text into the text holder and sizes the window to it in the popup font, then
-    // centres it on the screen.
+    // centres it on the screen, below the popups that are up already.
     void FitToText(const QString& text);
     // One timer tick: true when the popup is done.
     bool OnTimer();
@@ -44,6 +60,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     CallRecord& callEntry;
@@ -51,4 +68,5 @@ private:
     SoundSink& sound;
     int tickCount = 0;
     QLabel* textHolder;
+    QPointer<QWidget> typingWindow; // the active window when the popup came
 };

@@ -10,12 +10,15 @@
 #include <QChart>
 #include <QChartView>
 #include <QHeaderView>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -23,7 +26,7 @@ QChartView* MakeChartView(QWidget* parent, const QString& objectName) {
     auto* view = new QChartView(parent);
     view->setObjectName(objectName);
     view->setRenderHint(QPainter::Antialiasing);
-    view->setMinimumHeight(200);
+    view->setMinimumHeight(100); // small enough for a small screen at a large scale
     return view;
 }
 
@@ -50,8 +53,8 @@ QChart* BarChart(const QString& title, const QStringList& categories,
         xAxis->setLabelsFont(small);
     }
     auto* yAxis = new QValueAxis;
-    // Whole numbers on the axis: a top and a tick step that divide evenly.
-    const int step = std::max(1, (highest + 4) / 5);
+    // Ticks at round numbers (1, 2 or 5 times a power of ten) up to a top that is one of them.
+    const int step = RoundTickStep(highest);
     const int top = std::max(step, (highest + step - 1) / step * step);
     yAxis->setRange(0, top);
     yAxis->setLabelFormat(QStringLiteral("%d"));
@@ -64,6 +67,14 @@ QChart* BarChart(const QString& title, const QStringList& categories,
 }
 
 } // namespace
+
+int RoundTickStep(int highest) {
+    for (int power = 1; power <= 100'000'000; power *= 10)
+        for (int factor : {1, 2, 5})
+            if (int64_t{factor} * power * 5 >= highest)
+                return factor * power;
+    return 1'000'000'000;
+}
 
 CStatisticsDlg::CStatisticsDlg(MonitorCore& core, QWidget* parent)
     : QDialog(parent, Qt::Window), core(core) {
@@ -83,9 +94,22 @@ CStatisticsDlg::CStatisticsDlg(MonitorCore& core, QWidget* parent)
     callers->setHeaderLabels(
         {QStringLiteral("calls"), QStringLiteral("number"), QStringLiteral("name")});
     callers->setRootIsDecorated(false);
-    callers->setMinimumHeight(120);
+    callers->setMinimumHeight(60);
     layout->addWidget(callers);
-    resize(820, 640);
+    // On the screen of the window it was opened from, title bar included, also on a small
+    // screen at a large scale.
+    QSize wanted(820, 640);
+    const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+    if (screen != nullptr) {
+        const QRect room = screen->availableGeometry();
+        constexpr int frameAllowance = 40; // the window manager's title bar and borders
+        wanted = wanted.boundedTo(room.size() - QSize(frameAllowance / 2, frameAllowance));
+        QRect place(QPoint(0, 0), wanted);
+        place.moveCenter(room.center());
+        place.moveTop(std::max(place.top(), room.top() + frameAllowance - 10));
+        move(place.topLeft());
+    }
+    resize(wanted);
     Refresh();
 }
 
@@ -103,6 +127,7 @@ void CStatisticsDlg::Refresh() {
     }
     const std::time_t now = core.Now();
     const quint64 mine = ++generation;
+    total->setText(tr("counting..."));
     pool.start([this, snapshot, now, mine] {
         CallStatistics stats = CountCalls(*snapshot, now);
         QMetaObject::invokeMethod(this, [this, mine, now, stats = std::move(stats)] {

@@ -15,6 +15,10 @@ class QChartView;
 class QTreeWidget;
 class QLabel;
 
+// The step between the ticks of an axis from 0 to at least `highest`: 1, 2 or 5 times a power
+// of ten, at most five steps.
+int RoundTickStep(int highest);
+
 class CStatisticsDlg : public QDialog {
     Q_OBJECT
 public:

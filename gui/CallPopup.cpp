@@ -20,9 +20,8 @@ void CallPopup::InitInstance() {
     popupWindow = std::make_unique<CPopupDlg>(callEntry, context.settings, context.sound);
     const int seconds = popupWindow->InitDialog();
     popupWindow->FitToText(PopupQString(popupText));
-    popupWindow->show();
+    popupWindow->show(); // without activating it: the keyboard stays where the user typed
     popupWindow->raise();
-    popupWindow->activateWindow();
 
     // A damaged setting must neither keep the popup up for weeks nor spin the timer: the
     // period stays between one second and one day.

@@ -7,6 +7,8 @@
 #include <QKeyEvent>
 #include <QTimer>
 
+#include <string>
+#include <vector>
 
 CallSearchBar::CallSearchBar(MonitorCore& core, QWidget* parent) : QLineEdit(parent), core(core) {
     setObjectName(QStringLiteral("IDC_SEARCH"));
@@ -67,13 +69,28 @@ void CallSearchBar::StartSearch() {
     cancelRunning = cancel;
     const quint64 mine = ++generation;
     const QString query = text().trimmed();
+    emit Searching(query);
     pool.start([this, cancel, mine, query, snap = snapshot] {
         SearchResult result = SearchHistory(*snap, ToCp1252(query), RowLimit, cancel.get());
         if (result.cancelled)
             return;
-        QMetaObject::invokeMethod(this, [this, mine, query, result = std::move(result)] {
-            if (mine == generation)
-                emit ResultsReady(result, query);
+        std::vector<std::string> places;
+        places.reserve(result.rows.size());
+        for (const SearchRow& row : result.rows) {
+            const CallRecord& call = snap->calls[row.index];
+            const AreaCodeEntry* area =
+                call.value ? snap->areaCodes.FindAreaCode(std::string(call.value.view())) : nullptr;
+            places.push_back(area != nullptr ? area->placeName : std::string());
+        }
+        QMetaObject::invokeMethod(this, [this, mine, query, result = std::move(result),
+                                         places = std::move(places)] {
+            if (mine != generation)
+                return;
+            QStringList shown;
+            shown.reserve(qsizetype(places.size()));
+            for (const std::string& place : places)
+                shown << FromCp1252(place);
+            emit ResultsReady(result, shown, query);
         });
     });
 }

@@ -6,6 +6,7 @@
 #include "core/HistorySearch.h"
 
 #include <QLineEdit>
+#include <QStringList>
 #include <QThreadPool>
 
 #include <atomic>
@@ -27,7 +28,11 @@ public:
     void Refresh();
 
 signals:
-    void ResultsReady(const SearchResult& result, const QString& query);
+    // A search over `query` has started; its results follow unless the text changes first.
+    void Searching(const QString& query);
+    // `places` holds the place of each row's caller (empty where none is known): what a call
+    // found by its place matched.
+    void ResultsReady(const SearchResult& result, const QStringList& places, const QString& query);
     void Cleared();
 
 protected:

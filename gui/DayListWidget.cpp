@@ -7,6 +7,7 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QLabel>
 #include <QTabBar>
 #include <QTreeWidgetItem>
 
@@ -24,7 +25,10 @@ CallRecord* RecordOf(const QTreeWidgetItem* item) {
 
 DayListWidget::DayListWidget(MonitorCore& givenCore, QWidget* parent)
     : QWidget(parent), core(givenCore), dayTabs(new QTabBar(this)),
-      callView(new CListViewEx(this)) {
+      searchHeading(new QLabel(this)), callView(new CListViewEx(this)) {
+    searchHeading->setObjectName(QStringLiteral("IDC_SEARCH_HEADING"));
+    searchHeading->setContentsMargins(6, 0, 6, 0);
+    searchHeading->hide();
     setObjectName(QStringLiteral("client"));
     dayTabs->setObjectName(Ids::DayTabs.objectName);
     dayTabs->setExpanding(false);
@@ -40,7 +44,9 @@ void DayListWidget::CreateColumns(int dateTimeWidth, int toWidth, int whoWidth) 
     callView->setColumnCount(3);
     callView->setHeaderLabels(
         {QStringLiteral("date/time"), QStringLiteral("to"), QStringLiteral("who")});
-    callView->header()->setStretchLastSection(false);
+    // The last column takes what is left of the width: no gap beside it, and no horizontal
+    // scroll bar while the columns fit.
+    callView->header()->setStretchLastSection(true);
     callView->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     callView->setColumnWidth(0, dateTimeWidth);
     callView->setColumnWidth(1, toWidth);
@@ -70,8 +76,12 @@ std::array<int, 3> DayListWidget::DefaultColumnWidths(const std::array<int, 3>& 
 std::array<int, 4> DayListWidget::ColumnWidths() const {
     const QHeaderView* header = callView->header();
     std::array<int, 4> widths{};
+    // A search's place column is not one of the day's columns.
+    const int dayColumns = showingSearch ? 3 : header->count();
     for (int column = 0; column < 4; ++column)
-        widths[column] = column < header->count() ? header->sectionSize(column) : 0;
+        widths[column] = column < dayColumns ? header->sectionSize(column) : 0;
+    if (showingSearch && dayWhoWidth > 0)
+        widths[2] = dayWhoWidth;
     return widths;
 }
 
@@ -85,6 +95,7 @@ void DayListWidget::LayOut() {
     // days can be reached in a narrow window.
     const int tabRow = dayTabs->sizeHint().height();
     dayTabs->setGeometry(0, 0, width(), tabRow);
+    searchHeading->setGeometry(0, 0, width(), tabRow);
     callView->setGeometry(5, tabRow + 5, width() - 10, height() - tabRow - 10);
 }
 
@@ -140,20 +151,54 @@ void DayListWidget::FillDayList() {
     callView->addTopLevelItems(items);
 }
 
-void DayListWidget::ShowSearchRows(const std::vector<SearchRow>& rows) {
+void DayListWidget::ShowSearchRows(const std::vector<SearchRow>& rows,
+                                   const QStringList& places) {
+    if (!showingSearch)
+        dayWhoWidth = callView->columnWidth(2);
     showingSearch = true;
     callView->clear();
+    callView->setColumnCount(4);
+    callView->headerItem()->setText(3, tr("place"));
     QList<QTreeWidgetItem*> items;
     items.reserve(qsizetype(rows.size()));
-    for (const SearchRow& row : rows)
-        items.append(new QTreeWidgetItem(QStringList{
-            FromCp1252(row.timeText), FromCp1252(row.toText), FromCp1252(row.whoText)}));
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const SearchRow& row = rows[i];
+        const QString place = qsizetype(i) < places.size() ? places[qsizetype(i)] : QString();
+        auto* item = new QTreeWidgetItem(QStringList{FromCp1252(row.timeText),
+                                                     FromCp1252(row.toText),
+                                                     FromCp1252(row.whoText), place});
+        if (!place.isEmpty())
+            item->setToolTip(2, place);
+        items.append(item);
+    }
     callView->addTopLevelItems(items);
+    // The place beside the caller, not behind a scroll bar: "who" as wide as its texts.
+    callView->resizeColumnToContents(2);
+}
+
+void DayListWidget::ShowSearchHeading(const QString& text) {
+    searchHeading->setText(text);
+    searchHeading->show();
+    dayTabs->hide();
 }
 
 void DayListWidget::ShowDay() {
+    if (showingSearch && dayWhoWidth > 0)
+        callView->setColumnWidth(2, dayWhoWidth);
     showingSearch = false;
+    searchHeading->hide();
+    dayTabs->show();
+    callView->setColumnCount(3);
     FillDayList();
+}
+
+int DayListWidget::DayTabOf(std::time_t moment) const {
+    // The tabs are calendar dates, newest first: the first that starts at or before the moment
+    // holds it (a date across a change of daylight-saving time lasts 23 or 25 hours).
+    for (int index = 0; index < dayTabs->count(); ++index)
+        if (moment >= std::time_t(dayTabs->tabData(index).toLongLong()))
+            return index;
+    return -1;
 }
 
 void DayListWidget::RefreshSelectedDay() {

@@ -6,13 +6,16 @@
 #include "core/HistorySearch.h"
 #include "core/MonitorCore.h"
 
+#include <QStringList>
 #include <QWidget>
 
 #include <array>
 #include <cstdint>
+#include <ctime>
 #include <vector>
 
 class CListViewEx;
+class QLabel;
 class QTabBar;
 struct CallRecord;
 
@@ -38,8 +41,12 @@ public:
     // Tab 0, then its calls.
     void SelectToday();
     // Rows found by a search take the place of the day's calls until ShowDay(); while they are
-    // shown, a refill asks the owner to search again (HistoryChanged) instead.
-    void ShowSearchRows(const std::vector<SearchRow>& rows);
+    // shown, a refill asks the owner to search again (HistoryChanged) instead. A fourth column
+    // shows each caller's place (`places`, one per row), what a search by place matched.
+    void ShowSearchRows(const std::vector<SearchRow>& rows, const QStringList& places);
+    // A line in place of the day tabs while a search is shown or runs ("searching...", the
+    // count): no day looks selected then.
+    void ShowSearchHeading(const QString& text);
     void ShowDay();
     bool ShowingSearch() const { return showingSearch; }
     // Writes a record's new repeat count into its row's fourth cell.
@@ -49,10 +56,14 @@ public:
     // The call of the first selected row; nullptr without one.
     CallRecord* SelectedRecord() const;
 
+    // The tab of the local date that holds `moment`; -1 when none of the tabs does.
+    int DayTabOf(std::time_t moment) const;
+
     int32_t TodayStart() const { return todayStart; }
     int32_t SelectedDayStart() const { return selectedDayStart; }
     QTabBar* DayTabs() const { return dayTabs; }
     CListViewEx* CallView() const { return callView; }
+    QLabel* SearchHeading() const { return searchHeading; }
 
 signals:
     // A row was double-clicked; the list has handled the clicks, so the row is selected.
@@ -69,8 +80,10 @@ private:
 
     MonitorCore& core;
     QTabBar* dayTabs;
+    QLabel* searchHeading;
     CListViewEx* callView;
     int32_t todayStart = 0;
     int32_t selectedDayStart = 0;
     bool showingSearch = false;
+    int dayWhoWidth = 0; // the "who" column's width in the day view, while a search is shown
 };

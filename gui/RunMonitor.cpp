@@ -4,8 +4,12 @@
 #include "core/HeadlessMonitor.h"
 #include "gui/CMonitorApp.h"
 #include "gui/DisplayProbe.h"
+#include "gui/InstanceHandOver.h"
 #include "platform/DataDirectory.h"
+#include "platform/InstanceLock.h"
 #include "settings/Settings.h"
+
+#include <QCoreApplication>
 
 #include <cstdio>
 #include <cstdlib>
@@ -38,6 +42,28 @@ std::string PrepareDemo(const CommandLine& options, std::string& dataDir, bool& 
     return SeedDemoData(dataDir);
 }
 
+// Another monitor runs with this data directory: a start with windows asks it to show its
+// window; everything else ends here with the reason.
+int HandOverToRunningMonitor(int argc, char** argv, const CommandLine& options, pid_t holder) {
+    const std::string directory = DataDirectoryPath();
+    const std::string who = holder > 0 ? " (process " + std::to_string(holder) + ")" : "";
+    const auto askToShow = [&] {
+        QCoreApplication app(argc, argv); // the socket's notifiers want one
+        return AskRunningMonitorToShow(HandOverSocketName(directory));
+    };
+    if (!options.headless && ChooseGuiPlatform(CurrentDisplayEnvironment()) && askToShow()) {
+        std::fprintf(stderr, "tavo: TAVO is already running with the data directory %s%s; its "
+                             "window is shown.\n",
+                     directory.c_str(), who.c_str());
+        return 0;
+    }
+    std::fprintf(stderr,
+                 "tavo: TAVO is already running with the data directory %s%s; this start ends "
+                 "without touching its files.\n",
+                 directory.c_str(), who.c_str());
+    return 1;
+}
+
 } // namespace
 
 int RunMonitor(int argc, char** argv, const CommandLine& options) {
@@ -61,6 +87,15 @@ int RunMonitor(int argc, char** argv, const CommandLine& options) {
         std::fprintf(stderr, "tavo: %s\n", error.c_str());
         return 1;
     }
+
+    // One monitor per data directory: a second start never writes the files of the first.
+    const InstanceLock instance = InstanceLock::Take(DataDirectoryPath());
+    if (instance.state() == InstanceLock::State::Failed) {
+        std::fprintf(stderr, "tavo: %s\n", instance.error().c_str());
+        return 1;
+    }
+    if (instance.state() == InstanceLock::State::HeldByAnother)
+        return HandOverToRunningMonitor(argc, argv, options, instance.holder());
 
     int code;
     if (options.headless) {

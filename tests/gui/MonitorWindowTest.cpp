@@ -2,7 +2,10 @@
 #include "gui/CListViewEx.h"
 #include "gui/CMonitorApp.h"
 #include "gui/CMonitorDlg.h"
+#include "gui/CStatisticsDlg.h"
 #include "gui/CallSearchBar.h"
+#include "gui/InstanceHandOver.h"
+#include "outputs/CallEvent.h"
 #include "gui/DayListWidget.h"
 #include "gui/ResourceIds.h"
 #include "platform/DataDirectory.h"
@@ -15,6 +18,10 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QLabel>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QStatusBar>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -192,7 +199,9 @@ TEST_F(MonitorWindow, StartUpLoadsFilesAndTakesTheStoredLayout) {
     EXPECT_EQ(view->headerItem()->text(2), "who");
     EXPECT_EQ(view->columnWidth(0), 111);
     EXPECT_EQ(view->columnWidth(1), 122);
-    EXPECT_EQ(view->columnWidth(2), 133);
+    // The last column takes the rest of the width, never less than stored.
+    EXPECT_GE(view->columnWidth(2), 133);
+    EXPECT_EQ(view->header()->length(), view->viewport()->width());
     EXPECT_EQ(window->frameGeometry().topLeft(), QPoint(40, 50));
     EXPECT_EQ(window->frameGeometry().size(), QSize(600, 400));
     EXPECT_TRUE(window->windowTitle().startsWith("TAVO --- Version 1.3.3"));
@@ -454,10 +463,14 @@ TEST_F(MonitorWindow, ToggleMinimizesWhenHidingIsSwitchedOff) {
     window->ToggleWindow();
     EXPECT_TRUE(window->isMinimized());
     EXPECT_TRUE(window->isVisible());
+    // One click on the tray icon toggles, as on other tray icons.
+    emit window->TrayIcon()->activated(QSystemTrayIcon::Trigger);
+    EXPECT_FALSE(window->isMinimized());
+    emit window->TrayIcon()->activated(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(window->isMinimized());
+    // A double click's second click leaves it as its first click left it.
     emit window->TrayIcon()->activated(QSystemTrayIcon::DoubleClick);
-    EXPECT_FALSE(window->isMinimized());
-    emit window->TrayIcon()->activated(QSystemTrayIcon::Trigger); // a single click: nothing
-    EXPECT_FALSE(window->isMinimized());
+    EXPECT_TRUE(window->isMinimized());
 }
 
 TEST_F(MonitorWindow, TrayMenuOffersHideOnlyForAShownWindow) {
@@ -466,10 +479,10 @@ TEST_F(MonitorWindow, TrayMenuOffersHideOnlyForAShownWindow) {
     auto* show = menu->findChild<QAction*>(Ids::CmdShow.objectName);
     ASSERT_NE(show, nullptr);
     emit menu->aboutToShow();
-    EXPECT_EQ(show->text(), "Hide");
+    EXPECT_EQ(show->text(), "&Hide");
     window->showMinimized();
     emit menu->aboutToShow();
-    EXPECT_EQ(show->text(), "Show");
+    EXPECT_EQ(show->text(), "&Show");
 }
 
 TEST_F(MonitorWindow, StartMinimizedLeavesOnlyTheTrayIcon) {
@@ -551,7 +564,7 @@ TEST(MessageBoxHandler, AnotherThreadsErrorIsShownOnTheGuiThreadWhileItWaits) {
         text = box->text();
         buttons = box->standardButtons();
         icon = box->icon();
-        box->button(QMessageBox::Cancel)->click();
+        box->button(QMessageBox::Ok)->click();
     });
     std::atomic<bool> returned = false;
     std::thread listener([&] {
@@ -563,7 +576,7 @@ TEST(MessageBoxHandler, AnotherThreadsErrorIsShownOnTheGuiThreadWhileItWaits) {
     SetMessageHandler({});
     EXPECT_EQ(title, "TAVO");
     EXPECT_EQ(text, "Error: ISDN-driver not installed");
-    EXPECT_EQ(buttons, QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_EQ(buttons, QMessageBox::Ok); // only tells: nothing to choose
     EXPECT_EQ(icon, QMessageBox::Critical);
 }
 
@@ -630,4 +643,252 @@ TEST_F(MonitorWindow, SearchFindsCallsOfEveryDayAndEscapeBringsTheDayBack) {
     EXPECT_TRUE(search->text().isEmpty());
     EXPECT_EQ(Column(0),
               QStringList({"2000-02-07 12:00:00", "2000-02-07 02:00:00", "2000-02-07 01:00:00"}));
+}
+
+namespace {
+
+// Europe/Berlin around the change to summer time in the night to Sunday 2000-03-26.
+constexpr int32_t Mar25At2330 = 954023400; // Sat 23:30 CET
+constexpr int32_t Mar26Noon = 954064800;   // Sun 12:00 CEST, a day of 23 hours
+constexpr int32_t Mar28Noon = 954237600;   // Tue 12:00 CEST
+
+} // namespace
+
+TEST_F(MonitorWindow, ANotificationsShowOpensTheCallsCalendarDayAcrossASummerTimeChange) {
+    StoreCalls({Call(Mar25At2330, "5551", "0301"), Call(Mar26Noon, "5551", "0302")});
+    now = Mar28Noon;
+    Start();
+    CallEvent call;
+    call.time = Mar25At2330; // 47.5 hours before Tuesday's midnight: less than two days of 24 h
+    call.number = "0301";
+    window->OnNotificationAction("default", call);
+    ASSERT_EQ(window->DayTabs()->currentIndex(), 3);
+    EXPECT_EQ(window->DayTabs()->tabText(3), "Sat 25.03.2000");
+    EXPECT_EQ(Column(0), QStringList({"2000-03-25 23:30:00"}));
+    call.time = Mar26Noon;
+    window->OnNotificationAction("default", call);
+    EXPECT_EQ(window->DayTabs()->currentIndex(), 2);
+    // Older than the eighth tab: the tab stays.
+    call.time = Mar25At2330 - 10 * 86400;
+    window->OnNotificationAction("default", call);
+    EXPECT_EQ(window->DayTabs()->currentIndex(), 2);
+}
+
+TEST_F(MonitorWindow, KeyboardReachesSearchOptionsAndExit) {
+    Start();
+    window->activateWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(window->isActiveWindow(), 2000);
+    window->CallView()->setFocus();
+    QTest::keyClick(window->CallView(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(window->SearchBar()->hasFocus());
+    // The search field has a label whose mnemonic leads to it.
+    auto* label = window->findChild<QLabel*>("IDC_SEARCH_LABEL");
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->buddy(), window->SearchBar());
+    EXPECT_TRUE(label->text().contains('&'));
+
+    bool sheetShown = false;
+    OnNextModal([&sheetShown](QWidget* sheet) {
+        sheetShown = true;
+        sheet->findChild<QPushButton*>(Ids::Cancel.objectName)->click();
+    });
+    QTest::keyClick(window->CallView(), Qt::Key_Comma, Qt::ControlModifier);
+    QTRY_VERIFY_WITH_TIMEOUT(sheetShown, 5000);
+
+    // Ctrl+Q ends the program as "exit" does: the window's state is saved.
+    window->activateWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(window->isActiveWindow(), 2000);
+    QTest::keyClick(window->CallView(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_TRUE(SettingsStored());
+    // Every command of the menus has a mnemonic.
+    for (QMenu* menu : {window->findChild<QMenu*>(Ids::SystemMenu.objectName), window->TrayMenu()})
+        for (QAction* action : menu->actions()) {
+            if (!action->isSeparator()) {
+                EXPECT_TRUE(action->text().contains('&')) << action->text().toStdString();
+            }
+        }
+}
+
+TEST_F(MonitorWindow, SearchSaysItSearchesThenCountsAndShowsThePlaceInsteadOfADay) {
+    ASSERT_TRUE(ReplaceFileAtomically(DataFile("areacode.lst"), "0711\tStuttgart\n0301\tBerlin\n", 0644));
+    std::vector<CallRecord> calls;
+    for (int i = 0; i < 2500; ++i)
+        calls.push_back(Call(Feb06Midnight - 100 * 86400 + i * 600, "5551", "07115550"));
+    calls.push_back(Call(Feb07Midnight + 60, "5551", "0401111"));
+    StoreCalls(calls);
+    Start();
+    CallSearchBar* search = window->SearchBar();
+    QLabel* heading = window->DayList()->SearchHeading();
+    bool sawSearching = false;
+    QObject::connect(search, &CallSearchBar::Searching, [&] {
+        sawSearching = heading->isVisible() || heading->text() == "searching...";
+    });
+    search->setText("stuttgart");
+    QTRY_VERIFY_WITH_TIMEOUT(heading->text().contains("match"), 5000);
+    EXPECT_TRUE(sawSearching);
+    // Visible in the window, with the thousands grouped.
+    EXPECT_TRUE(heading->isVisibleTo(window.get()));
+    EXPECT_EQ(heading->text(), "2,500 calls match \"stuttgart\", the newest 2,000 shown");
+    // No day tab looks selected while results are shown.
+    EXPECT_FALSE(window->DayTabs()->isVisibleTo(window.get()));
+    // Why they matched: the place.
+    QTreeWidget* view = window->CallView();
+    ASSERT_EQ(view->columnCount(), 4);
+    EXPECT_EQ(view->headerItem()->text(3), "place");
+    EXPECT_EQ(view->topLevelItem(0)->text(3), "Stuttgart");
+    EXPECT_EQ(view->topLevelItem(0)->toolTip(2), "Stuttgart");
+    // Saved widths are the day's columns only.
+    EXPECT_EQ(window->DayList()->ColumnWidths()[3], 0);
+
+    search->setText("0401111");
+    QTRY_COMPARE_WITH_TIMEOUT(heading->text(), "1 call matches \"0401111\"", 5000);
+    EXPECT_EQ(view->topLevelItem(0)->text(3), "");
+
+    search->clear();
+    EXPECT_TRUE(window->DayTabs()->isVisibleTo(window.get()));
+    EXPECT_FALSE(heading->isVisibleTo(window.get()));
+    EXPECT_EQ(view->columnCount(), 3);
+}
+
+TEST_F(MonitorWindow, FirstStartShowsItsColumnsWholeAndTheLastOneFillsTheRest) {
+    // A desktop font that makes the columns wider than the stored default rectangle.
+    const QFont saved = QApplication::font();
+    QFont large = saved;
+    large.setPointSizeF(saved.pointSizeF() * 1.6);
+    QApplication::setFont(large);
+    Start();
+    QApplication::processEvents();
+    QTreeWidget* view = window->CallView();
+    const std::array<int, 3> whole = window->DayList()->DefaultColumnWidths({0, 0, 0});
+    QTRY_VERIFY_WITH_TIMEOUT(!view->horizontalScrollBar()->isVisible(), 2000);
+    for (int column = 0; column < 3; ++column)
+        EXPECT_GE(view->columnWidth(column), whole[size_t(column)]) << column;
+    EXPECT_EQ(view->header()->length(), view->viewport()->width());
+    QApplication::setFont(saved);
+}
+
+TEST_F(MonitorWindow, AMaximisedWindowComesBackMaximisedFromTheTrayAndAtTheNextStart) {
+    Start(true);
+    window->showMaximized();
+    QTRY_VERIFY_WITH_TIMEOUT(window->isMaximized(), 2000);
+    window->DayTabs()->setCurrentIndex(2);
+    window->ToggleWindow(); // into the tray
+    EXPECT_FALSE(window->isVisible());
+    window->ToggleWindow();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->isMaximized());
+    EXPECT_EQ(window->DayTabs()->currentIndex(), 2);
+    window->OnExit();
+    window.reset();
+    core.reset();
+
+    Start(true);
+    QTRY_VERIFY_WITH_TIMEOUT(window->isMaximized(), 2000);
+    window->showNormal();
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isMaximized(), 2000);
+    window->OnExit();
+    window.reset();
+    core.reset();
+    Start(true);
+    EXPECT_FALSE(window->isMaximized());
+}
+
+TEST_F(MonitorWindow, ClosingIntoTheTraySaysSoTheFirstTimeOnly) {
+    Start(true);
+    QStringList told;
+    window->showTrayMessage = [&told](const QString& title, const QString&) { told << title; };
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 2000);
+    EXPECT_EQ(told, QStringList({"TAVO is still running"}));
+    window->ToggleWindow();
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 2000);
+    EXPECT_EQ(told.size(), 1);
+    // Nor at the next start.
+    window.reset();
+    core.reset();
+    Start(true);
+    window->showTrayMessage = [&told](const QString& title, const QString&) { told << title; };
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 2000);
+    EXPECT_EQ(told.size(), 1);
+}
+
+TEST_F(MonitorWindow, ASecondStartShowsTheHiddenWindow) {
+    Start(true);
+    window->hide();
+    InstanceHandOverServer server;
+    QObject::connect(&server, &InstanceHandOverServer::ShowRequested, window.get(),
+                     &CMonitorDlg::ShowWindow);
+    const QString name = HandOverSocketName(temp.path().toStdString() + "/data");
+    QString error;
+    ASSERT_TRUE(server.Listen(name, error)) << error.toStdString();
+    // Another spelling of the same directory names the same socket.
+    EXPECT_EQ(HandOverSocketName(temp.path().toStdString() + "/data/"), name);
+    EXPECT_NE(HandOverSocketName(temp.path().toStdString()), name);
+    std::atomic<int> answered = -1;
+    std::thread second([&] { answered = AskRunningMonitorToShow(name) ? 1 : 0; });
+    QTRY_VERIFY_WITH_TIMEOUT(answered.load() != -1, 10000);
+    second.join();
+    EXPECT_EQ(answered.load(), 1);
+    EXPECT_TRUE(window->isVisible());
+    // Nobody listening: no hand-over.
+    EXPECT_FALSE(AskRunningMonitorToShow(name + "-none"));
+}
+
+TEST_F(MonitorWindow, StatisticsCountOnTheScreenWithRoundTicks) {
+    Start();
+    window->OnStatistics();
+    CStatisticsDlg* statistics = window->Statistics();
+    ASSERT_NE(statistics, nullptr);
+    auto* total = statistics->findChild<QLabel*>("IDC_STAT_TOTAL");
+    ASSERT_NE(total, nullptr);
+    QSignalSpy updated(statistics, &CStatisticsDlg::Updated);
+    statistics->Refresh();
+    EXPECT_EQ(total->text(), "counting...");
+    ASSERT_TRUE(updated.wait(10000));
+    EXPECT_TRUE(total->text().startsWith("0 calls"));
+    const QRect screen = statistics->screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(statistics->frameGeometry().topLeft()));
+    EXPECT_LE(statistics->frameGeometry().height(), screen.height());
+
+    for (auto [highest, step] : {std::pair{0, 1}, std::pair{5, 1}, std::pair{7, 2},
+                                 std::pair{10, 2}, std::pair{11, 5}, std::pair{48, 10},
+                                 std::pair{1234, 500}, std::pair{99999, 20000}})
+        EXPECT_EQ(RoundTickStep(highest), step) << highest;
+}
+
+TEST_F(MonitorWindow, TheLineStateShowsInTheStatusBarTheTrayToolTipAndIcon) {
+    Start(true);
+    // Nothing told: nothing said.
+    EXPECT_FALSE(window->StatusBar()->isVisibleTo(window.get()));
+    EXPECT_EQ(window->TrayIcon()->toolTip(), CMonitorDlg::TrayToolTip);
+    const qint64 normalIcon = window->TrayIcon()->icon().cacheKey();
+    auto* label = window->StatusBar()->findChild<QLabel*>("IDC_LINE_STATUS");
+    ASSERT_NE(label, nullptr);
+
+    LineStatus lost;
+    lost.state = LineStatus::State::Lost;
+    lost.since = now - 60;
+    lost.retryAt = now + 30;
+    window->SetLineStatus(lost);
+    EXPECT_TRUE(window->StatusBar()->isVisibleTo(window.get()));
+    EXPECT_EQ(label->text(), "Line lost since 11:59, retrying in 30 s");
+    EXPECT_EQ(window->TrayIcon()->toolTip(),
+              CMonitorDlg::TrayToolTip + "\nLine lost since 11:59, retrying in 30 s");
+    EXPECT_NE(window->TrayIcon()->icon().cacheKey(), normalIcon);
+    now += 10; // the countdown follows the clock
+    QTRY_COMPARE_WITH_TIMEOUT(label->text(), "Line lost since 11:59, retrying in 20 s", 5000);
+
+    LineStatus listening;
+    listening.state = LineStatus::State::Listening;
+    window->SetLineStatus(listening);
+    EXPECT_EQ(label->text(), "Line: listening");
+    EXPECT_EQ(window->TrayIcon()->icon().cacheKey(), normalIcon);
+
+    LineStatus noDriver;
+    noDriver.state = LineStatus::State::NoDriver;
+    window->SetLineStatus(noDriver);
+    EXPECT_EQ(label->text(), "No ISDN driver: no calls are received");
+    EXPECT_NE(window->TrayIcon()->icon().cacheKey(), normalIcon);
 }

@@ -1,5 +1,6 @@
 // Not a test: the main window over a sample history, with the search, the statistics or the
-// import preview open, for screenshots under Xvfb. Usage: names_showcase search|stats|import
+// import preview open, for screenshots under Xvfb.
+// Usage: names_showcase search|stats|import|popups|lost; TAVO_SHOWCASE_DARK=1 for a dark palette.
 #include "core/DemoData.h"
 #include "core/ImportPreview.h"
 #include "core/MonitorCore.h"
@@ -11,6 +12,7 @@
 #include "platform/DataDirectory.h"
 
 #include <QApplication>
+#include <QPalette>
 #include <QTimer>
 
 #include <cstdio>
@@ -58,6 +60,23 @@ int main(int argc, char** argv) {
         return 1;
     WriteHistory(std::time(nullptr));
     QApplication app(argc, argv);
+    if (std::getenv("TAVO_SHOWCASE_DARK") != nullptr) {
+        // A dark desktop theme's colours: light text on dark grounds.
+        QApplication::setStyle(QStringLiteral("fusion"));
+        QPalette dark;
+        dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
+        dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+        dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+        dark.setColor(QPalette::AlternateBase, QColor(0x33, 0x33, 0x33));
+        dark.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
+        dark.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
+        dark.setColor(QPalette::ButtonText, QColor(0xee, 0xee, 0xee));
+        dark.setColor(QPalette::Highlight, QColor(0x35, 0x84, 0xe4));
+        dark.setColor(QPalette::HighlightedText, Qt::white);
+        dark.setColor(QPalette::ToolTipBase, QColor(0x3a, 0x3a, 0x3a));
+        dark.setColor(QPalette::ToolTipText, QColor(0xee, 0xee, 0xee));
+        QApplication::setPalette(dark);
+    }
     CommandLine options;
     options.line = LineKind::Sim;
     options.dataDir = dir;
@@ -69,6 +88,28 @@ int main(int argc, char** argv) {
     if (what == "search") {
         window.SearchBar()->setFocus();
         window.SearchBar()->setText(QStringLiteral("berlin"));
+    } else if (what == "popups") {
+        // Three calls close together while the user types into the search field.
+        window.activateWindow();
+        window.SearchBar()->setFocus();
+        static CallRecord calls[3];
+        const char* texts[] = {"Anna Berger  0301234567  ( Office/telephony ) ",
+                               "0891112233  ( Private/speech ) ",
+                               "<< unknown >>  ( Office/telephony ) "};
+        for (int i = 0; i < 3; ++i) {
+            calls[i].repeatCount = 1;
+            QTimer::singleShot(1500 + i * 400, &window,
+                               [&window, i, texts] { window.ShowPopup(texts[i], calls[i]); });
+        }
+        QTimer::singleShot(1200, &window, [&window] {
+            window.SearchBar()->setText(QStringLiteral("Frankfurt am Main"));
+        });
+    } else if (what == "lost") {
+        LineStatus lost;
+        lost.state = LineStatus::State::Lost;
+        lost.since = std::time(nullptr) - 300;
+        lost.retryAt = std::time(nullptr) + 30;
+        window.SetLineStatus(lost);
     } else if (what == "stats") {
         window.OnStatistics();
     } else if (what == "import") {
@@ -91,7 +132,7 @@ int main(int argc, char** argv) {
             &window);
         dialog->show();
     }
-    QTimer::singleShot(8000, &app, [] { QApplication::quit(); });
+    QTimer::singleShot(what == "popups" ? 12000 : 8000, &app, [] { QApplication::quit(); });
     const int code = app.exec();
     std::filesystem::remove_all(dir);
     return code;

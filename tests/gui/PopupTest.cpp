@@ -6,12 +6,16 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QImage>
+#include <QLineEdit>
+#include <QPalette>
 #include <QPointer>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -134,22 +138,102 @@ TEST_F(PopupTest, SeveralPopupsAtOnce) {
     delete second;
 }
 
-TEST_F(PopupTest, RestoresTheMainWindowOnlyWhenStillActive) {
-    CallPopup* popup = Start();
-    popup->PopupWindow()->activateWindow();
-    QTRY_VERIFY_WITH_TIMEOUT(popup->PopupWindow()->isActiveWindow(), 2000);
-    popup->Tick();
-    EXPECT_EQ(restores, 1);
-    delete popup;
+TEST_F(PopupTest, NeverTakesTheKeyboardFromTheWindowTheUserTypesIn) {
+    QWidget window;
+    auto* field = new QLineEdit(&window);
+    window.show();
+    window.activateWindow();
+    field->setFocus();
+    QTRY_VERIFY_WITH_TIMEOUT(window.isActiveWindow() && field->hasFocus(), 5000);
+    QTest::keyClicks(nullptr, "Fra"); // to whatever has the focus
+    std::vector<CallPopup*> popups;
+    for (const char* text : {"first", "second", "third"}) {
+        popups.push_back(Start(text));
+        CPopupDlg* popup = popups.back()->PopupWindow();
+        EXPECT_TRUE(popup->windowFlags() & Qt::WindowDoesNotAcceptFocus);
+        EXPECT_TRUE(popup->testAttribute(Qt::WA_ShowWithoutActivating));
+        // Not even when the popup itself asks for it.
+        popup->activateWindow();
+        QApplication::processEvents();
+        EXPECT_TRUE(popup->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), &window, 5000);
+    }
+    QTest::keyClicks(nullptr, "nkfurt am Main");
+    EXPECT_EQ(field->text(), "Frankfurt am Main");
+    EXPECT_TRUE(field->hasFocus());
+    for (CallPopup* popup : popups) {
+        EXPECT_FALSE(popup->PopupWindow()->isActiveWindow());
+        // Never active, so its end gives nothing back to the main window.
+        popup->Tick();
+        EXPECT_TRUE(popup->Done());
+        delete popup;
+    }
+    EXPECT_EQ(restores, 0);
+}
 
-    popup = Start();
-    QWidget other;
-    other.show();
-    other.activateWindow();
-    QTRY_VERIFY_WITH_TIMEOUT(other.isActiveWindow(), 2000);
-    popup->Tick();
-    EXPECT_TRUE(popup->Done());
-    EXPECT_EQ(restores, 1);
+TEST_F(PopupTest, PopupsOfCallsCloseTogetherDoNotCoverEachOther) {
+    std::vector<CallPopup*> popups;
+    for (const char* text : {"one", "two", "three"})
+        popups.push_back(Start(text));
+    for (size_t i = 0; i < popups.size(); ++i)
+        for (size_t j = i + 1; j < popups.size(); ++j)
+            EXPECT_FALSE(popups[i]->PopupWindow()->frameGeometry().intersects(
+                popups[j]->PopupWindow()->frameGeometry()))
+                << i << " " << j;
+    // Once the first is gone, the next one takes its place in the middle again.
+    delete popups[0];
+    CallPopup* next = Start("four");
+    const QRect desktop = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_LE(std::abs(next->PopupWindow()->frameGeometry().center().y() - desktop.center().y()),
+              1);
+    delete next;
+    delete popups[1];
+    delete popups[2];
+}
+
+TEST(PopupStackTest, StacksBelowAndStartsAgainAtTheTopPastTheFoot) {
+    const QRect screen(0, 0, 400, 300);
+    const QRect wanted(100, 100, 200, 50);
+    EXPECT_EQ(StackedPopupPosition(wanted, {}, screen), QPoint(100, 100));
+    // Below the one it would cover, then below the next.
+    EXPECT_EQ(StackedPopupPosition(wanted, {QRect(100, 100, 200, 50)}, screen), QPoint(100, 154));
+    EXPECT_EQ(StackedPopupPosition(wanted, {QRect(100, 100, 200, 50), QRect(100, 154, 200, 50)},
+                                   screen),
+              QPoint(100, 208));
+    // No room below: a step right from the top of the screen, off the others.
+    const QList<QRect> full = {QRect(100, 100, 200, 50), QRect(100, 154, 200, 50),
+                               QRect(100, 208, 200, 50)};
+    const QPoint wrapped = StackedPopupPosition(wanted, full, screen);
+    const QRect placed(wrapped, wanted.size());
+    for (const QRect& other : full)
+        EXPECT_FALSE(placed.intersects(other));
+    EXPECT_NE(placed.topLeft(), wanted.topLeft());
+}
+
+TEST_F(PopupTest, TextContrastsWithItsBackgroundUnderADarkTheme) {
+    const QPalette saved = QApplication::palette();
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
+    dark.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
+    dark.setColor(QPalette::Text, QColor(0xEE, 0xEE, 0xEE));
+    dark.setColor(QPalette::Base, QColor(0x20, 0x20, 0x20));
+    QApplication::setPalette(dark);
+    CallPopup* popup = Start("Anna  0301777");
+    CPopupDlg* window = popup->PopupWindow();
+    const QImage shot = window->grab().toImage();
+    QApplication::setPalette(saved);
+    // The text box starts 15 pixels in, 10 down: its background and the darkest text pixel in
+    // it must lie far apart in lightness.
+    const QFontMetrics metrics(window->font());
+    const QRect box(15, 10, metrics.horizontalAdvance(window->Text()), metrics.height());
+    const QColor background = shot.pixelColor(box.topLeft() * shot.devicePixelRatio());
+    int darkest = 255;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            darkest = std::min(darkest, shot.pixelColor(QPoint(x, y) * shot.devicePixelRatio())
+                                            .lightness());
+    EXPECT_EQ(background, PopupTextBackground());
+    EXPECT_GT(background.lightness() - darkest, 120);
     delete popup;
 }
 

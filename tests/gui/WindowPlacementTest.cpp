@@ -32,4 +32,15 @@ TEST(WindowPlacement, OffTheScreensTooLargeOrDamagedGivesTheDefaultSizeCentred) 
     EXPECT_EQ(StoredWindowRect(inverted), std::nullopt);
 }
 
+TEST(WindowPlacement, ATitleBarOffTheScreensIsMovedOntoTheScreenHoldingMostOfIt) {
+    // Above the top edge: the title bar could not be grabbed.
+    int32_t above[4] = {100, -200, 700, 300};
+    EXPECT_EQ(StartWindowRect(StoredWindowRect(above), TwoScreens, DefaultSize),
+              QRect(100, 0, 600, 500));
+    // Only a sliver left on the second screen (stored with a third screen further right).
+    int32_t sliver[4] = {3190, 200, 3790, 600};
+    EXPECT_EQ(StartWindowRect(StoredWindowRect(sliver), TwoScreens, DefaultSize),
+              QRect(2600, 200, 600, 400));
+}
+
 } // namespace

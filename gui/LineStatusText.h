@@ -1,0 +1,33 @@
+#pragma once
+// What the window's status bar and the tray icon's tooltip say about the line, and the tray
+// icon of a line that does not work. Whoever learns the line's state (the line supervisor's
+// events) fills a LineStatus and hands it to CMonitorDlg::SetLineStatus.
+
+#include <QIcon>
+#include <QString>
+
+#include <ctime>
+#include <string>
+
+struct LineStatus {
+    enum class State {
+        Unknown,   // nothing told yet: the window says nothing about the line
+        Listening, // calls are received
+        Lost,      // the line went away; it is tried again
+        NoDriver,  // no ISDN driver on this machine: no calls until one is installed
+    };
+    State state = State::Unknown;
+    std::time_t since = 0;   // Lost: when it was lost
+    std::time_t retryAt = 0; // Lost: when it is tried next; 0 when not known
+    std::string reason;      // what the driver or the supervisor said, may be empty
+};
+
+// One line, e.g. "Line: listening", "Line lost since 14:05, retrying in 30 s",
+// "No ISDN driver: no calls are received"; empty for Unknown. `now` counts the retry down.
+QString LineStatusText(const LineStatus& status, std::time_t now);
+
+// Whether the line does not work (the tray shows the lost-line icon).
+bool LineDown(const LineStatus& status);
+
+// `base` with a red bar across its lower right corner: the line does not work.
+QIcon LineDownIcon(const QIcon& base);
