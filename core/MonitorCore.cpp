@@ -3,6 +3,7 @@
 #include "capi/CCAPIAccess.h"
 #include "capi/CCAPIThread.h"
 #include "capi/CapiLine.h"
+#include "capi/LineReport.h"
 #include "capi/LineSupervisor.h"
 #include "core/CapiLineCommand.h"
 #include "core/HistoryLoad.h"
@@ -72,23 +73,41 @@ std::vector<CallEvent> HistoryEvents(const MonitorCore& core, size_t count) {
     return events;
 }
 
-// The listener's log lines, also told to the outputs as the line's state.
-// A listener left behind at the end may still log: it holds the outputs only weakly.
-std::function<void(const std::string&)> LineStateLog(std::weak_ptr<OutputHub> hub,
-                                                     std::function<std::time_t()> clock) {
-    return [hub, clock](const std::string& line) {
-        std::fprintf(stderr, "tavo: %s\n", line.c_str());
-        const std::shared_ptr<OutputHub> outputs = hub.lock();
-        if (!outputs)
+// The state the outputs show for a report, if it changes it. A line process that ends on its own
+// has lost the line (or never had it) until a new one listens.
+std::optional<LineState> OutputLineState(LineReport::Kind kind) {
+    using Kind = LineReport::Kind;
+    switch (kind) {
+    case Kind::Listening:
+        return LineState::Listening;
+    case Kind::ListeningAgain:
+        return LineState::Back;
+    case Kind::ConnectionLost:
+    case Kind::Undecodable:
+    case Kind::ProcessEnded:
+    case Kind::ProcessSilent:
+    case Kind::RegistrationUnanswered:
+        return LineState::Lost;
+    case Kind::RegistrationFailed:
+    case Kind::RetryingIn:
+    case Kind::SharedLockReleased:
+    case Kind::PipeGarbled:
+        break;
+    }
+    return std::nullopt;
+}
+
+// What the line reports: its text to the log of line events, and a change of its state to the
+// outputs. A listener left behind at the end may still report: it holds the outputs only weakly.
+std::function<void(const LineReport&)> LineReports(std::weak_ptr<OutputHub> hub,
+                                                   std::function<std::time_t()> clock) {
+    return [hub, clock](const LineReport& report) {
+        std::fprintf(stderr, "tavo: %s\n", LineReportText(report).c_str());
+        const std::optional<LineState> state = OutputLineState(report.kind);
+        if (!state)
             return;
-        if (line.rfind("listening again on ", 0) == 0)
-            outputs->OnLine({clock(), LineState::Back});
-        else if (line.rfind("listening on ", 0) == 0)
-            outputs->OnLine({clock(), LineState::Listening});
-        else if (line.rfind("CAPI connection lost", 0) == 0 ||
-                 line.rfind("the CAPI line process", 0) == 0 ||
-                 line.rfind("the CAPI server does not answer", 0) == 0)
-            outputs->OnLine({clock(), LineState::Lost});
+        if (const std::shared_ptr<OutputHub> outputs = hub.lock())
+            outputs->OnLine({clock(), *state});
     };
 }
 
@@ -175,7 +194,7 @@ void MonitorCore::StartCallCapture(CallSink deliver) {
         // monitor with it.
         CapiLineSupervisor::Options lineOptions;
         lineOptions.command = std::move(lineCommand);
-        lineOptions.log = LineStateLog(outputs, clock);
+        lineOptions.report = LineReports(outputs, clock);
         capture->supervisor =
             std::make_unique<CapiLineSupervisor>(*capture->receiver, std::move(lineOptions));
         capture->supervisor->Start();
@@ -184,7 +203,7 @@ void MonitorCore::StartCallCapture(CallSink deliver) {
     capture->line = OpenLine(options);
     capture->access = std::make_unique<CCAPIAccess>(capture->line.get(), *capture->receiver);
     CCAPIThread::Options listenerOptions;
-    listenerOptions.log = LineStateLog(outputs, clock);
+    listenerOptions.report = LineReports(outputs, clock);
     capture->listener = std::make_unique<CCAPIThread>(*capture->access, listenerOptions);
     capture->listener->Start();
 }
