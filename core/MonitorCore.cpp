@@ -3,7 +3,6 @@
 #include "capi/CCAPIAccess.h"
 #include "capi/CCAPIThread.h"
 #include "capi/CapiLine.h"
-#include "capi/LineReport.h"
 #include "capi/LineSupervisor.h"
 #include "core/CapiLineCommand.h"
 #include "core/HistoryLoad.h"
@@ -73,42 +72,16 @@ std::vector<CallEvent> HistoryEvents(const MonitorCore& core, size_t count) {
     return events;
 }
 
-// The state the outputs show for a report, if it changes it. A line process that ends on its own
-// has lost the line (or never had it) until a new one listens.
-std::optional<LineState> OutputLineState(LineReport::Kind kind) {
-    using Kind = LineReport::Kind;
-    switch (kind) {
-    case Kind::Listening:
-        return LineState::Listening;
-    case Kind::ListeningAgain:
-        return LineState::Back;
-    case Kind::ConnectionLost:
-    case Kind::Undecodable:
-    case Kind::ProcessEnded:
-    case Kind::ProcessSilent:
-    case Kind::RegistrationUnanswered:
-        return LineState::Lost;
-    case Kind::RegistrationFailed:
-    case Kind::RetryingIn:
-    case Kind::SharedLockReleased:
-    case Kind::PipeGarbled:
-        break;
-    }
-    return std::nullopt;
-}
-
-// What the line reports: its text to the log of line events, and a change of its state to the
-// outputs. A listener left behind at the end may still report: it holds the outputs only weakly.
+// What the line reports goes to the log of line events and, as the line's state, to the outputs.
+// A listener left behind at the end may still report: it holds the outputs only weakly.
 std::function<void(const LineReport&)> LineReports(std::weak_ptr<OutputHub> hub,
                                                    std::function<std::time_t()> clock) {
-    return [hub, clock](const LineReport& report) {
-        std::fprintf(stderr, "tavo: %s\n", LineReportText(report).c_str());
-        const std::optional<LineState> state = OutputLineState(report.kind);
-        if (!state)
-            return;
-        if (const std::shared_ptr<OutputHub> outputs = hub.lock())
-            outputs->OnLine({clock(), *state});
-    };
+    return LineReportsTo(
+        [hub](const LineEvent& line) {
+            if (const std::shared_ptr<OutputHub> outputs = hub.lock())
+                outputs->OnLine(line);
+        },
+        std::move(clock));
 }
 
 std::unique_ptr<CapiProvider> OpenLine(const CommandLine& options) {
