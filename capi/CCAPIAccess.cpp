@@ -5,6 +5,7 @@
 #include "capi/msgBuilders.h"
 #include "platform/ShowMessage.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -128,17 +129,30 @@ CCAPIAccess::FetchResult CCAPIAccess::FetchMessages() {
         // libcapi20 blocks in get_message while nothing is queued: look before taking another.
         if (taken > 0 && capi->WaitForMessage(applId, std::chrono::milliseconds(0)) != CapiNoError)
             break;
-        unsigned result = GetCmsg(*capi, *receiveMsg, applId);
+        std::span<const uint8_t> message;
+        unsigned result = capi->GetMessage(applId, message);
         if (result != CapiNoError) {
-            // Woken with nothing to fetch: either a spurious wake-up or the server went away.
-            if (taken == 0 && result == CapiReceiveQueueEmpty && IsConnectionLost())
+            // Signalled and handed nothing: the server went away, or the library ate a frame it
+            // could not read and the ones after it may be cut in the wrong places.
+            if (result == CapiReceiveQueueEmpty && IsConnectionLost())
                 return FetchResult::ConnectionLost;
-            break;
+            return Refuse(result, message);
         }
+        result = MessageToCmsg(*receiveMsg, message);
+        if (result != CapiNoError)
+            return Refuse(result, message);
         if (receiveMsg->subcommand == CAPI_IND)
             HandleIndication();
     }
     return FetchResult::Handled;
+}
+
+CCAPIAccess::FetchResult CCAPIAccess::Refuse(unsigned result, std::span<const uint8_t> octets) {
+    undecodable.result = result;
+    undecodable.length = static_cast<unsigned>(octets.size());
+    const auto told = octets.first(std::min(octets.size(), kUndecodableOctetsKept));
+    undecodable.firstOctets.assign(told.begin(), told.end());
+    return FetchResult::Undecodable;
 }
 
 void CCAPIAccess::HandleIndication() {

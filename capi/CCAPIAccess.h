@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 inline constexpr uint32_t kListenAllServices = 0x1FFF03FF;
 
@@ -53,9 +54,18 @@ public:
     // Waits at most `slice` for a message; 0 when one is waiting.
     unsigned WaitForCapiSignal(std::chrono::milliseconds slice);
 
-    enum class FetchResult { Handled, ConnectionLost };
-    // Takes up to two messages and handles the indications among them.
+    enum class FetchResult { Handled, ConnectionLost, Undecodable };
+    // Takes up to two messages and handles the indications among them. Undecodable: CAPI
+    // signalled a message and handed over something that is none, or nothing at all; what it
+    // was is in LastUndecodable(). The stream may no longer be in step: give the registration up.
     FetchResult FetchMessages();
+    struct Undecodable {
+        unsigned result = 0; // CAPI's or the decoder's result
+        unsigned length = 0; // how many octets were handed over
+        std::vector<uint8_t> firstOctets;
+    };
+    static constexpr size_t kUndecodableOctetsKept = 16;
+    const Undecodable& LastUndecodable() const { return undecodable; }
     // Acts on the indication that stands in the receive record.
     void HandleIndication();
 
@@ -65,9 +75,12 @@ public:
     bool IsConnectionLost();
 
 private:
+    FetchResult Refuse(unsigned result, std::span<const uint8_t> octets);
+
     CapiProvider* capi;
     IncomingCallReceiver& receiver;
     unsigned applId = 0;
     std::unique_ptr<cmsg> receiveMsg;
+    Undecodable undecodable;
     std::atomic<bool> registered{false};
 };

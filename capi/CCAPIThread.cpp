@@ -75,12 +75,24 @@ bool CCAPIThread::StopRequested() const {
     return state->stopRequested;
 }
 
-void CCAPIThread::Log(const std::string& line) {
-    if (options.log) {
-        options.log(line);
+CCAPIThread::Ending CCAPIThread::HowItEnded() const {
+    std::lock_guard lock(state->mutex);
+    return state->ending;
+}
+
+void CCAPIThread::Report(const LineReport& report) {
+    if (options.report) {
+        options.report(report);
         return;
     }
-    std::fprintf(stderr, "tavo: %s\n", line.c_str());
+    std::fprintf(stderr, "tavo: %s\n", LineReportText(report).c_str());
+}
+
+void CCAPIThread::Finish(const std::shared_ptr<State>& shared, Ending ending) {
+    std::lock_guard lock(shared->mutex);
+    shared->ending = ending;
+    shared->finished = true;
+    shared->finishedSignal.notify_all();
 }
 
 bool CCAPIThread::Pause(std::chrono::milliseconds delay) {
@@ -136,8 +148,14 @@ CCAPIThread::LoopEnd CCAPIThread::ReceiveLoop() {
             continue; // nothing arrived in this slice
         if (StopRequested())
             break;
-        if (capi.FetchMessages() == CCAPIAccess::FetchResult::ConnectionLost)
+        switch (capi.FetchMessages()) {
+        case CCAPIAccess::FetchResult::Handled:
+            break;
+        case CCAPIAccess::FetchResult::ConnectionLost:
             return LoopEnd::ConnectionLost;
+        case CCAPIAccess::FetchResult::Undecodable:
+            return LoopEnd::Undecodable;
+        }
     }
     return LoopEnd::Stopped;
 }
@@ -146,57 +164,73 @@ void CCAPIThread::Run(const std::shared_ptr<State>& shared) {
     bool startup = true;
     bool listenedBefore = options.listenedBefore;
     std::chrono::milliseconds delay = options.firstRetryDelay;
-    std::optional<std::string> lastError;
-    std::chrono::milliseconds lastAnnouncedDelay{0};
+    LineReportFilter filter;
+    Ending ending = Ending::Stopped;
 
     while (!StopRequested()) {
         // The start-up failures are shown to the user; later ones only change the log.
         const bool shown = startup && options.showStartupErrors;
         std::optional<std::string> error;
         if (!Register(shared, shown, error)) {
-            std::lock_guard lock(shared->mutex);
-            shared->finished = true;
-            shared->finishedSignal.notify_all();
+            Finish(shared, Ending::Stopped);
             return;
         }
         startup = false;
         if (StopRequested())
             break; // registration may have taken long; the owner has moved on
-        if (!capi.HasLibrary())
-            break; // nothing will ever change without the library
+        if (!capi.HasLibrary()) {
+            ending = Ending::GaveUp; // nothing will ever change without the library
+            break;
+        }
         if (!error) {
             unsigned listen = capi.ListenOnAllControllers(kListenAllServices);
             if (listen != CapiNoError && !capi.IsConnectionLost()) {
                 // A controller refused our listen outright: there is nothing to monitor.
+                ending = Ending::GaveUp;
                 break;
             }
+            LoopEnd end = LoopEnd::ConnectionLost;
             if (listen == CapiNoError) {
-                unsigned controllers = capi.GetControllerCount();
-                Log(std::string(listenedBefore ? "listening again on " : "listening on ") +
-                    std::to_string(controllers) + " controller(s)");
+                LineReport listening;
+                listening.kind = listenedBefore ? LineReport::Kind::ListeningAgain
+                                                : LineReport::Kind::Listening;
+                listening.count = capi.GetControllerCount();
+                filter.Pass(listening);
+                Report(listening);
                 listenedBefore = true;
-                lastError.reset();
-                lastAnnouncedDelay = std::chrono::milliseconds{0};
                 delay = options.firstRetryDelay;
-                if (ReceiveLoop() == LoopEnd::Stopped)
+                end = ReceiveLoop();
+                if (end == LoopEnd::Stopped)
                     break;
             }
-            Log("CAPI connection lost");
+            LineReport lost;
+            if (end == LoopEnd::Undecodable) {
+                const CCAPIAccess::Undecodable& what = capi.LastUndecodable();
+                lost.kind = LineReport::Kind::Undecodable;
+                lost.code = what.result;
+                lost.count = what.length;
+                lost.bytes = what.firstOctets;
+            }
+            Report(lost);
             capi.ReleaseCAPI(false);
-        } else if (error != lastError) {
-            if (!shown)
-                Log(*error);
-            lastError = error;
+            ending = end == LoopEnd::Undecodable ? Ending::Undecodable : Ending::ConnectionLost;
+        } else {
+            LineReport failed{LineReport::Kind::RegistrationFailed};
+            failed.text = *error;
+            if (filter.Pass(failed) && !shown)
+                Report(failed);
+            ending = Ending::RegistrationFailed;
         }
-        if (delay != lastAnnouncedDelay) {
-            Log("retrying CAPI registration in " + std::to_string(delay.count() / 1000) + " s");
-            lastAnnouncedDelay = delay;
-        }
+        if (!options.retry)
+            break; // a fresh process registers with a library that starts afresh
+        ending = Ending::Stopped;
+        LineReport retrying{LineReport::Kind::RetryingIn};
+        retrying.seconds = static_cast<unsigned>(delay.count() / 1000);
+        if (filter.Pass(retrying))
+            Report(retrying);
         if (!Pause(delay))
             break;
         delay = std::min(delay * 2, options.maxRetryDelay);
     }
-    std::lock_guard lock(shared->mutex);
-    shared->finished = true;
-    shared->finishedSignal.notify_all();
+    Finish(shared, ending);
 }

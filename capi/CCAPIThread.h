@@ -1,9 +1,11 @@
 #pragma once
 // The listener: registers, listens on every controller for calls of every service and hands
 // each call to the receiver. It waits in short slices so it can be stopped, and when the CAPI
-// server goes away (or does not answer) it registers again with a growing pause.
+// server goes away (or does not answer, or hands over what is no CAPI message) it registers again
+// with a growing pause, or ends and leaves that to a fresh process (Options::retry).
 
 #include "capi/CCAPIAccess.h"
+#include "capi/LineReport.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -25,8 +27,11 @@ public:
         // Pauses before a new registration; false when the thread should stop instead. Tests
         // replace it to run without waiting. Empty: a pause that a stop request cuts short.
         std::function<bool(std::chrono::milliseconds)> pause;
-        // One line per change of the line's state. Empty: standard error.
-        std::function<void(const std::string&)> log;
+        // Each change of the line's state. Empty: its text on standard error.
+        std::function<void(const LineReport&)> report;
+        // False: a failed registration, a lost connection or a message that does not decode
+        // ends the thread (see HowItEnded), for a process whose library must start afresh.
+        bool retry = true;
         // Called at least once per wait slice while the thread is receiving or pausing, and
         // when it begins a registration (`registering`): a process that supervises this thread
         // from outside sees from their absence that the thread is stuck inside CAPI.
@@ -60,6 +65,11 @@ public:
     // registration for longer than `stopGrace` since the stop request.
     bool IsFinished() const;
 
+    // Why the thread ended: asked to, gave up for good (no library, a controller refused the
+    // listen), or, without retry, what a fresh registration may mend.
+    enum class Ending { Stopped, GaveUp, RegistrationFailed, ConnectionLost, Undecodable };
+    Ending HowItEnded() const;
+
 private:
     struct State {
         std::mutex mutex;
@@ -70,8 +80,9 @@ private:
         bool finished = false;
         bool inRegistration = false; // inside CAPI calls that may never return
         bool abandoned = false;      // the owner has left; touch nothing but this state
+        Ending ending = Ending::Stopped;
     };
-    enum class LoopEnd { Stopped, ConnectionLost };
+    enum class LoopEnd { Stopped, ConnectionLost, Undecodable };
 
     // The thread body; `state` keeps what the thread shares with its owner alive.
     void Run(const std::shared_ptr<State>& state);
@@ -80,7 +91,8 @@ private:
                   std::optional<std::string>& error);
     LoopEnd ReceiveLoop();
     bool Pause(std::chrono::milliseconds delay);
-    void Log(const std::string& line);
+    void Report(const LineReport& report);
+    void Finish(const std::shared_ptr<State>& state, Ending ending);
     bool StopRequested() const;
 
     CCAPIAccess& capi;

@@ -17,7 +17,8 @@ public:
     virtual unsigned Release(unsigned applId) = 0;
     // `message` is a wire message; its first two octets give its length.
     virtual unsigned PutMessage(unsigned applId, const uint8_t* message) = 0;
-    // On 0, `message` holds one wire message, valid until the next GetMessage for `applId`.
+    // On 0, `message` holds one wire message, valid until the next GetMessage for `applId`. On a
+    // failure it may hold the octets that were refused, for telling.
     virtual unsigned GetMessage(unsigned applId, std::span<const uint8_t>& message) = 0;
     // 0 when a message is waiting (or the line has gone, see IsConnectionLost); a non-zero code
     // when the timeout passed first. Never call GetMessage without a 0 from here first: some

@@ -3,6 +3,7 @@
 #include "capi/CapiErrors.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <dlfcn.h>
@@ -13,6 +14,13 @@ namespace {
 
 // libcapi20's own limit for one CAPI message (128 octets of message plus 2048 of data).
 constexpr std::size_t kLibCapi20MessageLimit = 128 + 2048;
+// A CAPI message's header; the library's buffer always holds at least this much.
+constexpr std::size_t kCapiHeaderOctets = 8;
+// The remote driver reads a frame (a 2-octet big-endian length that counts itself, then the
+// message) into a buffer of this size on its stack.
+constexpr std::size_t kRcapiFrameBuffer = 4096;
+// How many octets of a refused frame are kept for telling.
+constexpr std::size_t kRefusedOctetsKept = 16;
 
 // libcapi20's own prototypes, declared here so the build does not need its headers.
 extern "C" {
@@ -55,7 +63,7 @@ template <typename T> bool Resolve(void* library, const char* name, T& function)
 class LibCapi20Provider : public CapiProvider {
 public:
     LibCapi20Provider(const LibCapi20Functions& f, const std::optional<CapiRemoteServer>& remote)
-        : f(f) {
+        : f(f), rcapi(remote && remote->driver == "rcapi") {
         // The setters keep our pointers, so the texts live as long as this object.
         if (remote) {
             driver = remote->driver;
@@ -79,6 +87,10 @@ public:
         return f.putMessage(applId, const_cast<unsigned char*>(message));
     }
     unsigned GetMessage(unsigned applId, std::span<const uint8_t>& message) override {
+        if (rcapi && RefuseNextFrame(applId)) {
+            message = std::span<const uint8_t>(refused.data(), refusedSize);
+            return CapiIllegalCommand;
+        }
         unsigned char* buffer = nullptr;
         unsigned result = f.getMessage(applId, &buffer);
         if (result != CapiNoError)
@@ -88,8 +100,11 @@ public:
         // The library hands out no size; the message's own length is all there is to go by,
         // capped at the message buffer every libcapi20 driver keeps, so a lying length octet
         // from a server makes the message too short to decode instead of a read past the end.
+        // A length below the header still hands over the header, so what cannot be decoded can
+        // be told by its first octets.
         std::size_t length = buffer[0] | (buffer[1] << 8);
-        message = std::span<const uint8_t>(buffer, std::min(length, kLibCapi20MessageLimit));
+        message = std::span<const uint8_t>(
+            buffer, std::clamp(length, kCapiHeaderOctets, kLibCapi20MessageLimit));
         return CapiNoError;
     }
     unsigned WaitForMessage(unsigned applId, std::chrono::milliseconds timeout) override {
@@ -127,7 +142,28 @@ public:
     }
 
 private:
+    // True when the next frame on the remote connection is one the remote driver cannot take:
+    // shorter than a CAPI header (a length below 2 makes it read for ever and eat the frames
+    // after it) or longer than its buffer (it overruns its stack). Such a frame is left to the
+    // connection, which the line then gives up; its first octets are kept in `refused`.
+    bool RefuseNextFrame(unsigned applId) {
+        const int fd = f.fileno(applId);
+        if (fd < 0)
+            return false;
+        const ssize_t got = recv(fd, refused.data(), refused.size(), MSG_PEEK | MSG_DONTWAIT);
+        if (got < 2)
+            return false; // nothing, or not yet the whole length: the library waits for it
+        const std::size_t length = static_cast<std::size_t>(refused[0] << 8 | refused[1]);
+        if (length >= 2 + kCapiHeaderOctets && length - 2 <= kRcapiFrameBuffer)
+            return false;
+        refusedSize = static_cast<std::size_t>(got);
+        return true;
+    }
+
     LibCapi20Functions f;
+    bool rcapi;
+    std::array<uint8_t, kRefusedOctetsKept> refused{};
+    std::size_t refusedSize = 0;
     std::string driver;
     std::string host;
 };

@@ -17,5 +17,7 @@ struct CapiRemoteServer {
 // Loads libcapi20.so.3 and resolves its operations; nullptr when the library or one of its
 // operations is missing. With `remote`, libcapi20 is pointed at that server before any CAPI
 // call; its trace output is always switched off. Also ignores SIGPIPE for the process: a put on
-// a connection the server has closed would otherwise kill the monitor.
+// a connection the server has closed would otherwise kill the monitor. With the "rcapi" driver,
+// a frame the driver cannot read safely is refused before it reaches the library: GetMessage
+// gives CapiIllegalCommand with the frame's first octets.
 std::unique_ptr<CapiProvider> LoadLibCapi20(const std::optional<CapiRemoteServer>& remote);

@@ -22,8 +22,8 @@ using Clock = std::chrono::steady_clock;
 class EventWriter {
 public:
     explicit EventWriter(int fd) : fd(fd) {}
-    void Send(const LineEvent& event) {
-        const std::string line = EncodeLineEvent(event);
+    void Send(const LinePipeMessage& message) {
+        const std::string line = EncodeLinePipeMessage(message);
         std::lock_guard lock(mutex);
         size_t done = 0;
         while (done < line.size()) {
@@ -43,7 +43,7 @@ public:
             if (Clock::now() - lastSent < std::chrono::milliseconds(500))
                 return;
         }
-        Send(LineEvent{});
+        Send(LinePipeMessage{});
     }
 
 private:
@@ -56,10 +56,10 @@ class PipeReceiver final : public IncomingCallReceiver {
 public:
     explicit PipeReceiver(EventWriter& writer) : writer(writer) {}
     void DeliverIncomingCall(const IncomingCallNotice& notice) override {
-        LineEvent event;
-        event.kind = LineEvent::Kind::Call;
-        event.notice = notice;
-        writer.Send(event);
+        LinePipeMessage message;
+        message.kind = LinePipeMessage::Kind::Call;
+        message.notice = notice;
+        writer.Send(message);
     }
 
 private:
@@ -97,30 +97,32 @@ int RunCapiLineChild(const LineChildOptions& options, int in, int out) {
         return 0; // the monitor is already gone
     EventWriter writer(out);
     SetMessageHandler([&writer](const std::string& text) {
-        LineEvent event;
-        event.kind = LineEvent::Kind::Message;
-        event.text = text;
-        writer.Send(event);
+        LinePipeMessage message;
+        message.kind = LinePipeMessage::Kind::Message;
+        message.text = text;
+        writer.Send(message);
     });
 
     std::unique_ptr<CapiProvider> line = LoadLibCapi20(options.remote);
     PipeReceiver receiver(writer);
     CCAPIAccess access(line.get(), receiver);
     CCAPIThread::Options threadOptions;
-    threadOptions.log = [&writer](const std::string& text) {
-        LineEvent event;
-        event.kind = LineEvent::Kind::Log;
-        event.text = text;
-        writer.Send(event);
+    threadOptions.report = [&writer](const LineReport& report) {
+        LinePipeMessage message;
+        message.kind = LinePipeMessage::Kind::Report;
+        message.report = report;
+        writer.Send(message);
     };
     threadOptions.heartbeat = [&writer] { writer.Alive(); };
     threadOptions.registering = [&writer] {
-        LineEvent event;
-        event.kind = LineEvent::Kind::Registering;
-        writer.Send(event);
+        LinePipeMessage message;
+        message.kind = LinePipeMessage::Kind::Registering;
+        writer.Send(message);
     };
     threadOptions.showStartupErrors = !options.again;
-    threadOptions.listenedBefore = options.again;
+    // The library keeps what a failed registration or a lost connection left behind: the
+    // supervisor starts a fresh process instead, with its pauses and its idea of "again".
+    threadOptions.retry = false;
     CCAPIThread listener(access, threadOptions);
     listener.Start();
 
@@ -130,5 +132,14 @@ int RunCapiLineChild(const LineChildOptions& options, int in, int out) {
             break;
     }
     listener.Stop();
-    return 0;
+    switch (listener.HowItEnded()) {
+    case CCAPIThread::Ending::Stopped:
+    case CCAPIThread::Ending::GaveUp:
+        return 0;
+    case CCAPIThread::Ending::RegistrationFailed:
+    case CCAPIThread::Ending::ConnectionLost:
+    case CCAPIThread::Ending::Undecodable:
+        break;
+    }
+    return kLineProcessRetryExit;
 }

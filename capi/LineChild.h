@@ -10,11 +10,12 @@
 
 struct LineChildOptions {
     std::optional<CapiRemoteServer> remote;
-    // Not the monitor's first line process: its first registration errors are logged, not
-    // shown, and a listen is "listening again".
+    // Not the monitor's first line process: its registration errors are logged, not shown.
     bool again = false;
 };
 
-// Runs until "stop" or the end of `in`, or until the listener gives up for good (no library, a
-// controller refused the listen). Returns the process's exit code: 0 for all of these.
+// Runs until "stop" or the end of `in`, or until the listener ends: for good (no library, a
+// controller refused the listen) with exit code 0, else (a failed registration, a lost
+// connection, a message that does not decode) with kLineProcessRetryExit, so that a fresh
+// process registers again.
 int RunCapiLineChild(const LineChildOptions& options, int in, int out);

@@ -41,13 +41,14 @@ struct Child {
     int fromChild = -1; // its standard output
 };
 
-enum class End { Stopped, Finished, Died, Silent, RegistrationSilent };
+// Retry: the process ended so that a fresh one registers again (kLineProcessRetryExit).
+enum class End { Stopped, Finished, Retry, Died, Silent, RegistrationSilent };
 
-void Log(const CapiLineSupervisor::Options& options, const std::string& line) {
-    if (options.log)
-        options.log(line);
+void Tell(const CapiLineSupervisor::Options& options, const LineReport& report) {
+    if (options.report)
+        options.report(report);
     else
-        std::fprintf(stderr, "tavo: %s\n", line.c_str());
+        std::fprintf(stderr, "tavo: %s\n", LineReportText(report).c_str());
 }
 
 std::optional<Child> Spawn(const std::vector<std::string>& command, std::string& error) {
@@ -117,6 +118,10 @@ int Reap(pid_t pid, Clock::time_point deadline) {
     }
 }
 
+bool IsRetryExit(int status) {
+    return WIFEXITED(status) && WEXITSTATUS(status) == kLineProcessRetryExit;
+}
+
 std::string Describe(int status) {
     if (WIFSIGNALED(status)) {
         const int signal = WTERMSIG(status);
@@ -127,17 +132,24 @@ std::string Describe(int status) {
     return "ended with exit code " + std::to_string(WEXITSTATUS(status));
 }
 
+// One line process, from its start to its end.
 class Session {
 public:
-    Session(CapiLineSupervisor::State& state, IncomingCallReceiver& receiver, Child child)
-        : state(state), receiver(receiver), child(child) {}
+    // `listenedBefore`: an earlier process listened, so this one's listening is "again".
+    Session(CapiLineSupervisor::State& state, IncomingCallReceiver& receiver, Child child,
+            LineReportFilter& filter, bool listenedBefore)
+        : state(state), receiver(receiver), child(child), filter(filter),
+          listenedBefore(listenedBefore),
+          reader([this](LinePipeMessage&& message) { Handle(std::move(message)); },
+                 [this](const std::string& complaint) {
+                     LineReport garbled{LineReport::Kind::PipeGarbled};
+                     garbled.text = complaint;
+                     Tell(this->state.options, garbled);
+                 }) {}
 
     End Run(int& status) {
-        Clock::time_point lastHeard = Clock::now();
-        bool registering = false;
-        bool stopSent = false;
+        lastHeard = Clock::now();
         Clock::time_point stopDeadline{};
-        std::string pending;
         while (true) {
             if (state.stopRequested && !stopSent) {
                 static const char stop[] = "stop\n";
@@ -173,38 +185,17 @@ public:
                 status = Reap(child.pid, Clock::now() + state.options.stopGrace);
                 if (stopSent)
                     return End::Stopped;
-                return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? End::Finished : End::Died;
+                if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+                    return End::Finished;
+                return IsRetryExit(status) ? End::Retry : End::Died;
             }
             lastHeard = Clock::now();
-            pending.append(buffer, static_cast<size_t>(n));
-            size_t newline;
-            while ((newline = pending.find('\n')) != std::string::npos) {
-                const std::string line = pending.substr(0, newline);
-                pending.erase(0, newline + 1);
-                std::optional<LineEvent> event = DecodeLineEvent(line);
-                if (!event)
-                    continue;
-                registering = event->kind == LineEvent::Kind::Registering;
-                switch (event->kind) {
-                case LineEvent::Kind::Call:
-                    if (!stopSent)
-                        receiver.DeliverIncomingCall(event->notice);
-                    break;
-                case LineEvent::Kind::Log:
-                    Log(state.options, event->text);
-                    break;
-                case LineEvent::Kind::Message:
-                    ShowMessage(event->text);
-                    break;
-                case LineEvent::Kind::Registering:
-                case LineEvent::Kind::Alive:
-                    break;
-                }
-                // A delivery or a message box may take long; the process was not silent.
-                lastHeard = Clock::now();
-            }
+            reader.Feed(std::string_view(buffer, static_cast<size_t>(n)));
         }
     }
+
+    // The process listened: it got as far as a healthy process gets.
+    bool Listened() const { return listened; }
 
     ~Session() {
         ::close(child.toChild);
@@ -212,9 +203,48 @@ public:
     }
 
 private:
+    void Handle(LinePipeMessage&& message) {
+        registering = message.kind == LinePipeMessage::Kind::Registering;
+        switch (message.kind) {
+        case LinePipeMessage::Kind::Call:
+            if (!stopSent)
+                receiver.DeliverIncomingCall(message.notice);
+            break;
+        case LinePipeMessage::Kind::Report:
+            Report(std::move(message.report));
+            break;
+        case LinePipeMessage::Kind::Message:
+            ShowMessage(message.text);
+            break;
+        case LinePipeMessage::Kind::Registering:
+        case LinePipeMessage::Kind::Alive:
+            break;
+        }
+        // A delivery or a message box may take long; the process was not silent.
+        lastHeard = Clock::now();
+    }
+
+    void Report(LineReport report) {
+        using Kind = LineReport::Kind;
+        if (report.kind == Kind::Listening || report.kind == Kind::ListeningAgain) {
+            // Each process listens for the first time; whether the line is back is known here.
+            report.kind = listenedBefore || listened ? Kind::ListeningAgain : Kind::Listening;
+            listened = true;
+        }
+        if (filter.Pass(report))
+            Tell(state.options, report);
+    }
+
     CapiLineSupervisor::State& state;
     IncomingCallReceiver& receiver;
     Child child;
+    LineReportFilter& filter;
+    const bool listenedBefore;
+    LinePipeReader reader;
+    Clock::time_point lastHeard;
+    bool registering = false;
+    bool stopSent = false;
+    bool listened = false;
 };
 
 // Waits `delay` or until a stop is requested; false on a stop.
@@ -234,13 +264,14 @@ void Supervise(CapiLineSupervisor::State& state, IncomingCallReceiver& receiver)
     const CapiLineSupervisor::Options& options = state.options;
     milliseconds delay = options.firstRestartDelay;
     bool again = false;
+    bool listenedBefore = false;
+    LineReportFilter filter;
     while (!state.stopRequested) {
         std::vector<std::string> command = options.command;
         if (again)
             command.push_back("--again");
         if (ReleaseStuckCapiLock(CapiSharedLockName, milliseconds(1000)))
-            Log(options, "libcapi20's shared lock was left taken by a process that was killed; "
-                         "it has been released");
+            Tell(options, LineReport{LineReport::Kind::SharedLockReleased});
         std::string error;
         std::optional<Child> child = Spawn(command, error);
         if (!child) {
@@ -252,32 +283,44 @@ void Supervise(CapiLineSupervisor::State& state, IncomingCallReceiver& receiver)
         const Clock::time_point started = Clock::now();
         int status = 0;
         End end;
+        bool listened;
         {
-            Session session(state, receiver, *child);
+            Session session(state, receiver, *child, filter, listenedBefore);
             end = session.Run(status);
+            listened = session.Listened();
         }
+        listenedBefore = listenedBefore || listened;
         if (end == End::Stopped || end == End::Finished)
             break;
-        if (Clock::now() - started >= options.healthyRun)
+        // Only a process that listened for a while was healthy: one whose registration keeps
+        // failing or that dies at once is started again less and less often.
+        if (listened && Clock::now() - started >= options.healthyRun)
             delay = options.firstRestartDelay;
-        const std::string in = std::to_string(delay.count() / 1000) + " s";
+        LineReport next;
+        next.seconds = static_cast<unsigned>(delay.count() / 1000);
         switch (end) {
         case End::RegistrationSilent:
-            Log(options, "the CAPI server does not answer the registration; retrying CAPI "
-                         "registration in " +
-                             in);
+            next.kind = LineReport::Kind::RegistrationUnanswered;
             break;
         case End::Silent:
-            Log(options, "the CAPI line process stopped answering and was killed; restarting "
-                         "it in " +
-                             in);
+            next.kind = LineReport::Kind::ProcessSilent;
+            break;
+        case End::Retry:
+            // It told why (a failed registration, a lost connection, a message that does not
+            // decode); what is left to say is when the next registration comes.
+            next.kind = LineReport::Kind::RetryingIn;
             break;
         default:
-            Log(options, "the CAPI line process " + Describe(status) + "; restarting it in " + in);
+            next.kind = LineReport::Kind::ProcessEnded;
+            next.text = Describe(status);
             break;
         }
+        if (filter.Pass(next))
+            Tell(options, next);
         again = true;
-        if (!Pause(state, delay))
+        const bool paused = options.pause ? options.pause(delay) && !state.stopRequested
+                                          : Pause(state, delay);
+        if (!paused)
             break;
         delay = std::min(delay * 2, options.maxRestartDelay);
     }

@@ -1,11 +1,14 @@
 #pragma once
 // Keeps the CAPI line process (capi/LineChild.h) running on behalf of the monitor: starts it,
 // hands each call it reports to the receiver, and starts another after a pause that grows
-// (1 s, 2 s, ... up to a minute) when it dies or stops answering. A watchdog kills a process
-// that has been silent for too long: stuck inside libcapi20's receive, or in a registration that
-// the server never answers. Each restart is logged once.
+// (1 s, 2 s, ... up to a minute) when it dies, stops answering, or ends because its registration
+// failed, its connection was lost or CAPI handed it what is no message: each registration runs in
+// a fresh process, so nothing a failure left inside libcapi20 outlives it. A watchdog kills a
+// process that has been silent for too long: stuck inside libcapi20's receive, or in a
+// registration that the server never answers. Each restart is told once.
 
 #include "capi/IncomingCallReceiver.h"
+#include "capi/LineReport.h"
 
 #include <chrono>
 #include <functional>
@@ -24,12 +27,17 @@ public:
         std::chrono::milliseconds registrationTimeout{10000};
         std::chrono::milliseconds firstRestartDelay{1000};
         std::chrono::milliseconds maxRestartDelay{60000};
-        // A process that ran this long was healthy: the next restart pauses the shortest time.
+        // A process that listened and ran this long was healthy: the next restart pauses the
+        // shortest time.
         std::chrono::milliseconds healthyRun{10000};
+        // Pauses before the next process; false when the supervisor should stop instead. Tests
+        // replace it to run without waiting. Empty: a pause that a stop cuts short.
+        std::function<bool(std::chrono::milliseconds)> pause;
         // How long a stop waits for the process to release CAPI and end before killing it.
         std::chrono::milliseconds stopGrace{4000};
-        // One line per change of the line's state. Empty: standard error.
-        std::function<void(const std::string&)> log;
+        // Each change of the line's state, its own and what the line process reports. Empty:
+        // its text on standard error.
+        std::function<void(const LineReport&)> report;
     };
 
     CapiLineSupervisor(IncomingCallReceiver& receiver, Options options);

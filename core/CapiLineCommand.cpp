@@ -2,6 +2,7 @@
 
 #include "capi/LineChild.h"
 
+#include <cstdio>
 #include <mutex>
 #include <unistd.h>
 
@@ -41,4 +42,35 @@ std::vector<std::string> CapiLineCommandFor(const CommandLine& options) {
                           options.capiRemote->host + ":" +
                           std::to_string(options.capiRemote->port));
     return command;
+}
+
+std::optional<LineState> OutputLineState(LineReport::Kind kind) {
+    using Kind = LineReport::Kind;
+    switch (kind) {
+    case Kind::Listening:
+        return LineState::Listening;
+    case Kind::ListeningAgain:
+        return LineState::Back;
+    case Kind::ConnectionLost:
+    case Kind::Undecodable:
+    case Kind::ProcessEnded:
+    case Kind::ProcessSilent:
+    case Kind::RegistrationUnanswered:
+        return LineState::Lost;
+    case Kind::RegistrationFailed:
+    case Kind::RetryingIn:
+    case Kind::SharedLockReleased:
+    case Kind::PipeGarbled:
+        break;
+    }
+    return std::nullopt;
+}
+
+std::function<void(const LineReport&)>
+LineReportsTo(std::function<void(const LineEvent&)> toOutputs, std::function<std::time_t()> clock) {
+    return [toOutputs = std::move(toOutputs), clock = std::move(clock)](const LineReport& report) {
+        std::fprintf(stderr, "tavo: %s\n", LineReportText(report).c_str());
+        if (const std::optional<LineState> state = OutputLineState(report.kind))
+            toOutputs({clock(), *state});
+    };
 }

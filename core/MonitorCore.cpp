@@ -72,24 +72,16 @@ std::vector<CallEvent> HistoryEvents(const MonitorCore& core, size_t count) {
     return events;
 }
 
-// The listener's log lines, also told to the outputs as the line's state.
-// A listener left behind at the end may still log: it holds the outputs only weakly.
-std::function<void(const std::string&)> LineStateLog(std::weak_ptr<OutputHub> hub,
-                                                     std::function<std::time_t()> clock) {
-    return [hub, clock](const std::string& line) {
-        std::fprintf(stderr, "tavo: %s\n", line.c_str());
-        const std::shared_ptr<OutputHub> outputs = hub.lock();
-        if (!outputs)
-            return;
-        if (line.rfind("listening again on ", 0) == 0)
-            outputs->OnLine({clock(), LineState::Back});
-        else if (line.rfind("listening on ", 0) == 0)
-            outputs->OnLine({clock(), LineState::Listening});
-        else if (line.rfind("CAPI connection lost", 0) == 0 ||
-                 line.rfind("the CAPI line process", 0) == 0 ||
-                 line.rfind("the CAPI server does not answer", 0) == 0)
-            outputs->OnLine({clock(), LineState::Lost});
-    };
+// What the line reports goes to the log of line events and, as the line's state, to the outputs.
+// A listener left behind at the end may still report: it holds the outputs only weakly.
+std::function<void(const LineReport&)> LineReports(std::weak_ptr<OutputHub> hub,
+                                                   std::function<std::time_t()> clock) {
+    return LineReportsTo(
+        [hub](const LineEvent& line) {
+            if (const std::shared_ptr<OutputHub> outputs = hub.lock())
+                outputs->OnLine(line);
+        },
+        std::move(clock));
 }
 
 std::unique_ptr<CapiProvider> OpenLine(const CommandLine& options) {
@@ -175,7 +167,7 @@ void MonitorCore::StartCallCapture(CallSink deliver) {
         // monitor with it.
         CapiLineSupervisor::Options lineOptions;
         lineOptions.command = std::move(lineCommand);
-        lineOptions.log = LineStateLog(outputs, clock);
+        lineOptions.report = LineReports(outputs, clock);
         capture->supervisor =
             std::make_unique<CapiLineSupervisor>(*capture->receiver, std::move(lineOptions));
         capture->supervisor->Start();
@@ -184,7 +176,7 @@ void MonitorCore::StartCallCapture(CallSink deliver) {
     capture->line = OpenLine(options);
     capture->access = std::make_unique<CCAPIAccess>(capture->line.get(), *capture->receiver);
     CCAPIThread::Options listenerOptions;
-    listenerOptions.log = LineStateLog(outputs, clock);
+    listenerOptions.report = LineReports(outputs, clock);
     capture->listener = std::make_unique<CCAPIThread>(*capture->access, listenerOptions);
     capture->listener->Start();
 }

@@ -48,25 +48,98 @@ TEST(CapiSharedLock, OnlyALockLeftTakenIsReleased) {
     ::sem_unlink(name.c_str());
 }
 
-TEST(LineProtocol, EventsSurviveTheTripThroughThePipe) {
-    LineEvent call;
-    call.kind = LineEvent::Kind::Call;
+std::string WithoutLineEnd(const std::string& line) {
+    EXPECT_EQ(line.find('\n'), line.size() - 1) << line;
+    return line.substr(0, line.size() - 1);
+}
+
+TEST(LinePipe, MessagesSurviveTheTripThroughThePipe) {
+    LinePipeMessage call;
+    call.kind = LinePipeMessage::Kind::Call;
     call.notice = {"0301 234", "", 0x80000101, 16}; // any bytes, and an empty number
-    auto back = DecodeLineEvent(EncodeLineEvent(call).substr(0, EncodeLineEvent(call).size() - 1));
+    auto back = DecodeLinePipeMessage(WithoutLineEnd(EncodeLinePipeMessage(call)));
     ASSERT_TRUE(back);
-    EXPECT_EQ(back->kind, LineEvent::Kind::Call);
+    EXPECT_EQ(back->kind, LinePipeMessage::Kind::Call);
     EXPECT_EQ(back->notice.callingNumber, "0301 234");
     EXPECT_EQ(back->notice.calledNumber, "");
     EXPECT_EQ(back->notice.connectionId, 0x80000101u);
     EXPECT_EQ(back->notice.cipValue, 16);
-    LineEvent message;
-    message.kind = LineEvent::Kind::Message;
+
+    LinePipeMessage message;
+    message.kind = LinePipeMessage::Kind::Message;
     message.text = "Error: two\nlines";
-    std::string line = EncodeLineEvent(message);
-    EXPECT_EQ(line.find('\n'), line.size() - 1);
-    EXPECT_EQ(DecodeLineEvent(line.substr(0, line.size() - 1))->text, message.text);
-    for (const char* bad : {"", "call 101 16 35", "call xyz 16 35 35", "log 3", "log zz", "ring"})
-        EXPECT_FALSE(DecodeLineEvent(bad)) << bad;
+    EXPECT_EQ(DecodeLinePipeMessage(WithoutLineEnd(EncodeLinePipeMessage(message)))->text,
+              message.text);
+
+    LinePipeMessage report;
+    report.kind = LinePipeMessage::Kind::Report;
+    report.report = LineReport(LineReport::Kind::Undecodable);
+    report.report.count = 2;
+    report.report.seconds = 60;
+    report.report.code = 0x1102;
+    report.report.text = "a b\n";
+    report.report.bytes = {0x00, 0xFF, 0x0A};
+    back = DecodeLinePipeMessage(WithoutLineEnd(EncodeLinePipeMessage(report)));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->kind, LinePipeMessage::Kind::Report);
+    EXPECT_EQ(back->report.kind, LineReport::Kind::Undecodable);
+    EXPECT_EQ(back->report.count, 2u);
+    EXPECT_EQ(back->report.seconds, 60u);
+    EXPECT_EQ(back->report.code, 0x1102u);
+    EXPECT_EQ(back->report.text, "a b\n");
+    EXPECT_EQ(back->report.bytes, report.report.bytes);
+
+    for (const char* bad : {"", "call 101 16 35", "call xyz 16 35 35", "message 3", "message zz",
+                            "ring", "report listening 1 0 0 -", "report hearing 1 0 0 - -",
+                            "report lost -1 0 0 - -", "report lost 1 0 0 - 4", "alive ",
+                            "log 6869"})
+        EXPECT_FALSE(DecodeLinePipeMessage(bad)) << bad;
+}
+
+struct PipeRead {
+    PipeRead()
+        : reader([this](LinePipeMessage&& m) { messages.push_back(std::move(m)); },
+                 [this](const std::string& c) { complaints.push_back(c); }) {}
+    std::vector<LinePipeMessage> messages;
+    std::vector<std::string> complaints;
+    LinePipeReader reader;
+};
+
+TEST(LinePipe, LinesArriveInAnyPiecesAndWhatIsNoMessageIsTold) {
+    PipeRead pipe;
+    const std::string stream = "alive\nregistering\nring 1\nring 2\nmessage 4E6F\nrin\x01g\n"
+                               "call 101 16 35 35\n";
+    for (char c : stream)
+        pipe.reader.Feed(std::string_view(&c, 1)); // a byte at a time
+    ASSERT_EQ(pipe.messages.size(), 4u);
+    EXPECT_EQ(pipe.messages[0].kind, LinePipeMessage::Kind::Alive);
+    EXPECT_EQ(pipe.messages[1].kind, LinePipeMessage::Kind::Registering);
+    EXPECT_EQ(pipe.messages[2].text, "No");
+    EXPECT_EQ(pipe.messages[3].notice.connectionId, 0x101u);
+    // Told once per kind, with the first bytes shown safely.
+    ASSERT_EQ(pipe.complaints.size(), 2u);
+    EXPECT_NE(pipe.complaints[0].find("\"ring\"): ring 1"), std::string::npos)
+        << pipe.complaints[0];
+    EXPECT_NE(pipe.complaints[1].find("rin\\x01g"), std::string::npos) << pipe.complaints[1];
+}
+
+TEST(LinePipe, ALineWithoutAnEndIsToldOnceAndDroppedUpToItsEnd) {
+    PipeRead pipe;
+    const std::string chunk(4096, 'x');
+    for (size_t sent = 0; sent < 3 * kMaxLinePipeLine; sent += chunk.size())
+        pipe.reader.Feed(chunk);
+    EXPECT_TRUE(pipe.messages.empty());
+    ASSERT_EQ(pipe.complaints.size(), 1u);
+    EXPECT_NE(pipe.complaints[0].find("longer than 65536 bytes"), std::string::npos);
+    EXPECT_NE(pipe.complaints[0].find("xxxx..."), std::string::npos);
+    pipe.reader.Feed("xxx\nalive\n");
+    EXPECT_EQ(pipe.complaints.size(), 1u);
+    ASSERT_EQ(pipe.messages.size(), 1u);
+    EXPECT_EQ(pipe.messages[0].kind, LinePipeMessage::Kind::Alive);
+    // A line of exactly the limit is still a line.
+    pipe.reader.Feed("message " + std::string(kMaxLinePipeLine - 8, 'A') + "\n");
+    EXPECT_EQ(pipe.messages.size(), 2u);
+    EXPECT_EQ(pipe.complaints.size(), 1u);
 }
 
 struct Calls final : IncomingCallReceiver {
@@ -89,7 +162,8 @@ TEST(LineSupervisor, ALineProcessThatDiesOrFallsSilentIsReplaced) {
     // given --again) reports a call and then says nothing more.
     const std::string script = "if [ \"$1\" = --again ]; then echo 'call 201 16 3535 3030';"
                                " exec sleep 30; fi;"
-                               "echo 'log 6869'; echo 'call 101 16 3535 3030'; kill -SEGV $$";
+                               "echo 'report lock-released 0 0 0 - -'; echo 'call 101 16 3535 3030';"
+                               " kill -SEGV $$";
     CapiLineSupervisor::Options options;
     options.command = {"/bin/sh", "-c", script, "sh"};
     options.heartbeatTimeout = 300ms;
@@ -97,9 +171,9 @@ TEST(LineSupervisor, ALineProcessThatDiesOrFallsSilentIsReplaced) {
     options.stopGrace = 200ms;
     std::mutex logMutex;
     std::vector<std::string> log;
-    options.log = [&](const std::string& line) {
+    options.report = [&](const LineReport& report) {
         std::lock_guard lock(logMutex);
-        log.push_back(line);
+        log.push_back(LineReportText(report));
     };
     Calls calls;
     CapiLineSupervisor supervisor(calls, options);
@@ -110,13 +184,67 @@ TEST(LineSupervisor, ALineProcessThatDiesOrFallsSilentIsReplaced) {
 
     std::lock_guard lock(logMutex);
     ASSERT_GE(log.size(), 3u);
-    EXPECT_EQ(log[0], "hi");
+    EXPECT_EQ(log[0], LineReportText(LineReport(LineReport::Kind::SharedLockReleased)));
     EXPECT_NE(log[1].find("signal 11 (SIGSEGV); restarting it in 0 s"), std::string::npos)
         << log[1];
     EXPECT_NE(log[2].find("stopped answering"), std::string::npos) << log[2];
     EXPECT_EQ(calls.plcis[0], 0x101u);
     EXPECT_EQ(calls.plcis[1], 0x201u);
     EXPECT_GE(supervisor.Starts(), 3u);
+}
+
+// A registration that failed leaves libcapi20 unable to register again in the same process:
+// each attempt is a process of its own, and the pauses between them grow until one listens.
+TEST(LineSupervisor, EachRegistrationRunsInAFreshProcessWithGrowingPauses) {
+    const std::string counter = ::testing::TempDir() + "line-starts-" + std::to_string(::getpid());
+    ::unlink(counter.c_str());
+    // "Error: X" four times, then a line that listens and is lost, then one that stays. Every
+    // process but the first must be told it is not the first.
+    const std::string script =
+        "f=" + counter + "; n=$(cat $f 2>/dev/null || echo 0); echo $((n+1)) > $f;"
+        "[ $n = 0 ] || [ \"$1\" = --again ] || exit 9;"
+        "case $n in"
+        " [0-3]) echo 'report registration-failed 0 0 0 4572726F723A2058 -'; exit 75;;"
+        " 4) echo 'report listening 2 0 0 - -'; echo 'report lost 0 0 0 - -'; exit 75;;"
+        " *) echo 'hello there'; echo 'report listening 2 0 0 - -';"
+        " echo 'call 101 16 3535 3030'; exec sleep 30;;"
+        "esac";
+    CapiLineSupervisor::Options options;
+    options.command = {"/bin/sh", "-c", script, "sh"};
+    options.healthyRun = 0ms;
+    options.stopGrace = 200ms;
+    std::mutex mutex;
+    std::vector<long> pauses;
+    std::vector<std::string> log;
+    options.pause = [&](std::chrono::milliseconds delay) {
+        std::lock_guard lock(mutex);
+        pauses.push_back(delay.count());
+        return true;
+    };
+    options.report = [&](const LineReport& report) {
+        std::lock_guard lock(mutex);
+        log.push_back(LineReportText(report));
+    };
+    Calls calls;
+    CapiLineSupervisor supervisor(calls, options);
+    supervisor.Start();
+    ASSERT_TRUE(calls.WaitFor(1));
+    supervisor.Stop();
+    ::unlink(counter.c_str());
+
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(pauses, (std::vector<long>{1000, 2000, 4000, 8000, 1000}));
+    EXPECT_EQ(supervisor.Starts(), 6u);
+    ASSERT_EQ(log.size(), 10u);
+    EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + 8),
+              (std::vector<std::string>{
+                  "Error: X", "retrying CAPI registration in 1 s",
+                  "retrying CAPI registration in 2 s", "retrying CAPI registration in 4 s",
+                  "retrying CAPI registration in 8 s", "listening on 2 controller(s)",
+                  "CAPI connection lost", "retrying CAPI registration in 1 s"}));
+    EXPECT_NE(log[8].find("no message"), std::string::npos) << log[8];
+    EXPECT_NE(log[8].find("hello there"), std::string::npos) << log[8];
+    EXPECT_EQ(log[9], "listening again on 2 controller(s)");
 }
 
 TEST(LineSupervisor, ALineProcessThatEndsOnItsOwnIsNotRestarted) {

@@ -136,23 +136,38 @@ TEST_F(Listener, OtherMessagesGetNoAnswer) {
     line.Inject(Hex("0F 00 03 00 08 82 02 00 01 02 01 00 18 00 00")); // INFO_IND
     capi.FetchMessages();
     line.Inject(Hex("0E 00 03 00 05 81 00 00 01 00 00 00 00 00")); // LISTEN_CONF
-    line.Inject(Hex("0E 00 03 00 01 82 21 00 01 01 00 00 90 34")); // undefined ALERT_IND
-    capi.FetchMessages();
+    EXPECT_EQ(capi.FetchMessages(), CCAPIAccess::FetchResult::Handled);
     EXPECT_TRUE(line.Puts().empty());
     EXPECT_TRUE(receiver.Notices().empty());
 }
 
-TEST_F(Listener, MalformedCallIsDroppedWithoutHarm) {
+// What does not decode is handed back with its first octets, never passed over: the stream may be
+// out of step after it, so the caller gives the registration up.
+TEST_F(Listener, WhatDoesNotDecodeIsHandedBackAndNothingAfterItIsRead) {
     Register();
     std::vector<uint8_t> bad = ConnectIndMessage(kCall, 1);
     bad[14] = 0x7F; // Called party number runs past the end
-    line.Inject(bad);
-    line.Inject(ConnectIndMessage(kCall, 2));
-    capi.FetchMessages();
-    capi.FetchMessages();
-    ASSERT_EQ(receiver.Notices().size(), 1u);
-    EXPECT_EQ(line.Puts().size(), 1u);
-    EXPECT_EQ(Word(line.Puts()[0], 6), 2);
+    const std::vector<std::vector<uint8_t>> undecodable = {
+        bad,
+        Hex("0E 00 03 00 01 82 21 00 01 01 00 00 90 34"), // ALERT_IND, which CAPI does not have
+        Hex("05 00 03 00 02 82 01 00 01 01 00 00"),       // a length below the header
+        Hex("00 00 03 00"),                               // shorter than a header
+    };
+    for (const auto& message : undecodable) {
+        const size_t delivered = receiver.Notices().size();
+        line.Inject(message);
+        line.Inject(ConnectIndMessage(kCall, 2));
+        EXPECT_EQ(capi.FetchMessages(), CCAPIAccess::FetchResult::Undecodable);
+        const CCAPIAccess::Undecodable& what = capi.LastUndecodable();
+        EXPECT_NE(what.result, CapiNoError);
+        EXPECT_EQ(what.length, message.size());
+        const size_t told = std::min<size_t>(message.size(), 16);
+        EXPECT_EQ(what.firstOctets, std::vector<uint8_t>(message.begin(), message.begin() + told));
+        EXPECT_EQ(line.QueuedCount(), 1u); // the call after it stays where it is
+        EXPECT_EQ(receiver.Notices().size(), delivered);
+        capi.FetchMessages(); // the test's own clean-up: the good call
+    }
+    EXPECT_TRUE(capi.IsRegistered()); // giving up is its owner's decision
 }
 
 TEST_F(Listener, AtMostTwoMessagesPerWakeUp) {
@@ -265,9 +280,10 @@ protected:
             pauses.push_back(delay.count());
             return true;
         };
-        options.log = [this](const std::string& line) {
+        options.report = [this](const LineReport& report) {
             std::lock_guard lock(mutex);
-            logLines.push_back(line);
+            logLines.push_back(LineReportText(report));
+            kinds.push_back(report.kind);
         };
         return options;
     }
@@ -280,9 +296,15 @@ protected:
         return logLines;
     }
 
+    std::vector<LineReport::Kind> Kinds() {
+        std::lock_guard lock(mutex);
+        return kinds;
+    }
+
     std::mutex mutex;
     std::vector<long> pauses;
     std::vector<std::string> logLines;
+    std::vector<LineReport::Kind> kinds;
 };
 
 TEST_F(Reconnect, LostLineIsRegisteredAgainWithGrowingPauses) {
@@ -307,6 +329,66 @@ TEST_F(Reconnect, LostLineIsRegisteredAgainWithGrowingPauses) {
                                         "retrying CAPI registration in 4 s",
                                         "listening again on 2 controller(s)"}));
     EXPECT_TRUE(shown.Texts().empty()); // no boxes after start-up
+}
+
+TEST_F(Reconnect, UndecodableMessageIsToldOnceAndTheLineRegisteredAfresh) {
+    CCAPIThread listener(capi, Options());
+    listener.Start();
+    ASSERT_TRUE(line.WaitForPuts(2, 5s));
+    line.Inject(Hex("00 00 03 00 02 82 01 00"));
+    ASSERT_TRUE(line.WaitForPuts(4, 5s)); // listening again
+    EXPECT_EQ(line.RegisterCalls(), 2u);
+    EXPECT_EQ(line.ReleaseCalls(), 1u);
+    line.Inject(ConnectIndMessage(kCall, 9));
+    ASSERT_TRUE(Eventually([&] { return receiver.Notices().size() == 1; }));
+    listener.Stop();
+    EXPECT_EQ(LogLines(),
+              (std::vector<std::string>{
+                  "listening on 2 controller(s)",
+                  "CAPI handed over what is no CAPI message (result 0x1102, 8 octets: 00 00 03 00 "
+                  "02 82 01 00); starting the line afresh",
+                  "retrying CAPI registration in 1 s", "listening again on 2 controller(s)"}));
+}
+
+// A line process ends instead of retrying: its library keeps what a failure left behind.
+TEST_F(Reconnect, WithoutRetryTheThreadEndsAndSaysWhy) {
+    {
+        line.QueueRegisterResults({CapiRegOsResourceErr});
+        CCAPIThread::Options options = Options();
+        options.retry = false;
+        options.showStartupErrors = false;
+        CCAPIThread listener(capi, options);
+        listener.Start();
+        ASSERT_TRUE(Eventually([&] { return listener.IsFinished(); }));
+        listener.Stop();
+        EXPECT_EQ(listener.HowItEnded(), CCAPIThread::Ending::RegistrationFailed);
+        EXPECT_EQ(LogLines(), std::vector<std::string>{
+                                  "Error: registering the application in function "
+                                  "RegisterCAPI.\n4104"});
+        EXPECT_EQ(line.RegisterCalls(), 1u);
+    }
+    for (const bool undecodable : {false, true}) {
+        SCOPED_TRACE(undecodable ? "undecodable" : "lost");
+        CCAPIThread::Options options = Options();
+        options.retry = false;
+        CCAPIThread listener(capi, options);
+        const size_t puts = line.Puts().size();
+        listener.Start();
+        ASSERT_TRUE(line.WaitForPuts(puts + 2, 5s));
+        if (undecodable)
+            line.Inject(Hex("05 00 03 00 02 82 01 00"));
+        else
+            line.DropConnection();
+        ASSERT_TRUE(Eventually([&] { return listener.IsFinished(); }));
+        listener.Stop();
+        EXPECT_EQ(listener.HowItEnded(), undecodable ? CCAPIThread::Ending::Undecodable
+                                                     : CCAPIThread::Ending::ConnectionLost);
+        EXPECT_EQ(Kinds().back(), undecodable ? LineReport::Kind::Undecodable
+                                              : LineReport::Kind::ConnectionLost);
+        EXPECT_FALSE(capi.IsRegistered());
+    }
+    EXPECT_TRUE(Pauses().empty());
+    EXPECT_TRUE(shown.Texts().empty());
 }
 
 TEST_F(Reconnect, PausesStopGrowingAtOneMinuteAndStopEndsThem) {

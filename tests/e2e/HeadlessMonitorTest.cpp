@@ -152,23 +152,35 @@ TEST_F(HeadlessMonitor, OverlongNumbersAreCut) {
                   std::string(127, '7'), 16);
 }
 
-TEST_F(HeadlessMonitor, MalformedMessagesDoNotHurtTheMonitor) {
+// What does not decode is told, and the line starts afresh: the stream may be out of step after
+// it. The messages behind the first one go with the connection it came on.
+TEST_F(HeadlessMonitor, MalformedMessagesAreToldAndTheLineStartsAfresh) {
+    const std::vector<std::pair<const char*, const char*>> malformed = {
+        // A CONNECT_IND whose length field claims far more than was sent.
+        {"FF FF 00 00 02 82 01 00 01 01 00 00 10 00 05 81 35 35 35 31 00 00 00 00 00 00 00",
+         "octets: FF FF "},
+        // A called party number struct that runs past the end of the message.
+        {"16 00 00 00 02 82 02 00 01 02 00 00 10 00 C8 81 35 35 35 31 00 00", "22 octets: 16 00 "},
+        // A DISCONNECT_IND without its reason.
+        {"0C 00 00 00 04 82 05 00 01 01 00 00", "12 octets: 0C 00 "}};
     Bringup();
-    for (const char* raw :
-         {// A CONNECT_IND whose length field claims far more than was sent.
-          "FF FF 00 00 02 82 01 00 01 01 00 00 10 00 05 81 35 35 35 31 00 00 00 00 00 00 00",
-          // A called party number struct that runs past the end of the message.
-          "16 00 00 00 02 82 02 00 01 02 00 00 10 00 C8 81 35 35 35 31 00 00",
-          // The long struct form with a length past the end.
-          "16 00 00 00 02 82 03 00 01 03 00 00 10 00 FF FF 7F 81 35 35 35 31",
-          // A bare header, and a DISCONNECT_IND without its reason.
-          "08 00 00 00 02 82 04 00", "0C 00 00 00 04 82 05 00 01 01 00 00"})
+    uint32_t plci = 0x401;
+    for (const auto& [raw, told] : malformed) {
+        SCOPED_TRACE(raw);
         ASSERT_TRUE(scene.peer.WriteLine(std::string("raw ") + raw));
-    scene.peer.Collect(1000ms);
-    scene.SkipRecord();
-    EXPECT_TRUE(scene.monitor.Running()) << scene.Transcript();
-    // The line goes on as before.
-    RingAndExpect("5551 301234 plci=0x00000401", "0301234", "5551", 16);
+        const auto line = scene.WaitMonitorError("is no CAPI message", 20s);
+        ASSERT_TRUE(line) << scene.Transcript();
+        EXPECT_NE(line->find(told), std::string::npos) << *line;
+        auto id = scene.WaitRegistered(30s);
+        ASSERT_TRUE(id) << scene.Transcript();
+        applId = *id;
+        ASSERT_TRUE(scene.WaitMessage('<', CmdListen, Req)) << scene.Transcript();
+        EXPECT_TRUE(scene.monitor.Running()) << scene.Transcript();
+        char ring[64];
+        std::snprintf(ring, sizeof ring, "5551 301234 plci=0x%08X", plci);
+        RingAndExpect(ring, "0301234", "5551", 16);
+        plci += 0x100;
+    }
 }
 
 TEST_F(HeadlessMonitor, ListensOnBothControllers) {

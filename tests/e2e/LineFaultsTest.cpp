@@ -31,32 +31,41 @@ protected:
         EXPECT_EQ(scene.WaitCallLine(), MonitorScene::CallLine("0301234", called, 0, 16))
             << scene.Transcript();
     }
-    size_t Restarts() const {
+    // Lines on the monitor's standard error that hold `text`.
+    size_t Count(const std::string& text) const {
         size_t count = 0;
         for (const auto& line : scene.monitor.Lines(ChildProcess::Err))
-            count += line.find("CAPI line process") != std::string::npos;
+            count += line.find(text) != std::string::npos;
         return count;
     }
+    size_t Told() const { return Count("is no CAPI message"); }
 
     MonitorScene scene;
 };
 
-TEST_F(LineFaults, FramesThatBreakLibcapi20CostOnlyTheLineProcess) {
+TEST_F(LineFaults, FramesThatBreakLibcapi20AreToldAndTheLineStartsAfresh) {
     Bringup();
     RingAndExpect("5551", "0x00000101");
-    // libcapi20 3.27 smashes its stack on a frame of 4,997 bytes or more, and waits for ever
-    // for the rest of a frame that claims 0xFFFF bytes.
+    // libcapi20 3.27 smashes its stack on a frame of 4,997 bytes or more, waits for ever for the
+    // rest of a frame that claims 0xFFFF bytes, and after a frame of length 0 eats the next one
+    // (a call) without a word. None of them may reach it, and each is told once.
     std::string bigFrame = "frame 13 88";
     for (int i = 0; i < 4998; ++i)
         bigFrame += " 41";
-    const std::vector<std::string> frames = {bigFrame, "frame FF FF 00 00 02 82 00 00"};
+    const std::vector<std::pair<std::string, std::string>> frames = {
+        {bigFrame, "16 octets: 13 88 41 41"},
+        {"frame FF FF 00 00 02 82 00 00", "8 octets: FF FF 00 00 02 82 00 00"},
+        {"frame 00 00", "2 octets: 00 00)"},
+    };
     uint32_t plci = 0x201;
-    for (const std::string& frame : frames) {
+    for (const auto& [frame, told] : frames) {
         SCOPED_TRACE(frame.substr(0, 20));
-        const size_t before = Restarts();
+        const size_t before = Told();
         scene.SkipRecord();
         ASSERT_TRUE(scene.peer.WriteLine(frame));
-        ASSERT_TRUE(scene.WaitMonitorError("restarting it in", 20s)) << scene.Transcript();
+        const auto line = scene.WaitMonitorError("is no CAPI message", 20s);
+        ASSERT_TRUE(line) << scene.Transcript();
+        EXPECT_NE(line->find(told), std::string::npos) << *line;
         ASSERT_TRUE(scene.WaitRegistered(20s)) << scene.Transcript();
         ASSERT_TRUE(scene.WaitMessage('<', CmdListen, Req)) << scene.Transcript();
         EXPECT_TRUE(scene.monitor.Running());
@@ -64,10 +73,28 @@ TEST_F(LineFaults, FramesThatBreakLibcapi20CostOnlyTheLineProcess) {
         std::snprintf(text, sizeof text, "0x%08X", plci);
         RingAndExpect("5552", text);
         plci += 0x100;
-        // Each restart is logged once.
-        EXPECT_EQ(Restarts(), before + 1) << scene.Transcript();
+        EXPECT_EQ(Told(), before + 1) << scene.Transcript();
     }
     EXPECT_TRUE(scene.WaitMonitorError("listening again")) << scene.Transcript();
+}
+
+// A registration the server takes and never answers, then a working server on the same port:
+// the library of the process that registered cannot register again, a fresh process can.
+TEST_F(LineFaults, RegistrationThatHungIsRetriedInAFreshProcess) {
+    ASSERT_NE(scene.StartPeer({"--hang-register"}), 0u);
+    const unsigned port = scene.port;
+    ASSERT_TRUE(scene.StartMonitor(port));
+    ASSERT_TRUE(scene.peer.WaitForPrefix(ChildProcess::Out, "unanswered register",
+                                         MonitorScene::Patience))
+        << scene.Transcript();
+    ASSERT_TRUE(scene.StopPeer());
+    ASSERT_EQ(scene.StartPeer({}, port), port) << scene.Transcript();
+    ASSERT_TRUE(scene.WaitRegistered(30s)) << scene.Transcript();
+    ASSERT_TRUE(scene.WaitMessage('<', CmdListen, Req)) << scene.Transcript();
+    RingAndExpect("5551", "0x00000101");
+    // It never listened before: this is the first listening, not "again".
+    EXPECT_TRUE(scene.WaitMonitorError("tavo: listening on 1 controller(s)")) << scene.Transcript();
+    EXPECT_EQ(Count("listening again"), 0u) << scene.Transcript();
 }
 
 TEST_F(LineFaults, RegistrationThatIsNeverAnsweredIsGivenUpAndRetried) {

@@ -155,8 +155,8 @@ TEST(PeerProgram, HelpBadArgumentsAndBadCommands) {
     std::string text;
     for (const auto& line : help.Lines(ChildProcess::Out))
         text += line + "\n";
-    for (const char* option : {"--listen", "--controllers", "--refuse-register", "--silent", "ring",
-                               "hangup", "raw", "drop", "quit"})
+    for (const char* option : {"--listen", "--controllers", "--refuse-register", "--silent",
+                               "--hang-register", "ring", "hangup", "raw", "drop", "quit"})
         EXPECT_NE(text.find(option), std::string::npos) << option;
 
     ChildProcess bad;

@@ -241,13 +241,27 @@ TEST_F(CapiPeerTest, RefusedSilentAndBrokenClients) {
     EXPECT_TRUE(quiet.Received().empty());
     EXPECT_FALSE(quiet.closed);
 
+    // A server that answers everything but the registration.
+    PeerOptions hanging = Options();
+    hanging.hangRegister = true;
+    MakePeer(hanging);
+    Client waiting(peer->Port());
+    waiting.Send(ProfileRequest);
+    waiting.Send(RegisterRequest);
+    Serve();
+    auto answers = waiting.Received();
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(answers[0][4], 0xE1); // the profile's answer
+    EXPECT_EQ(Count("unanswered register"), 1u);
+    EXPECT_FALSE(waiting.closed);
+
     // A frame that announces an impossible length ends that connection and only that one.
     Client broken(peer->Port());
     broken.SendRaw({0x00, 0x01, 0x00});
     Serve();
     broken.Received();
     EXPECT_TRUE(broken.closed);
-    EXPECT_FALSE(quiet.closed);
+    EXPECT_FALSE(waiting.closed);
     EXPECT_EQ(peer->ConnectionCount(), 1u);
 }
 

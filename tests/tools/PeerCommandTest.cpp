@@ -96,6 +96,8 @@ TEST(PeerOptions, ListenControllersAndSwitches) {
     EXPECT_EQ(r.options.host, "::1");
     EXPECT_EQ(r.options.port, 2662u);
     EXPECT_TRUE(r.options.refuseRegister);
+    EXPECT_FALSE(r.options.hangRegister);
+    EXPECT_TRUE(ParsePeerOptions({"--listen=127.0.0.1:0", "--hang-register"}).options.hangRegister);
 
     EXPECT_TRUE(ParsePeerOptions({"--help"}).options.help);
     for (std::vector<std::string> bad :

@@ -171,6 +171,10 @@ void CapiPeer::HandleControl(Connection& connection, const Bytes& payload) {
         return;
     }
     if (request->code == static_cast<uint8_t>(ControlCode::Register)) {
+        if (options.hangRegister) {
+            output.line("unanswered register");
+            return;
+        }
         if (options.refuseRegister)
             output.error("refused a registration");
         else

@@ -69,6 +69,8 @@ PeerOptionsResult ParsePeerOptions(const std::vector<std::string>& args) {
             options.refuseRegister = true;
         } else if (args[i] == "--silent") {
             options.silent = true;
+        } else if (args[i] == "--hang-register") {
+            options.hangRegister = true;
         } else if (args[i] == "--help" || args[i] == "-h") {
             options.help = true;
         } else {
@@ -83,6 +85,7 @@ PeerOptionsResult ParsePeerOptions(const std::vector<std::string>& args) {
 
 std::string PeerUsageText() {
     return R"(usage: tavo-capi-peer --listen HOST:PORT [--controllers N] [--refuse-register] [--silent]
+                      [--hang-register]
 
 A loopback remote-CAPI server for trying and testing the monitor without ISDN hardware.
 Point libcapi20 at it with the rcapi driver, e.g. tavo --capi-remote rcapi:127.0.0.1:PORT.
@@ -92,6 +95,7 @@ Point libcapi20 at it with the rcapi driver, e.g. tavo --capi-remote rcapi:127.0
   --controllers N      number of controllers to report (0..127, default 1)
   --refuse-register    answer every registration with an error (info 0x1001)
   --silent             accept connections but never answer anything
+  --hang-register      answer everything but a registration, which is never answered
   --help               this text
 
 Commands on standard input, one per line (end of input quits):
@@ -110,6 +114,7 @@ Output, one line each, flushed at once:
   > HEX            a CAPI message the peer sent
   < HEX            a CAPI message the peer received, byte for byte
   registered ID    an application registered (shown with its first message, which names ID)
+  unanswered register   a registration left unanswered (--hang-register)
   released ID      the application closed its connection
   dropped ID       the peer closed the application's connection (drop)
 Errors and warnings go to standard error.

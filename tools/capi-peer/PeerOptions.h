@@ -10,6 +10,7 @@ struct PeerOptions {
     unsigned controllers = 1;
     bool refuseRegister = false;
     bool silent = false;
+    bool hangRegister = false; // answers everything but a registration
     bool help = false;
 };
 
