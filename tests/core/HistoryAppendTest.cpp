@@ -299,25 +299,16 @@ TEST(HistoryAppendCrash, NoAnnouncedCallIsLostWhereverTheProcessDies) {
             } announcer;
             announcer.fd = pipeFds[1];
             SetMessageHandler([](const std::string&) {});
-            Settings settings{};
-            SetDefaultSettings(settings);
-            settings.speak = 0;
-            AreaCodeTable areaCodes;
-            Directory phoneBook, msnList;
-            CallList list;
-            HistoryLoadResult load = LoadCallHistory(list, "caller.his", 0);
+            GuardedSettings settings;
+            SetDefaultSettings(*settings.Write());
+            settings.Write()->speak = 0;
+            GuardedLists lists;
+            HistoryLoadResult load = LoadCallHistory(lists.Write()->callList, "caller.his", 0);
             if (!load.messages.empty())
                 ::_exit(6);
             std::time_t now = ExampleTime + trial * 100000;
-            IncomingCallHandler handler(IncomingCallParts{phoneBook,
-                                                          msnList,
-                                                          list,
-                                                          settings,
-                                                          areaCodes,
-                                                          announcer,
-                                                          [&now] { return now; },
-                                                          {},
-                                                          nullptr,
+            IncomingCallHandler handler(IncomingCallParts{lists, settings, announcer,
+                                                          [&now] { return now; }, {}, nullptr,
                                                           std::move(load.savedFile),
                                                           load.savedSize});
             for (uint32_t plci = 1;; ++plci) {
