@@ -42,6 +42,7 @@ constexpr std::string_view AnnounceNames[] = {"popup", "notification", "both"};
 template <class... Visitors> struct Overloaded : Visitors... {
     using Visitors::operator()...;
 };
+template <class... Visitors> Overloaded(Visitors...) -> Overloaded<Visitors...>;
 
 char Lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;

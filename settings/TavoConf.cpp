@@ -72,10 +72,10 @@ void SplitValue(std::string_view rest, std::string& value, std::string& comment)
 
 // A value written so that reading it gives it back: quoted when blanks at its ends, a quote or
 // a comment mark would change how it reads.
-std::string EncodeValue(std::string_view value) {
-    bool quote =
-        !value.empty() && (value.front() == ' ' || value.front() == '\t' || value.back() == ' ' ||
-                           value.back() == '\t' || value.front() == '"');
+std::string EncodeValue(std::string_view value, bool quote) {
+    quote = quote ||
+            (!value.empty() && (value.front() == ' ' || value.front() == '\t' ||
+                                value.back() == ' ' || value.back() == '\t' || value.front() == '"'));
     for (size_t i = 1; i < value.size() && !quote; ++i)
         quote =
             (value[i] == ';' || value[i] == '#') && (value[i - 1] == ' ' || value[i - 1] == '\t');
@@ -99,8 +99,19 @@ std::string OneLine(std::string_view value) {
     return out;
 }
 
+// What a key line keeps after its value is blanks and a comment, or anything that followed a
+// closing quote (which reading passes over). Unless it is blanks and then ";" or "#", a value
+// written before it unquoted would take it in.
+bool TakenIntoAnUnquotedValue(std::string_view comment) {
+    const size_t start = comment.find_first_not_of(Blanks);
+    if (start == std::string_view::npos)
+        return false;
+    return start == 0 || (comment[start] != ';' && comment[start] != '#');
+}
+
 std::string KeyLine(std::string_view key, std::string_view value, std::string_view comment) {
-    return std::string(key) + "=" + EncodeValue(OneLine(value)) + std::string(comment);
+    return std::string(key) + "=" +
+           EncodeValue(OneLine(value), TakenIntoAnUnquotedValue(comment)) + std::string(comment);
 }
 
 // Lines that are no section, key or comment, by their numbers only: the text may be a password
@@ -129,7 +140,9 @@ TavoConf TavoConf::Parse(std::string_view text) {
         std::string_view raw = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
         ++number;
-        if (!raw.empty() && raw.back() == '\r')
+        // CR LF ends a line as LF does; so do CR CR LF and the like, which would otherwise
+        // lose a CR at every save.
+        while (!raw.empty() && raw.back() == '\r')
             raw.remove_suffix(1);
         Line line;
         line.text = std::string(raw);

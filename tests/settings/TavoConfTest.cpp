@@ -61,6 +61,29 @@ TEST(TavoConf, SavingKeepsWhatTheProgramDoesNotKnow) {
     EXPECT_EQ(twice.Text(), text);
 }
 
+// Found by fuzzing: what follows a closing quote is passed over when reading, and must stay
+// passed over when a new value is written before it; CRs before a line end must not be lost one
+// per save.
+TEST(TavoConf, WritingAValueBeforeTextThatFollowedAQuoteReadsBackAsWritten) {
+    TavoConf conf = TavoConf::Parse("[mqtt]\n"
+                                    "password=\"old\"\vnot=a comment\n"
+                                    "user=\"old\"  trailing words\n"
+                                    "host=\"old\";close\n"
+                                    "junk\r\r\n");
+    EXPECT_EQ(conf.Get("mqtt", "password"), "old");
+    EXPECT_EQ(conf.Get("mqtt", "user"), "old");
+    conf.Set("mqtt", "password", "new");
+    conf.Set("mqtt", "user", "new");
+    conf.Set("mqtt", "host", "new");
+    const std::string text = conf.Text();
+    const TavoConf again = TavoConf::Parse(text);
+    EXPECT_EQ(again.Get("mqtt", "password"), "new") << text;
+    EXPECT_EQ(again.Get("mqtt", "user"), "new") << text;
+    EXPECT_EQ(again.Get("mqtt", "host"), "new") << text;
+    EXPECT_NE(text.find("not=a comment"), std::string::npos) << text;
+    EXPECT_EQ(again.Text(), text);
+}
+
 TEST(TavoConf, BadValuesAreReportedAndGiveTheDefaults) {
     const TavoConf conf = TavoConf::Parse("[ncid]\n"
                                           "enabled=perhaps\n"
