@@ -105,9 +105,9 @@ bool DesktopNotifier::LookForServer() {
         actions = found && reply.value().contains(QStringLiteral("actions"));
         markup = found && reply.value().contains(QStringLiteral("body-markup"));
     }
-    SetAvailable(found, found ? "a notification server is there"
-                              : bus.isConnected() ? "no notification server on the session bus"
-                                                  : "no session bus");
+    SetAvailable(found, found               ? "a notification server is there"
+                        : bus.isConnected() ? "no notification server on the session bus"
+                                            : "no session bus");
     if (!found && !notedMissing) {
         log("notifications: no notification server on the session bus; TAVO's own popup "
             "shows the calls instead");
@@ -165,8 +165,7 @@ void DesktopNotifier::Notify(const CallEvent& call) {
     notify << QStringLiteral("TAVO") << replaces << QStringLiteral("tavo")
            << QStringLiteral("Incoming call")
            << QString::fromStdString(markup ? NotificationMarkupEscaped(call.text) : call.text)
-           << actionList
-           << hints << static_cast<int32_t>(call.showSeconds * 1000);
+           << actionList << hints << static_cast<int32_t>(call.showSeconds * 1000);
     QDBusReply<uint> reply =
         QDBusConnection::sessionBus().call(notify, QDBus::Block, CallTimeoutMs);
     if (!reply.isValid()) {

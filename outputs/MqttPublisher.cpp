@@ -183,8 +183,8 @@ void MqttPublisher::TryConnect() {
         ConnectionLost(Trouble::Unreachable, error);
         return;
     }
-    const int rc =
-        mosquitto_connect_async(client, settings.host.c_str(), settings.port, options.keepAliveSeconds);
+    const int rc = mosquitto_connect_async(client, settings.host.c_str(), settings.port,
+                                           options.keepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS) {
         ConnectionLost(rc);
         return;

@@ -35,7 +35,6 @@ struct MqttPublisherOptions {
     OutputStatusSink status;
 };
 
-
 class MqttPublisher final : public CallOutput {
 public:
     MqttPublisher(const MqttSettings& settings, MqttPublisherOptions options = {});

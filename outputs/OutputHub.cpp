@@ -58,10 +58,10 @@ std::unique_ptr<CallOutput> MakeCommand(const OutputSettings& settings, const Co
 
 // In the order events are handed on.
 const OutputHub::Kind OutputKinds[] = {
-    {"NCID", [](const OutputSettings& s) { return s.ncid.enabled; },
-     Differs<&OutputSettings::ncid>, MakeNcid},
-    {"MQTT", [](const OutputSettings& s) { return s.mqtt.enabled; },
-     Differs<&OutputSettings::mqtt>, MakeMqtt},
+    {"NCID", [](const OutputSettings& s) { return s.ncid.enabled; }, Differs<&OutputSettings::ncid>,
+     MakeNcid},
+    {"MQTT", [](const OutputSettings& s) { return s.mqtt.enabled; }, Differs<&OutputSettings::mqtt>,
+     MakeMqtt},
     {"notifications",
      [](const OutputSettings& s) { return s.notify.announceWith != AnnounceWith::Popup; },
      Differs<&OutputSettings::notify>, MakeNotifier},
@@ -74,7 +74,7 @@ const OutputHub::Kind OutputKinds[] = {
 OutputHub::OutputHub(History history, OutputLog log)
     : history(std::move(history)), log(log ? std::move(log) : LogToStandardError) {
     for (const Kind& kind : OutputKinds)
-        slots.push_back(Slot{&kind, nullptr, std::nullopt, 0});
+        entries.push_back(Entry{&kind, nullptr, std::nullopt, 0});
     dispatcher = std::thread([this] {
         BecomeBackgroundThread();
         Dispatch();
@@ -84,7 +84,7 @@ OutputHub::OutputHub(History history, OutputLog log)
 OutputHub::~OutputHub() {
     handOver.Close();
     dispatcher.join();
-    for (size_t i = slots.size(); i-- > 0;) {
+    for (size_t i = entries.size(); i-- > 0;) {
         NextGeneration(i);
         Replace(i, nullptr);
     }
@@ -92,12 +92,12 @@ OutputHub::~OutputHub() {
 
 std::vector<std::string> OutputHub::Apply(const OutputSettings& settings) {
     std::vector<std::string> problems;
-    for (size_t i = 0; i < slots.size(); ++i) {
-        const Kind& kind = *slots[i].kind;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const Kind& kind = *entries[i].kind;
         bool running;
         {
             std::lock_guard lock(mutex);
-            running = slots[i].output != nullptr;
+            running = entries[i].output != nullptr;
         }
         // One that could not start is tried again (the port it wanted may be free now).
         if (!applied || kind.changed(current, settings) || (kind.on(settings) && !running))
@@ -121,7 +121,7 @@ std::vector<std::string> OutputHub::Apply(const OutputSettings& settings) {
 
 void OutputHub::Switch(size_t index, const OutputSettings& settings,
                        std::vector<std::string>& problems) {
-    const Kind& kind = *slots[index].kind;
+    const Kind& kind = *entries[index].kind;
     // From here on, whatever the old output still says of itself is stale.
     const uint64_t generation = NextGeneration(index);
     Replace(index, nullptr);
@@ -153,15 +153,15 @@ void OutputHub::Replace(size_t index, std::unique_ptr<CallOutput> next) {
     std::unique_ptr<CallOutput> old;
     {
         std::lock_guard lock(mutex);
-        old = std::move(slots[index].output);
-        slots[index].output = std::move(next);
+        old = std::move(entries[index].output);
+        entries[index].output = std::move(next);
     }
     old.reset();
 }
 
 uint64_t OutputHub::NextGeneration(size_t index) {
     std::lock_guard lock(statusMutex);
-    return ++slots[index].generation;
+    return ++entries[index].generation;
 }
 
 void OutputHub::SetStatus(size_t index, uint64_t generation, std::optional<OutputStatus> status) {
@@ -169,10 +169,10 @@ void OutputHub::SetStatus(size_t index, uint64_t generation, std::optional<Outpu
     std::vector<OutputStatus> all;
     {
         std::lock_guard lock(statusMutex);
-        Slot& slot = slots[index];
-        if (slot.generation != generation || slot.status == status)
+        Entry& entry = entries[index];
+        if (entry.generation != generation || entry.status == status)
             return;
-        slot.status = std::move(status);
+        entry.status = std::move(status);
         all = StatusesLocked();
     }
     if (statusListener)
@@ -181,9 +181,9 @@ void OutputHub::SetStatus(size_t index, uint64_t generation, std::optional<Outpu
 
 std::vector<OutputStatus> OutputHub::StatusesLocked() const {
     std::vector<OutputStatus> all;
-    for (const Slot& slot : slots)
-        if (slot.status)
-            all.push_back(*slot.status);
+    for (const Entry& entry : entries)
+        if (entry.status)
+            all.push_back(*entry.status);
     return all;
 }
 
@@ -212,9 +212,9 @@ void OutputHub::Dispatch() {
 
 void OutputHub::Post(const OutputEvent& event) {
     std::lock_guard lock(mutex);
-    for (const Slot& slot : slots)
-        if (slot.output)
-            slot.output->Post(event);
+    for (const Entry& entry : entries)
+        if (entry.output)
+            entry.output->Post(event);
 }
 
 void OutputHub::OnCall(const CallEvent& call) {
@@ -230,8 +230,8 @@ void OutputHub::OnLine(const LineEvent& line) {
 }
 
 template <typename T> T* OutputHub::RunningLocked() const {
-    for (const Slot& slot : slots)
-        if (T* output = dynamic_cast<T*>(slot.output.get()))
+    for (const Entry& entry : entries)
+        if (T* output = dynamic_cast<T*>(entry.output.get()))
             return output;
     return nullptr;
 }

@@ -86,7 +86,7 @@ public:
     };
 
 private:
-    struct Slot {
+    struct Entry {
         const Kind* kind = nullptr;
         std::unique_ptr<CallOutput> output;
         std::optional<OutputStatus> status; // while switched on
@@ -98,7 +98,7 @@ private:
     void Post(const OutputEvent& event); // on the dispatcher
     void Switch(size_t index, const OutputSettings& settings, std::vector<std::string>& problems);
     void Replace(size_t index, std::unique_ptr<CallOutput> next);
-    // Sets (or with nullopt clears) a slot's status and tells the listener of a change.
+    // Sets (or with nullopt clears) an entry's status and tells the listener of a change.
     void SetStatus(size_t index, uint64_t generation, std::optional<OutputStatus> status);
     uint64_t NextGeneration(size_t index);
     std::vector<OutputStatus> StatusesLocked() const;
@@ -111,12 +111,12 @@ private:
     bool applied = false;
     std::optional<LineEvent> lastLine; // told again to outputs started later (under mutex)
 
-    mutable std::mutex mutex; // guards the slots' outputs and generations while events are posted
-    std::vector<Slot> slots;
+    mutable std::mutex mutex;   // guards the outputs while events are posted, and `current`
+    std::vector<Entry> entries; // one per row of the table, in its order
 
-    mutable std::mutex statusMutex;    // guards the slots' statuses
-    std::mutex listenerMutex;          // one listener call at a time, in order
-    StatusListener statusListener;     // under listenerMutex
+    mutable std::mutex statusMutex; // guards the statuses and generations
+    std::mutex listenerMutex;       // one listener call at a time, in order
+    StatusListener statusListener;  // under listenerMutex
 
     // The handler wakes one thread, which hands the event to every output's own queue: a call
     // costs its handler one hand-over, however many outputs are on.

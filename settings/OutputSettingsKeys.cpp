@@ -39,9 +39,7 @@ const OutputSettingsKey Keys[] = {
 
 constexpr std::string_view AnnounceNames[] = {"popup", "notification", "both"};
 
-template <class... Visitors> struct Overloaded : Visitors... {
-    using Visitors::operator()...;
-};
+template <class... Visitors> struct Overloaded : Visitors... { using Visitors::operator()...; };
 template <class... Visitors> Overloaded(Visitors...) -> Overloaded<Visitors...>;
 
 char Lower(char c) {
@@ -71,25 +69,24 @@ OutputSettings ReadOutputSettings(const TavoConf& conf) {
     OutputSettings defaults;
     const std::vector<std::string_view> choices(std::begin(AnnounceNames), std::end(AnnounceNames));
     for (const OutputSettingsKey& key : Keys) {
-        std::visit(Overloaded{
-                       [&](OutputSettingsField<bool> field) {
-                           field(settings) = conf.GetBool(key.section, key.name, field(defaults));
-                       },
-                       [&](OutputSettingsField<int> field) {
-                           field(settings) = conf.GetInt(key.section, key.name, field(defaults),
-                                                         key.low, key.high);
-                       },
-                       [&](OutputSettingsField<std::string> field) {
-                           field(settings) =
-                               conf.GetString(key.section, key.name, field(defaults));
-                       },
-                       [&](OutputSettingsField<AnnounceWith> field) {
-                           field(settings) = static_cast<AnnounceWith>(conf.GetChoice(
-                               key.section, key.name, choices,
-                               static_cast<size_t>(field(defaults))));
-                       },
-                   },
-                   key.field);
+        std::visit(
+            Overloaded{
+                [&](OutputSettingsField<bool> field) {
+                    field(settings) = conf.GetBool(key.section, key.name, field(defaults));
+                },
+                [&](OutputSettingsField<int> field) {
+                    field(settings) =
+                        conf.GetInt(key.section, key.name, field(defaults), key.low, key.high);
+                },
+                [&](OutputSettingsField<std::string> field) {
+                    field(settings) = conf.GetString(key.section, key.name, field(defaults));
+                },
+                [&](OutputSettingsField<AnnounceWith> field) {
+                    field(settings) = static_cast<AnnounceWith>(conf.GetChoice(
+                        key.section, key.name, choices, static_cast<size_t>(field(defaults))));
+                },
+            },
+            key.field);
     }
     return settings;
 }

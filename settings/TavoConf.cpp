@@ -73,9 +73,9 @@ void SplitValue(std::string_view rest, std::string& value, std::string& comment)
 // A value written so that reading it gives it back: quoted when blanks at its ends, a quote or
 // a comment mark would change how it reads.
 std::string EncodeValue(std::string_view value, bool quote) {
-    quote = quote ||
-            (!value.empty() && (value.front() == ' ' || value.front() == '\t' ||
-                                value.back() == ' ' || value.back() == '\t' || value.front() == '"'));
+    quote = quote || (!value.empty() &&
+                      (value.front() == ' ' || value.front() == '\t' || value.back() == ' ' ||
+                       value.back() == '\t' || value.front() == '"'));
     for (size_t i = 1; i < value.size() && !quote; ++i)
         quote =
             (value[i] == ';' || value[i] == '#') && (value[i - 1] == ' ' || value[i - 1] == '\t');
@@ -110,8 +110,8 @@ bool TakenIntoAnUnquotedValue(std::string_view comment) {
 }
 
 std::string KeyLine(std::string_view key, std::string_view value, std::string_view comment) {
-    return std::string(key) + "=" +
-           EncodeValue(OneLine(value), TakenIntoAnUnquotedValue(comment)) + std::string(comment);
+    return std::string(key) + "=" + EncodeValue(OneLine(value), TakenIntoAnUnquotedValue(comment)) +
+           std::string(comment);
 }
 
 // Lines that are no section, key or comment, by their numbers only: the text may be a password
@@ -284,4 +284,3 @@ size_t TavoConf::GetChoice(std::string_view section, std::string_view key,
     Report(Where(*line) + " is not " + names + "; using " + std::string(choices[fallback]));
     return fallback;
 }
-

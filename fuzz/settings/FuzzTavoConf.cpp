@@ -31,11 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TavoConf again = TavoConf::Parse(text);
     OutputSettings back = ReadOutputSettings(again);
     // Line ends cannot be kept in a one-line value: they are written as blanks.
-    for (std::string* value : {&written.mqtt.password, &written.mqtt.user,
-                               &written.command.arguments, &written.ncid.address,
-                               &written.ncid.allow, &written.mqtt.host, &written.mqtt.caFile,
-                               &written.mqtt.clientId, &written.mqtt.baseTopic,
-                               &written.command.program})
+    for (std::string* value :
+         {&written.mqtt.password, &written.mqtt.user, &written.command.arguments,
+          &written.ncid.address, &written.ncid.allow, &written.mqtt.host, &written.mqtt.caFile,
+          &written.mqtt.clientId, &written.mqtt.baseTopic, &written.command.program})
         for (char& c : *value)
             if (c == '\n' || c == '\r')
                 c = ' ';

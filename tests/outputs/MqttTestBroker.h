@@ -44,7 +44,8 @@ public:
         directory = ::mkdtemp(pattern.data());
         std::ofstream(directory + "/mosquitto.conf")
             << "listener " << port << " 127.0.0.1\n"
-            << "allow_anonymous " << (anonymous ? "true" : "false") << "\n"
+            << "allow_anonymous " << (anonymous ? "true" : "false")
+            << "\n"
             // Started by root, the broker would run as another user that cannot write here.
             << "user root\n"
             << "persistence true\n"

@@ -253,18 +253,16 @@ TEST(OutputHub, EachOutputSwitchedOnHasAStateTheWindowIsToldOf) {
 
     // A server comes; the port is freed, and NCID is tried again at the next change.
     FakeNotificationServer server({});
-    ASSERT_TRUE(Until([&] {
-        return Shows(recorder.Last(), "notifications", OutputHealth::Working, "server");
-    }));
+    ASSERT_TRUE(Until(
+        [&] { return Shows(recorder.Last(), "notifications", OutputHealth::Working, "server"); }));
     ::close(taken);
     settings.command.program = "/bin/true";
     EXPECT_TRUE(hub.Apply(settings).empty());
     EXPECT_TRUE(Shows(hub.Statuses(), "NCID", OutputHealth::Working,
                       "listening on 127.0.0.1 port " + std::to_string(settings.ncid.port)));
     hub.OnCall(ShownCall());
-    ASSERT_TRUE(Until([&] {
-        return Shows(recorder.Last(), "command", OutputHealth::Working, "exit status 0");
-    }));
+    ASSERT_TRUE(Until(
+        [&] { return Shows(recorder.Last(), "command", OutputHealth::Working, "exit status 0"); }));
 
     // Switched off: gone from the list; a listener taken away hears nothing more.
     settings.ncid.enabled = false;

@@ -183,12 +183,12 @@ TEST(TavoConf, APasswordOthersCanReadIsToldWithTheFileAndTheMend) {
     EXPECT_EQ(load.warning.find("pw\n"), std::string::npos);
 
     // A secret of a key the outputs do not know counts too.
-    EXPECT_FALSE(LoadTavoConf(dir.Write("token.conf", "[weather]\nApi_Token=abc\n", 0604))
-                     .warning.empty());
-    EXPECT_TRUE(LoadTavoConf(dir.Write("private.conf", "[mqtt]\npassword=pw\n", 0600))
-                    .warning.empty());
-    EXPECT_TRUE(LoadTavoConf(dir.Write("empty.conf", "[mqtt]\npassword=\nhost=h\n", 0644))
-                    .warning.empty());
+    EXPECT_FALSE(
+        LoadTavoConf(dir.Write("token.conf", "[weather]\nApi_Token=abc\n", 0604)).warning.empty());
+    EXPECT_TRUE(
+        LoadTavoConf(dir.Write("private.conf", "[mqtt]\npassword=pw\n", 0600)).warning.empty());
+    EXPECT_TRUE(
+        LoadTavoConf(dir.Write("empty.conf", "[mqtt]\npassword=\nhost=h\n", 0644)).warning.empty());
 }
 
 TEST(TavoConf, WhatIsNotARegularFileIsRefusedAtOnce) {
@@ -208,8 +208,7 @@ TEST(TavoConf, WhatIsNotARegularFileIsRefusedAtOnce) {
     const TavoConfLoad tooLarge = LoadTavoConf(large);
     EXPECT_FALSE(tooLarge.ok);
     EXPECT_NE(tooLarge.error.find(large), std::string::npos) << tooLarge.error;
-    EXPECT_TRUE(LoadTavoConf(dir.Write("fits.conf", std::string(MaxTavoConfBytes, '\n'), 0600))
-                    .ok);
+    EXPECT_TRUE(LoadTavoConf(dir.Write("fits.conf", std::string(MaxTavoConfBytes, '\n'), 0600)).ok);
 }
 
 TEST(TavoConf, AReplacedFileBecomesPrivateAndKeepsItsText) {
