@@ -225,6 +225,8 @@ void MonitorCore::StartOutputs() {
     if (!load.ok)
         ShowMessage("The settings in " + path + " cannot be read; the outputs stay off.\n" +
                     load.error);
+    if (!load.warning.empty())
+        ShowMessage(load.warning);
     ApplyOutputSettings(ReadOutputSettings(load.conf));
     if (!load.conf.Problems().empty()) {
         std::string text = "Some settings in " + path + " were not used:";

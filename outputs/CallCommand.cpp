@@ -78,8 +78,9 @@ std::vector<std::string> CallEnvironment(const CallEvent& call) {
     };
 }
 
-CallCommand::CallCommand(const CommandSettings& settings, OutputLog log)
-    : settings(settings), log(log ? std::move(log) : LogToStandardError) {}
+CallCommand::CallCommand(const CommandSettings& settings, OutputLog log, OutputStatusSink status)
+    : settings(settings), log(log ? std::move(log) : LogToStandardError),
+      status(std::move(status)) {}
 
 CallCommand::~CallCommand() {
     queue.Close();
@@ -92,6 +93,7 @@ bool CallCommand::Start(std::string& error) {
         error = "command: no program in [command] program";
         return false;
     }
+    Tell(OutputHealth::Working, "no call yet");
     thread = std::thread([this] {
         BecomeBackgroundThread();
         Run();
@@ -102,6 +104,11 @@ bool CallCommand::Start(std::string& error) {
 void CallCommand::Post(const OutputEvent& event) {
     if (!queue.Push(event))
         log("command: calls came faster than the command ran; the oldest was skipped");
+}
+
+void CallCommand::Tell(OutputHealth health, const std::string& text) {
+    if (status)
+        status(health, text);
 }
 
 void CallCommand::Run() {
@@ -130,7 +137,9 @@ void CallCommand::RunFor(const CallEvent& call) {
 
     int errorPipe[2];
     if (::pipe2(errorPipe, O_CLOEXEC) != 0) {
-        log("command: " + settings.program + ": " + std::strerror(errno));
+        const std::string why = settings.program + ": " + std::strerror(errno);
+        log("command: " + why);
+        Tell(OutputHealth::Failing, "last call: " + why);
         return;
     }
     posix_spawn_file_actions_t actions;
@@ -158,14 +167,16 @@ void CallCommand::RunFor(const CallEvent& call) {
     ::close(errorPipe[1]);
     if (spawned != 0) {
         ::close(errorPipe[0]);
-        log("command: cannot start " + settings.program + ": " + std::strerror(spawned));
+        const std::string why = "cannot start " + settings.program + ": " + std::strerror(spawned);
+        log("command: " + why);
+        Tell(OutputHealth::Failing, "last call: " + why);
         return;
     }
     ::fcntl(errorPipe[0], F_SETFL, O_NONBLOCK);
 
     std::string errors;
     bool pipeOpen = true;
-    int status = 0;
+    int waitStatus = 0;
     bool ended = false;
     std::string stopped;
     const auto deadline = SteadyClock::now() + std::chrono::seconds(settings.timeoutSeconds);
@@ -178,7 +189,7 @@ void CallCommand::RunFor(const CallEvent& call) {
         } else {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        ended = ::waitpid(pid, &status, WNOHANG) == pid;
+        ended = ::waitpid(pid, &waitStatus, WNOHANG) == pid;
         const auto now = SteadyClock::now();
         if (!ended && stopped.empty() && (now >= deadline || queue.Closed())) {
             stopped = now >= deadline
@@ -199,11 +210,14 @@ void CallCommand::RunFor(const CallEvent& call) {
     std::string how;
     if (!stopped.empty())
         how = stopped;
-    else if (WIFEXITED(status))
-        how = "exit status " + std::to_string(WEXITSTATUS(status));
-    else if (WIFSIGNALED(status))
-        how = "ended by signal " + std::to_string(WTERMSIG(status));
+    else if (WIFEXITED(waitStatus))
+        how = "exit status " + std::to_string(WEXITSTATUS(waitStatus));
+    else if (WIFSIGNALED(waitStatus))
+        how = "ended by signal " + std::to_string(WTERMSIG(waitStatus));
     log("command: " + settings.program + ": " + how);
+    const bool ranWell = stopped.empty() && WIFEXITED(waitStatus) && WEXITSTATUS(waitStatus) == 0;
+    Tell(ranWell ? OutputHealth::Working : OutputHealth::Failing,
+         "last call: " + settings.program + ": " + how);
     size_t start = 0;
     while (start < errors.size()) {
         size_t end = errors.find('\n', start);

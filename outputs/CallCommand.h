@@ -3,10 +3,12 @@
 // configured (split on blanks, nothing expanded), the call's fields in TAVO_* environment
 // variables. The caller's number is never put into the command line. One command runs at a
 // time on the output's own thread; one that outlives the time-out is ended (its whole process
-// group). Its exit status and what it wrote to standard error go to the log.
+// group). Its exit status and what it wrote to standard error go to the log; its status says
+// whether the last run went well.
 
 #include "outputs/BoundedQueue.h"
 #include "outputs/CallOutput.h"
+#include "outputs/OutputStatus.h"
 #include "settings/TavoConf.h"
 
 #include <string>
@@ -20,7 +22,8 @@ std::vector<std::string> CallEnvironment(const CallEvent& call);
 
 class CallCommand final : public CallOutput {
 public:
-    explicit CallCommand(const CommandSettings& settings, OutputLog log = LogToStandardError);
+    explicit CallCommand(const CommandSettings& settings, OutputLog log = LogToStandardError,
+                         OutputStatusSink status = {});
     ~CallCommand() override; // a command still running is ended
     CallCommand(const CallCommand&) = delete;
     CallCommand& operator=(const CallCommand&) = delete;
@@ -32,9 +35,11 @@ public:
 private:
     void Run();
     void RunFor(const CallEvent& call);
+    void Tell(OutputHealth health, const std::string& text);
 
     CommandSettings settings;
     OutputLog log;
+    OutputStatusSink status;
     BoundedQueue<OutputEvent> queue{64};
     std::thread thread;
 };

@@ -36,7 +36,30 @@ private:
     DesktopNotifier& notifier;
 };
 
-DesktopNotifier::DesktopNotifier(OutputLog log) : log(log ? std::move(log) : LogToStandardError) {}
+std::string NotificationMarkupEscaped(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+DesktopNotifier::DesktopNotifier(OutputLog log, OutputStatusSink status, bool everyCall)
+    : log(log ? std::move(log) : LogToStandardError), status(std::move(status)),
+      everyCall(everyCall) {}
 
 DesktopNotifier::~DesktopNotifier() {
     queue.Close();
@@ -65,7 +88,9 @@ void DesktopNotifier::SetActionHandler(ActionHandler handler) {
 }
 
 void DesktopNotifier::Post(const OutputEvent& event) {
-    if (std::holds_alternative<CallEvent>(event) && !queue.Push(event))
+    if (!std::holds_alternative<CallEvent>(event) || (!everyCall && !available))
+        return;
+    if (!queue.Push(event))
         log("notifications: calls came faster than the server took them; the oldest was skipped");
 }
 
@@ -78,8 +103,11 @@ bool DesktopNotifier::LookForServer() {
         QDBusReply<QStringList> reply = bus.call(ask, QDBus::Block, CallTimeoutMs);
         found = reply.isValid();
         actions = found && reply.value().contains(QStringLiteral("actions"));
+        markup = found && reply.value().contains(QStringLiteral("body-markup"));
     }
-    available = found;
+    SetAvailable(found, found               ? "a notification server is there"
+                        : bus.isConnected() ? "no notification server on the session bus"
+                                            : "no session bus");
     if (!found && !notedMissing) {
         log("notifications: no notification server on the session bus; TAVO's own popup "
             "shows the calls instead");
@@ -88,6 +116,12 @@ bool DesktopNotifier::LookForServer() {
     if (found)
         notedMissing = false;
     return found;
+}
+
+void DesktopNotifier::SetAvailable(bool found, const std::string& why) {
+    available = found;
+    if (status)
+        status(found ? OutputHealth::Working : OutputHealth::Failing, why);
 }
 
 void DesktopNotifier::Run() {
@@ -129,14 +163,16 @@ void DesktopNotifier::Notify(const CallEvent& call) {
     QDBusMessage notify =
         QDBusMessage::createMethodCall(Service, Path, Interface, QStringLiteral("Notify"));
     notify << QStringLiteral("TAVO") << replaces << QStringLiteral("tavo")
-           << QStringLiteral("Incoming call") << QString::fromStdString(call.text) << actionList
-           << hints << static_cast<int32_t>(call.showSeconds * 1000);
+           << QStringLiteral("Incoming call")
+           << QString::fromStdString(markup ? NotificationMarkupEscaped(call.text) : call.text)
+           << actionList << hints << static_cast<int32_t>(call.showSeconds * 1000);
     QDBusReply<uint> reply =
         QDBusConnection::sessionBus().call(notify, QDBus::Block, CallTimeoutMs);
     if (!reply.isValid()) {
-        available = false;
-        log("notifications: the notification server did not take the call: " +
-            reply.error().message().toStdString());
+        const std::string why = "the notification server did not take the call: " +
+                                reply.error().message().toStdString();
+        SetAvailable(false, why);
+        log("notifications: " + why);
         notedMissing = true;
         return;
     }

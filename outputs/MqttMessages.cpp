@@ -46,6 +46,18 @@ std::string MqttBaseTopic(const MqttSettings& settings, const std::string& host)
     return "tavo/" + safe;
 }
 
+std::string MqttBaseTopicProblem(const std::string& baseTopic) {
+    for (const char wildcard : {'+', '#'})
+        if (baseTopic.find(wildcard) != std::string::npos)
+            return "\"" + baseTopic + "\" holds \"" + wildcard +
+                   "\", a wildcard of subscriptions: nothing can be published under it";
+    if (!baseTopic.empty() && baseTopic.front() == '$')
+        return "\"" + baseTopic +
+               "\" begins with \"$\": brokers keep such topics for themselves and pass on "
+               "nothing published there";
+    return {};
+}
+
 std::string MqttClientId(const MqttSettings& settings, const std::string& host) {
     return settings.clientId.empty() ? "tavo-" + IdPart(host) : settings.clientId;
 }

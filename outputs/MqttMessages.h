@@ -21,6 +21,9 @@ struct MqttMessage {
 std::string LocalHostName();
 // The base topic of the settings, else "tavo/<host>" ("+", "#" and "/" in the host become "_").
 std::string MqttBaseTopic(const MqttSettings& settings, const std::string& host);
+// Why a base topic set by the user cannot be published under (a wildcard "+" or "#" in it, or
+// a "$" first, which brokers keep for themselves); empty when it can.
+std::string MqttBaseTopicProblem(const std::string& baseTopic);
 // The client id of the settings, else "tavo-<host>".
 std::string MqttClientId(const MqttSettings& settings, const std::string& host);
 

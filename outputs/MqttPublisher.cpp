@@ -50,6 +50,10 @@ bool MqttPublisher::Start(std::string& error) {
         error = "MQTT: [mqtt] ca_file " + settings.caFile + ": " + std::strerror(errno);
         return false;
     }
+    if (const std::string problem = MqttBaseTopicProblem(settings.baseTopic); !problem.empty()) {
+        error = "MQTT: [mqtt] base_topic " + problem;
+        return false;
+    }
     if (!MakeClient(error))
         return false;
     if (mosquitto_pub_topic_check(base.c_str()) != MOSQ_ERR_SUCCESS) {
@@ -57,6 +61,7 @@ bool MqttPublisher::Start(std::string& error) {
         return false;
     }
     nextTry = SteadyClock::now();
+    Tell(OutputHealth::Starting, "connecting to " + Broker());
     thread = std::thread([this] {
         BecomeBackgroundThread();
         Run();
@@ -115,7 +120,7 @@ void MqttPublisher::Run() {
         if (!connected && !connecting && now >= nextTry)
             TryConnect();
         if (connecting && SteadyClock::now() - connectStarted > options.connectTimeout)
-            ConnectionLost("no answer from the broker");
+            ConnectionLost(Trouble::Unreachable, "no answer from the broker");
 
         pollfd waits[2] = {{queue.WakeFd(), POLLIN, 0}, {-1, 0, 0}};
         const int socket = (connected || connecting) ? mosquitto_socket(client) : -1;
@@ -162,11 +167,10 @@ void MqttPublisher::Run() {
             if (rc == MOSQ_ERR_SUCCESS)
                 rc = mosquitto_loop_misc(client);
             if (rc != MOSQ_ERR_SUCCESS && !lost)
-                ConnectionLost(rc == MOSQ_ERR_ERRNO ? std::strerror(errno)
-                                                    : mosquitto_strerror(rc));
+                ConnectionLost(rc);
         }
         if (lost)
-            ConnectionLost(lostReason);
+            ConnectionLost(lostTrouble, lostReason);
         if (connected)
             PublishWaiting();
     }
@@ -176,22 +180,30 @@ void MqttPublisher::Run() {
 void MqttPublisher::TryConnect() {
     std::string error;
     if (!MakeClient(error)) {
-        options.log(error);
-    } else {
-        const int rc = mosquitto_connect_async(client, settings.host.c_str(), settings.port,
-                                               options.keepAliveSeconds);
-        if (rc == MOSQ_ERR_SUCCESS) {
-            connecting = true;
-            lost = false;
-            connectStarted = SteadyClock::now();
-            return;
-        }
-        error = rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc);
+        ConnectionLost(Trouble::Unreachable, error);
+        return;
     }
-    ConnectionLost(error);
+    const int rc = mosquitto_connect_async(client, settings.host.c_str(), settings.port,
+                                           options.keepAliveSeconds);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        ConnectionLost(rc);
+        return;
+    }
+    connecting = true;
+    lost = false;
+    connectStarted = SteadyClock::now();
 }
 
-void MqttPublisher::ConnectionLost(const std::string& why) {
+void MqttPublisher::ConnectionLost(int rc) {
+    const int code = errno;
+    if (rc == MOSQ_ERR_TLS || rc == MOSQ_ERR_TLS_HANDSHAKE)
+        ConnectionLost(Trouble::Tls, mosquitto_strerror(rc));
+    else
+        ConnectionLost(Trouble::Unreachable,
+                       rc == MOSQ_ERR_ERRNO ? std::strerror(code) : mosquitto_strerror(rc));
+}
+
+void MqttPublisher::ConnectionLost(Trouble trouble, const std::string& detail) {
     const bool wasConnected = connected;
     connected = false;
     connecting = false;
@@ -206,14 +218,39 @@ void MqttPublisher::ConnectionLost(const std::string& why) {
     }
     if (wasConnected)
         retryDelay = options.firstRetry;
-    if (wasConnected || !reportedAway)
-        options.log("mqtt: broker " + settings.host + ":" + std::to_string(settings.port) + " " +
-                    (wasConnected ? "lost" : "not reachable") + " (" + why +
-                    "); trying again with growing pauses up to " +
+    std::string text = Broker();
+    switch (trouble) {
+    case Trouble::Unreachable:
+        text += wasConnected ? " lost (" : " not reachable (";
+        break;
+    case Trouble::LoginRefused:
+        text += " refused the login (";
+        break;
+    case Trouble::Refused:
+        text += " refused the connection (";
+        break;
+    case Trouble::Tls:
+        text += ": TLS failed (";
+        break;
+    }
+    text += detail + ")";
+    Tell(OutputHealth::Failing, text);
+    // Told once while the broker stays away the same way, not at every try.
+    if (wasConnected || text != lastTold)
+        options.log("mqtt: broker " + text + "; trying again with growing pauses up to " +
                     std::to_string(options.maxRetry.count()) + " ms");
-    reportedAway = true;
+    lastTold = text;
     nextTry = SteadyClock::now() + retryDelay;
     retryDelay = std::min(retryDelay * 2, options.maxRetry);
+}
+
+void MqttPublisher::Tell(OutputHealth health, const std::string& text) {
+    if (options.status)
+        options.status(health, text);
+}
+
+std::string MqttPublisher::Broker() const {
+    return settings.host + ":" + std::to_string(settings.port);
 }
 
 void MqttPublisher::PublishWaiting() {
@@ -230,7 +267,7 @@ void MqttPublisher::PublishWaiting() {
                                          message.payload.data(), message.qos, message.retain);
         if (rc != MOSQ_ERR_SUCCESS) {
             if (rc == MOSQ_ERR_NO_CONN || rc == MOSQ_ERR_CONN_LOST) {
-                ConnectionLost(mosquitto_strerror(rc));
+                ConnectionLost(rc);
                 return;
             }
             options.log("mqtt: cannot publish on " + message.topic + ": " + mosquitto_strerror(rc));
@@ -277,15 +314,18 @@ void MqttPublisher::OnConnect(mosquitto*, void* self, int rc) {
     auto& me = *static_cast<MqttPublisher*>(self);
     me.connecting = false;
     if (rc != 0) {
+        // 4 and 5: a bad user name or password, or not allowed in (134 and 135 in MQTT 5).
+        const bool login = rc == 4 || rc == 5 || rc == 134 || rc == 135;
         me.lost = true;
+        me.lostTrouble = login ? Trouble::LoginRefused : Trouble::Refused;
         me.lostReason = mosquitto_connack_string(rc);
         return;
     }
     me.connected = true;
-    if (me.reportedAway)
-        me.options.log("mqtt: connected to " + me.settings.host + ":" +
-                       std::to_string(me.settings.port));
-    me.reportedAway = false;
+    me.Tell(OutputHealth::Working, "connected to " + me.Broker());
+    if (!me.lastTold.empty())
+        me.options.log("mqtt: connected to " + me.Broker());
+    me.lastTold.clear();
     me.retryDelay = me.options.firstRetry;
     // Every new session says who we are first; the broker may have forgotten.
     std::vector<MqttMessage> first{StatusMessage(me.base, true)};
@@ -301,6 +341,7 @@ void MqttPublisher::OnDisconnect(mosquitto*, void* self, int rc) {
     auto& me = *static_cast<MqttPublisher*>(self);
     if (me.connected || me.connecting) {
         me.lost = true;
+        me.lostTrouble = Trouble::Unreachable;
         me.lostReason = rc == 0 ? "disconnected" : "connection lost";
     }
 }

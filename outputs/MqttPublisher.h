@@ -8,6 +8,7 @@
 #include "outputs/BoundedQueue.h"
 #include "outputs/CallOutput.h"
 #include "outputs/MqttMessages.h"
+#include "outputs/OutputStatus.h"
 #include "settings/TavoConf.h"
 
 #include <atomic>
@@ -30,6 +31,8 @@ struct MqttPublisherOptions {
     int keepAliveSeconds = 60;
     std::string hostName; // empty: the machine's
     OutputLog log = LogToStandardError;
+    // Connecting, connected, or failing and why (a refused login, TLS, unreachable).
+    OutputStatusSink status;
 };
 
 class MqttPublisher final : public CallOutput {
@@ -52,7 +55,12 @@ private:
     void Run();
     bool MakeClient(std::string& error);
     void TryConnect();
-    void ConnectionLost(const std::string& why);
+    enum class Trouble { Unreachable, LoginRefused, Refused, Tls };
+    void ConnectionLost(Trouble trouble, const std::string& detail);
+    // The failure of a libmosquitto call: TLS or else the network.
+    void ConnectionLost(int rc);
+    void Tell(OutputHealth health, const std::string& text);
+    std::string Broker() const;
     void Enqueue(MqttMessage message, bool front = false);
     void PublishWaiting();
     void Finish();
@@ -73,11 +81,12 @@ private:
     mosquitto* client = nullptr;
     bool connecting = false;
     bool lost = false;
+    Trouble lostTrouble = Trouble::Unreachable;
     std::string lostReason;
+    std::string lastTold; // the last failure logged, so a broker away is told once
     std::chrono::steady_clock::time_point connectStarted;
     std::chrono::steady_clock::time_point nextTry;
     std::chrono::milliseconds retryDelay{0};
-    bool reportedAway = false;
     std::deque<MqttMessage> waiting;
     std::map<int, MqttMessage> inFlight;
     size_t droppedSinceReport = 0;

@@ -6,23 +6,75 @@
 
 namespace {
 
-// Swaps `running` for `next` under the lock and lets the old one end outside it, so events
-// posted meanwhile never wait for an output to wind down.
-template <typename T>
-void Replace(std::mutex& mutex, std::unique_ptr<T>& running, std::unique_ptr<T> next) {
-    std::unique_ptr<T> old;
-    {
-        std::lock_guard lock(mutex);
-        old = std::move(running);
-        running = std::move(next);
-    }
-    old.reset();
+using Context = OutputHub::Context;
+
+template <auto Part> bool Differs(const OutputSettings& before, const OutputSettings& now) {
+    return !(before.*Part == now.*Part);
 }
+
+std::unique_ptr<CallOutput> MakeNcid(const OutputSettings& settings, const Context& context,
+                                     std::string& error) {
+    NcidServerOptions options;
+    options.log = context.log;
+    auto server = std::make_unique<NcidServer>(
+        settings.ncid, context.history ? context.history() : std::vector<CallEvent>{}, options);
+    if (!server->Start(error))
+        return nullptr;
+    context.status(OutputHealth::Working, "listening on " + settings.ncid.address + " port " +
+                                              std::to_string(server->Port()));
+    return server;
+}
+
+std::unique_ptr<CallOutput> MakeMqtt(const OutputSettings& settings, const Context& context,
+                                     std::string& error) {
+    MqttPublisherOptions options;
+    options.log = context.log;
+    options.status = context.status;
+    auto publisher = std::make_unique<MqttPublisher>(settings.mqtt, options);
+    if (!publisher->Start(error))
+        return nullptr;
+    return publisher;
+}
+
+std::unique_ptr<CallOutput> MakeNotifier(const OutputSettings& settings, const Context& context,
+                                         std::string&) {
+    // With "notification" alone, a call the own popup showed for want of a server is not shown
+    // again when one comes.
+    auto notifier = std::make_unique<DesktopNotifier>(
+        context.log, context.status, settings.notify.announceWith == AnnounceWith::Both);
+    if (context.notificationActions)
+        notifier->SetActionHandler(context.notificationActions);
+    notifier->Start();
+    return notifier;
+}
+
+std::unique_ptr<CallOutput> MakeCommand(const OutputSettings& settings, const Context& context,
+                                        std::string& error) {
+    auto command = std::make_unique<CallCommand>(settings.command, context.log, context.status);
+    if (!command->Start(error))
+        return nullptr;
+    return command;
+}
+
+// In the order events are handed on.
+const OutputHub::Kind OutputKinds[] = {
+    {"NCID", [](const OutputSettings& s) { return s.ncid.enabled; }, Differs<&OutputSettings::ncid>,
+     MakeNcid},
+    {"MQTT", [](const OutputSettings& s) { return s.mqtt.enabled; }, Differs<&OutputSettings::mqtt>,
+     MakeMqtt},
+    {"notifications",
+     [](const OutputSettings& s) { return s.notify.announceWith != AnnounceWith::Popup; },
+     Differs<&OutputSettings::notify>, MakeNotifier},
+    {"command", [](const OutputSettings& s) { return !s.command.program.empty(); },
+     Differs<&OutputSettings::command>, MakeCommand},
+};
 
 } // namespace
 
 OutputHub::OutputHub(History history, OutputLog log)
     : history(std::move(history)), log(log ? std::move(log) : LogToStandardError) {
+    for (const Kind& kind : OutputKinds)
+        entries.push_back(Entry{&kind, nullptr, std::nullopt, 0});
     dispatcher = std::thread([this] {
         BecomeBackgroundThread();
         Dispatch();
@@ -32,60 +84,24 @@ OutputHub::OutputHub(History history, OutputLog log)
 OutputHub::~OutputHub() {
     handOver.Close();
     dispatcher.join();
-    Replace(mutex, command, {});
-    Replace(mutex, notifier, {});
-    Replace(mutex, mqtt, {});
-    Replace(mutex, ncid, {});
+    for (size_t i = entries.size(); i-- > 0;) {
+        NextGeneration(i);
+        Replace(i, nullptr);
+    }
 }
 
 std::vector<std::string> OutputHub::Apply(const OutputSettings& settings) {
     std::vector<std::string> problems;
-    std::string error;
-
-    if (!applied || !(settings.ncid == current.ncid)) {
-        Replace(mutex, ncid, {});
-        if (settings.ncid.enabled) {
-            NcidServerOptions options;
-            options.log = log;
-            auto server = std::make_unique<NcidServer>(
-                settings.ncid, history ? history() : std::vector<CallEvent>{}, options);
-            if (server->Start(error))
-                Replace(mutex, ncid, std::move(server));
-            else
-                problems.push_back(error);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const Kind& kind = *entries[i].kind;
+        bool running;
+        {
+            std::lock_guard lock(mutex);
+            running = entries[i].output != nullptr;
         }
-    }
-    if (!applied || !(settings.mqtt == current.mqtt)) {
-        Replace(mutex, mqtt, {});
-        if (settings.mqtt.enabled) {
-            MqttPublisherOptions options;
-            options.log = log;
-            auto publisher = std::make_unique<MqttPublisher>(settings.mqtt, options);
-            if (publisher->Start(error))
-                Replace(mutex, mqtt, std::move(publisher));
-            else
-                problems.push_back(error);
-        }
-    }
-    const bool notifications = settings.notify.announceWith != AnnounceWith::Popup;
-    if (!notifications) {
-        Replace(mutex, notifier, {});
-    } else if (!notifier) {
-        auto next = std::make_unique<DesktopNotifier>(log);
-        if (notificationActions)
-            next->SetActionHandler(notificationActions);
-        next->Start();
-        Replace(mutex, notifier, std::move(next));
-    }
-    if (!applied || !(settings.command == current.command)) {
-        Replace(mutex, command, {});
-        if (!settings.command.program.empty()) {
-            auto next = std::make_unique<CallCommand>(settings.command, log);
-            if (next->Start(error))
-                Replace(mutex, command, std::move(next));
-            else
-                problems.push_back(error);
-        }
+        // One that could not start is tried again (the port it wanted may be free now).
+        if (!applied || kind.changed(current, settings) || (kind.on(settings) && !running))
+            Switch(i, settings, problems);
     }
     {
         std::lock_guard lock(mutex);
@@ -103,6 +119,86 @@ std::vector<std::string> OutputHub::Apply(const OutputSettings& settings) {
     return problems;
 }
 
+void OutputHub::Switch(size_t index, const OutputSettings& settings,
+                       std::vector<std::string>& problems) {
+    const Kind& kind = *entries[index].kind;
+    // From here on, whatever the old output still says of itself is stale.
+    const uint64_t generation = NextGeneration(index);
+    Replace(index, nullptr);
+    if (!kind.on(settings)) {
+        SetStatus(index, generation, std::nullopt);
+        return;
+    }
+    const std::string name = kind.name;
+    SetStatus(index, generation, OutputStatus{name, OutputHealth::Starting, "starting"});
+    const Context context{
+        log,
+        [this, index, generation, name](OutputHealth health, const std::string& text) {
+            SetStatus(index, generation, OutputStatus{name, health, text});
+        },
+        history, notificationActions};
+    std::string error;
+    std::unique_ptr<CallOutput> output = kind.make(settings, context, error);
+    if (!output) {
+        SetStatus(index, generation, OutputStatus{name, OutputHealth::Failing, error});
+        problems.push_back(error);
+        return;
+    }
+    Replace(index, std::move(output));
+}
+
+void OutputHub::Replace(size_t index, std::unique_ptr<CallOutput> next) {
+    // Swapped under the lock; the old one ends outside it, so events posted meanwhile never
+    // wait for an output to wind down.
+    std::unique_ptr<CallOutput> old;
+    {
+        std::lock_guard lock(mutex);
+        old = std::move(entries[index].output);
+        entries[index].output = std::move(next);
+    }
+    old.reset();
+}
+
+uint64_t OutputHub::NextGeneration(size_t index) {
+    std::lock_guard lock(statusMutex);
+    return ++entries[index].generation;
+}
+
+void OutputHub::SetStatus(size_t index, uint64_t generation, std::optional<OutputStatus> status) {
+    std::lock_guard tell(listenerMutex);
+    std::vector<OutputStatus> all;
+    {
+        std::lock_guard lock(statusMutex);
+        Entry& entry = entries[index];
+        if (entry.generation != generation || entry.status == status)
+            return;
+        entry.status = std::move(status);
+        all = StatusesLocked();
+    }
+    if (statusListener)
+        statusListener(all);
+}
+
+std::vector<OutputStatus> OutputHub::StatusesLocked() const {
+    std::vector<OutputStatus> all;
+    for (const Entry& entry : entries)
+        if (entry.status)
+            all.push_back(*entry.status);
+    return all;
+}
+
+std::vector<OutputStatus> OutputHub::Statuses() const {
+    std::lock_guard lock(statusMutex);
+    return StatusesLocked();
+}
+
+void OutputHub::SetStatusListener(StatusListener listener) {
+    std::lock_guard tell(listenerMutex);
+    statusListener = std::move(listener);
+    if (statusListener)
+        statusListener(Statuses());
+}
+
 void OutputHub::Each(const OutputEvent& event) {
     if (!handOver.Push(event))
         log("outputs: events came faster than they could be handed on; the oldest was dropped");
@@ -116,15 +212,9 @@ void OutputHub::Dispatch() {
 
 void OutputHub::Post(const OutputEvent& event) {
     std::lock_guard lock(mutex);
-    if (ncid)
-        ncid->Post(event);
-    if (mqtt)
-        mqtt->Post(event);
-    // A call the own popup shows for want of a server is not shown again when one comes.
-    if (notifier && (current.notify.announceWith == AnnounceWith::Both || notifier->Available()))
-        notifier->Post(event);
-    if (command)
-        command->Post(event);
+    for (const Entry& entry : entries)
+        if (entry.output)
+            entry.output->Post(event);
 }
 
 void OutputHub::OnCall(const CallEvent& call) {
@@ -139,14 +229,33 @@ void OutputHub::OnLine(const LineEvent& line) {
     Each(line);
 }
 
+template <typename T> T* OutputHub::RunningLocked() const {
+    for (const Entry& entry : entries)
+        if (T* output = dynamic_cast<T*>(entry.output.get()))
+            return output;
+    return nullptr;
+}
+
+NcidServer* OutputHub::Ncid() const {
+    std::lock_guard lock(mutex);
+    return RunningLocked<NcidServer>();
+}
+
+MqttPublisher* OutputHub::Mqtt() const {
+    std::lock_guard lock(mutex);
+    return RunningLocked<MqttPublisher>();
+}
+
 bool OutputHub::OwnPopupWanted() const {
     std::lock_guard lock(mutex);
     switch (current.notify.announceWith) {
     case AnnounceWith::Popup:
     case AnnounceWith::Both:
         return true;
-    case AnnounceWith::Notification:
-        return !notifier || !notifier->Available();
+    case AnnounceWith::Notification: {
+        const DesktopNotifier* notifier = RunningLocked<DesktopNotifier>();
+        return notifier == nullptr || !notifier->Available();
+    }
     }
     return true;
 }
@@ -154,6 +263,6 @@ bool OutputHub::OwnPopupWanted() const {
 void OutputHub::SetNotificationActions(DesktopNotifier::ActionHandler handler) {
     notificationActions = handler;
     std::lock_guard lock(mutex);
-    if (notifier)
+    if (DesktopNotifier* notifier = RunningLocked<DesktopNotifier>())
         notifier->SetActionHandler(std::move(handler));
 }

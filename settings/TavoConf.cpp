@@ -1,18 +1,12 @@
 #include "settings/TavoConf.h"
 
-#include "platform/FileBytes.h"
 #include "platform/Text.h"
-#include "platform/XdgDirectories.h"
 
-#include <cerrno>
 #include <charconv>
-#include <cstring>
-#include <sys/stat.h>
 
 namespace {
 
 constexpr std::string_view Blanks = " \t";
-
 
 // Splits what follows "=" into the value and the trailing comment (with the blanks before it).
 // A quoted value ends at its closing quote; an unquoted one at a ";" or "#" after a blank.
@@ -59,10 +53,10 @@ void SplitValue(std::string_view rest, std::string& value, std::string& comment)
 
 // A value written so that reading it gives it back: quoted when blanks at its ends, a quote or
 // a comment mark would change how it reads.
-std::string EncodeValue(std::string_view value) {
-    bool quote =
-        !value.empty() && (value.front() == ' ' || value.front() == '\t' || value.back() == ' ' ||
-                           value.back() == '\t' || value.front() == '"');
+std::string EncodeValue(std::string_view value, bool quote) {
+    quote = quote || (!value.empty() &&
+                      (value.front() == ' ' || value.front() == '\t' || value.back() == ' ' ||
+                       value.back() == '\t' || value.front() == '"'));
     for (size_t i = 1; i < value.size() && !quote; ++i)
         quote =
             (value[i] == ';' || value[i] == '#') && (value[i - 1] == ' ' || value[i - 1] == '\t');
@@ -86,20 +80,34 @@ std::string OneLine(std::string_view value) {
     return out;
 }
 
+// What a key line keeps after its value is blanks and a comment, or anything that followed a
+// closing quote (which reading passes over). Unless it is blanks and then ";" or "#", a value
+// written before it unquoted would take it in.
+bool TakenIntoAnUnquotedValue(std::string_view comment) {
+    const size_t start = comment.find_first_not_of(Blanks);
+    if (start == std::string_view::npos)
+        return false;
+    return start == 0 || (comment[start] != ';' && comment[start] != '#');
+}
+
 std::string KeyLine(std::string_view key, std::string_view value, std::string_view comment) {
-    return std::string(key) + "=" + EncodeValue(OneLine(value)) + std::string(comment);
+    return std::string(key) + "=" + EncodeValue(OneLine(value), TakenIntoAnUnquotedValue(comment)) +
+           std::string(comment);
 }
 
-bool MakeDirectories(const std::string& path) {
-    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-        const std::string prefix = path.substr(0, slash);
-        if (!prefix.empty() && ::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST)
-            return false;
-        if (slash == std::string::npos)
-            return true;
-    }
+// Lines that are no section, key or comment, by their numbers only: the text may be a password
+// typed without its key. A file of nothing else gets a count, not a message as long as itself.
+void ReportUnreadable(const std::vector<size_t>& numbers, std::vector<std::string>& problems) {
+    constexpr size_t Named = 5;
+    for (size_t i = 0; i < numbers.size() && i < Named; ++i)
+        problems.push_back("tavo.conf line " + std::to_string(numbers[i]) +
+                           ": neither a section, a key=value nor a comment (the line is not "
+                           "shown: it may hold a password)");
+    if (numbers.size() > Named)
+        problems.push_back("tavo.conf: " + std::to_string(numbers.size() - Named) +
+                           " more lines like that, the last of them line " +
+                           std::to_string(numbers.back()));
 }
-
 
 } // namespace
 
@@ -107,12 +115,15 @@ TavoConf TavoConf::Parse(std::string_view text) {
     TavoConf conf;
     std::string section;
     size_t number = 0;
+    std::vector<size_t> unreadable; // line numbers
     while (!text.empty()) {
         size_t end = text.find('\n');
         std::string_view raw = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
         ++number;
-        if (!raw.empty() && raw.back() == '\r')
+        // CR LF ends a line as LF does; so do CR CR LF and the like, which would otherwise
+        // lose a CR at every save.
+        while (!raw.empty() && raw.back() == '\r')
             raw.remove_suffix(1);
         Line line;
         line.text = std::string(raw);
@@ -122,9 +133,7 @@ TavoConf TavoConf::Parse(std::string_view text) {
         } else if (trimmed.front() == '[') {
             const size_t close = trimmed.find(']');
             if (close == std::string_view::npos) {
-                conf.problems.push_back("tavo.conf line " + std::to_string(number) +
-                                        ": a section name without \"]\": \"" +
-                                        std::string(trimmed) + "\"");
+                unreadable.push_back(number);
             } else {
                 section = std::string(Trim(trimmed.substr(1, close - 1), Blanks));
                 line.header = true;
@@ -134,14 +143,21 @@ TavoConf TavoConf::Parse(std::string_view text) {
             line.key = std::string(Trim(raw.substr(0, equals), Blanks));
             SplitValue(raw.substr(equals + 1), line.value, line.comment);
         } else {
-            conf.problems.push_back("tavo.conf line " + std::to_string(number) +
-                                    ": neither a section, a key=value nor a comment: \"" +
-                                    std::string(trimmed) + "\"");
+            unreadable.push_back(number);
         }
         line.section = section;
         conf.lines.push_back(std::move(line));
     }
+    ReportUnreadable(unreadable, conf.problems);
     return conf;
+}
+
+std::vector<TavoConf::Entry> TavoConf::Entries() const {
+    std::vector<Entry> entries;
+    for (const Line& line : lines)
+        if (!line.key.empty())
+            entries.push_back({line.section, line.key, line.value});
+    return entries;
 }
 
 std::string TavoConf::Text() const {
@@ -248,101 +264,4 @@ size_t TavoConf::GetChoice(std::string_view section, std::string_view key,
     }
     Report(Where(*line) + " is not " + names + "; using " + std::string(choices[fallback]));
     return fallback;
-}
-
-std::string TavoConfPath() {
-    const std::string directory = TavoConfigDirectory();
-    return (directory.empty() ? std::string("./TAVO") : directory) + "/tavo.conf";
-}
-
-TavoConfLoad LoadTavoConf(const std::string& path) {
-    TavoConfLoad load;
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 && errno == ENOENT)
-        return load;
-    FileReadResult read = ReadFileBytes(path, MissingFile::Fail);
-    if (!read.opened) {
-        load.ok = false;
-        load.error = path + ": " + read.error;
-        return load;
-    }
-    load.conf = TavoConf::Parse(read.bytes);
-    return load;
-}
-
-bool SaveTavoConf(const TavoConf& conf, const std::string& path, std::string& error) {
-    const std::string directory = DirectoryOf(path);
-    if (!MakeDirectories(directory)) {
-        error = directory + ": " + std::strerror(errno);
-        return false;
-    }
-    if (!ReplaceFileAtomically(path, conf.Text(), 0600)) {
-        error = path + ": could not be written";
-        return false;
-    }
-    // A file kept from before may have been readable by others; it may hold a password now.
-    ::chmod(path.c_str(), 0600);
-    return true;
-}
-
-namespace {
-
-constexpr std::string_view AnnounceNames[] = {"popup", "notification", "both"};
-
-} // namespace
-
-OutputSettings ReadOutputSettings(const TavoConf& conf) {
-    OutputSettings s;
-    const OutputSettings d;
-    s.ncid.enabled = conf.GetBool("ncid", "enabled", d.ncid.enabled);
-    s.ncid.address = conf.GetString("ncid", "address", d.ncid.address);
-    s.ncid.port = conf.GetInt("ncid", "port", d.ncid.port, 1, 65535);
-    s.ncid.allow = conf.GetString("ncid", "allow", d.ncid.allow);
-    s.ncid.replay = conf.GetInt("ncid", "replay", d.ncid.replay, 0, 10000);
-
-    s.mqtt.enabled = conf.GetBool("mqtt", "enabled", d.mqtt.enabled);
-    s.mqtt.host = conf.GetString("mqtt", "host", d.mqtt.host);
-    s.mqtt.port = conf.GetInt("mqtt", "port", d.mqtt.port, 1, 65535);
-    s.mqtt.caFile = conf.GetString("mqtt", "ca_file", d.mqtt.caFile);
-    s.mqtt.user = conf.GetString("mqtt", "user", d.mqtt.user);
-    s.mqtt.password = conf.GetString("mqtt", "password", d.mqtt.password);
-    s.mqtt.clientId = conf.GetString("mqtt", "client_id", d.mqtt.clientId);
-    s.mqtt.baseTopic = conf.GetString("mqtt", "base_topic", d.mqtt.baseTopic);
-    s.mqtt.discovery = conf.GetBool("mqtt", "discovery", d.mqtt.discovery);
-
-    s.notify.announceWith = static_cast<AnnounceWith>(conf.GetChoice(
-        "notify", "announce_with",
-        std::vector<std::string_view>(std::begin(AnnounceNames), std::end(AnnounceNames)),
-        static_cast<size_t>(d.notify.announceWith)));
-
-    s.command.program = conf.GetString("command", "program", d.command.program);
-    s.command.arguments = conf.GetString("command", "arguments", d.command.arguments);
-    s.command.timeoutSeconds =
-        conf.GetInt("command", "timeout", d.command.timeoutSeconds, 1, 24 * 3600);
-    return s;
-}
-
-void WriteOutputSettings(TavoConf& conf, const OutputSettings& s) {
-    const auto flag = [](bool on) { return on ? "true" : "false"; };
-    conf.Set("ncid", "enabled", flag(s.ncid.enabled));
-    conf.Set("ncid", "address", s.ncid.address);
-    conf.Set("ncid", "port", std::to_string(s.ncid.port));
-    conf.Set("ncid", "allow", s.ncid.allow);
-    conf.Set("ncid", "replay", std::to_string(s.ncid.replay));
-
-    conf.Set("mqtt", "enabled", flag(s.mqtt.enabled));
-    conf.Set("mqtt", "host", s.mqtt.host);
-    conf.Set("mqtt", "port", std::to_string(s.mqtt.port));
-    conf.Set("mqtt", "ca_file", s.mqtt.caFile);
-    conf.Set("mqtt", "user", s.mqtt.user);
-    conf.Set("mqtt", "password", s.mqtt.password);
-    conf.Set("mqtt", "client_id", s.mqtt.clientId);
-    conf.Set("mqtt", "base_topic", s.mqtt.baseTopic);
-    conf.Set("mqtt", "discovery", flag(s.mqtt.discovery));
-
-    conf.Set("notify", "announce_with", AnnounceNames[static_cast<size_t>(s.notify.announceWith)]);
-
-    conf.Set("command", "program", s.command.program);
-    conf.Set("command", "arguments", s.command.arguments);
-    conf.Set("command", "timeout", std::to_string(s.command.timeoutSeconds));
 }

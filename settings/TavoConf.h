@@ -9,6 +9,7 @@
 // Sections and keys are compared without regard to ASCII case; a key given twice counts once,
 // the last time.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,7 +38,17 @@ public:
     size_t GetChoice(std::string_view section, std::string_view key,
                      const std::vector<std::string_view>& choices, size_t fallback) const;
 
-    // What the file held that the program could not use, one sentence each, naming the line.
+    struct Entry {
+        std::string section;
+        std::string key;
+        std::string value;
+    };
+    // Every key line, in the order of the file.
+    std::vector<Entry> Entries() const;
+
+    // What the file held that the program could not use, one sentence each, naming the line
+    // (never quoting a line the program could not read: it may be a mistyped password). Lines
+    // that are not understood are named up to a few, then counted.
     const std::vector<std::string>& Problems() const { return problems; }
     void Report(std::string problem) const { problems.push_back(std::move(problem)); }
 
@@ -61,14 +72,21 @@ struct TavoConfLoad {
     TavoConf conf;
     bool ok = true; // false: the file exists and could not be read; `error` says why
     std::string error;
+    // Loaded, but the user should hear of it at start-up (a password others can read).
+    std::string warning;
 };
+
+// Larger than this, tavo.conf is refused: a hand-written file of settings is a few hundred bytes.
+inline constexpr size_t MaxTavoConfBytes = 64 * 1024;
 
 // TavoConfigDirectory()/tavo.conf ("./TAVO/tavo.conf" without a home directory).
 std::string TavoConfPath();
-// A missing file is an empty configuration, not an error.
+// A missing file is an empty configuration, not an error. Only a regular file is read (a FIFO
+// or a device there is refused at once, never waited on), and one of at most MaxTavoConfBytes.
 TavoConfLoad LoadTavoConf(const std::string& path);
-// Creates the directory when missing; replaces the file atomically with mode 0600 (it may hold
-// a broker password). False with `error` set when it could not be written.
+// Creates the directory when missing; replaces the file atomically, created private (0600: it
+// may hold a broker password) and a kept file made private before the new text is written.
+// False with `error` set when it could not be written.
 bool SaveTavoConf(const TavoConf& conf, const std::string& path, std::string& error);
 
 // The settings of the outputs, with their defaults.
@@ -116,6 +134,7 @@ struct OutputSettings {
     bool operator==(const OutputSettings&) const = default;
 };
 
-// Bad values are reported in conf.Problems() and replaced by their defaults.
+// Bad values are reported in conf.Problems() and replaced by their defaults. Both go by one
+// table of keys (settings/OutputSettingsKeys.h).
 OutputSettings ReadOutputSettings(const TavoConf& conf);
 void WriteOutputSettings(TavoConf& conf, const OutputSettings& settings);

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <fstream>
 #include <memory>
 #include <mutex>
 
@@ -199,6 +201,111 @@ TEST(MqttPublisher, CallsWaitForARestartedBrokerWithinTheBound) {
         dropped += std::stoul(text.substr(at + 12));
     EXPECT_EQ(dropped, 4u) << text;
     EXPECT_NE(log.Text().find("lost"), std::string::npos) << log.Text();
+}
+
+// The states the publisher tells, as they come, from its thread.
+struct Statuses {
+    OutputStatusSink Sink() {
+        return [this](OutputHealth health, const std::string& text) {
+            std::lock_guard lock(mutex);
+            seen.emplace_back(health, text);
+            changed.notify_all();
+        };
+    }
+    // Waits (ten seconds at most) for a state whose text holds `part`.
+    bool WaitFor(OutputHealth health, const std::string& part) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(10), [&] {
+            return std::any_of(seen.begin(), seen.end(), [&](const auto& s) {
+                return s.first == health && s.second.find(part) != std::string::npos;
+            });
+        });
+    }
+    std::string Text() {
+        std::lock_guard lock(mutex);
+        std::string text;
+        for (const auto& s : seen)
+            text += std::to_string(static_cast<int>(s.first)) + " " + s.second + "\n";
+        return text;
+    }
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::pair<OutputHealth, std::string>> seen;
+};
+
+TEST(MqttPublisher, ARefusedLoginAndABrokerAwayAreToldAsTheStateWithTheReason) {
+    TestBroker broker(false);
+    ASSERT_TRUE(broker.Start());
+    Statuses statuses;
+    Log log;
+    MqttPublisherOptions options;
+    options.firstRetry = std::chrono::milliseconds(100);
+    options.maxRetry = std::chrono::milliseconds(200);
+    options.status = statuses.Sink();
+    options.log = log.Sink();
+    MqttSettings settings = BrokerSettings(broker);
+    settings.user = "someone";
+    settings.password = "wrong";
+    {
+        MqttPublisher publisher(settings, options);
+        std::string error;
+        ASSERT_TRUE(publisher.Start(error)) << error;
+        EXPECT_TRUE(statuses.WaitFor(OutputHealth::Starting, "connecting to 127.0.0.1:"));
+        EXPECT_TRUE(statuses.WaitFor(OutputHealth::Failing, "refused the login"))
+            << statuses.Text();
+        EXPECT_FALSE(publisher.Connected());
+    }
+    EXPECT_EQ(statuses.Text().find("wrong"), std::string::npos);
+    // Told once in the log however often it is tried again.
+    const std::string text = log.Text();
+    EXPECT_EQ(text.find("refused the login"), text.rfind("refused the login")) << text;
+
+    // Nothing listening: unreachable, then connected once a broker is there.
+    TestBroker open;
+    Statuses later;
+    options.status = later.Sink();
+    MqttPublisher publisher(BrokerSettings(open), options);
+    std::string error;
+    ASSERT_TRUE(publisher.Start(error)) << error;
+    EXPECT_TRUE(later.WaitFor(OutputHealth::Failing, "not reachable")) << later.Text();
+    ASSERT_TRUE(open.Start());
+    EXPECT_TRUE(later.WaitFor(OutputHealth::Working, "connected to 127.0.0.1:")) << later.Text();
+}
+
+TEST(MqttPublisher, AFailedTlsSetUpIsToldAsTls) {
+    TestBroker broker;
+    ASSERT_TRUE(broker.Start());
+    const std::string ca = broker.directory + "/not-a-certificate.pem";
+    std::ofstream(ca) << "this is no certificate\n";
+    Statuses statuses;
+    MqttPublisherOptions options;
+    options.status = statuses.Sink();
+    options.log = [](const std::string&) {};
+    MqttSettings settings = BrokerSettings(broker);
+    settings.caFile = ca;
+    MqttPublisher publisher(settings, options);
+    std::string error;
+    ASSERT_TRUE(publisher.Start(error)) << error;
+    EXPECT_TRUE(statuses.WaitFor(OutputHealth::Failing, "TLS failed")) << statuses.Text();
+}
+
+TEST(MqttPublisher, BaseTopicsNothingCanBePublishedUnderAreRefusedByName) {
+    struct Case {
+        const char* topic;
+        const char* said;
+    };
+    for (const Case& c : {Case{"house/+/phone", "holds \"+\""}, Case{"house/#", "holds \"#\""},
+                          Case{"$SYS/tavo", "begins with \"$\""}}) {
+        MqttSettings settings;
+        settings.baseTopic = c.topic;
+        std::string error;
+        EXPECT_FALSE(MqttPublisher(settings).Start(error)) << c.topic;
+        EXPECT_NE(error.find("[mqtt] base_topic"), std::string::npos) << error;
+        EXPECT_NE(error.find(c.said), std::string::npos) << error;
+    }
+    MqttSettings fine;
+    fine.baseTopic = "house/tavo$1";
+    EXPECT_EQ(MqttBaseTopicProblem(fine.baseTopic), "");
 }
 
 TEST(MqttPublisher, SettingsThatCannotWorkAreRefused) {

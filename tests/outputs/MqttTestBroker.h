@@ -37,13 +37,15 @@ inline int FreeLocalPort() {
 
 class TestBroker {
 public:
-    TestBroker() : port(FreeLocalPort()) {
+    // `anonymous` false: every client without a known login is refused.
+    explicit TestBroker(bool anonymous = true) : port(FreeLocalPort()) {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "tavo-mqtt-XXXXXX").string();
         directory = ::mkdtemp(pattern.data());
         std::ofstream(directory + "/mosquitto.conf")
             << "listener " << port << " 127.0.0.1\n"
-            << "allow_anonymous true\n"
+            << "allow_anonymous " << (anonymous ? "true" : "false")
+            << "\n"
             // Started by root, the broker would run as another user that cannot write here.
             << "user root\n"
             << "persistence true\n"
@@ -86,8 +88,10 @@ public:
 
     const int port;
 
-private:
+    // The broker's own directory, removed with it.
     std::string directory;
+
+private:
     std::unique_ptr<ChildProcess> process;
 };
 

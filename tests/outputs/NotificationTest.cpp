@@ -11,7 +11,11 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <arpa/inet.h>
 #include <mutex>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -96,6 +100,28 @@ TEST(DesktopNotifier, ACallBecomesANotificationAndItsRepeatReplacesIt) {
     EXPECT_EQ(picked[0], std::make_pair(std::string("add-to-phone-book"), SampleCall().number));
 }
 
+TEST(DesktopNotifier, MarkupInANameShowsAsWrittenWhereTheServerReadsMarkup) {
+    CallEvent call = ShownCall();
+    call.text = "<a href=\"https://x.example/?a=1&b=2\">Anna</a> & <img src=\"/x.png\"/> <b>";
+    {
+        FakeNotificationServer server({QStringLiteral("body"), QStringLiteral("body-markup")});
+        DesktopNotifier notifier;
+        notifier.Start();
+        notifier.Post(call);
+        ASSERT_TRUE(Until([&] { return server.Calls().size() == 1; }));
+        EXPECT_EQ(server.Calls()[0].body,
+                  "&lt;a href=\"https://x.example/?a=1&amp;b=2\"&gt;Anna&lt;/a&gt; &amp; "
+                  "&lt;img src=\"/x.png\"/&gt; &lt;b&gt;");
+    }
+    // A server that shows the body as plain text gets it as it is.
+    FakeNotificationServer plain({QStringLiteral("body")});
+    DesktopNotifier notifier;
+    notifier.Start();
+    notifier.Post(call);
+    ASSERT_TRUE(Until([&] { return plain.Calls().size() == 1; }));
+    EXPECT_EQ(plain.Calls()[0].body, QString::fromStdString(call.text));
+}
+
 TEST(DesktopNotifier, NoActionsWhereTheServerHasNone) {
     FakeNotificationServer server({QStringLiteral("body")});
     DesktopNotifier notifier;
@@ -158,6 +184,98 @@ TEST(OutputHub, OutputsSwitchOnAndOffWhileRunning) {
     EXPECT_TRUE(hub.Apply(settings).empty());
     EXPECT_EQ(hub.Ncid(), nullptr);
     hub.OnCall(SampleCall());
+}
+
+// What the window would be told, as it is told.
+struct StatusRecorder {
+    OutputHub::StatusListener Listener() {
+        return [this](const std::vector<OutputStatus>& statuses) {
+            std::lock_guard lock(mutex);
+            told.push_back(statuses);
+        };
+    }
+    std::vector<OutputStatus> Last() {
+        std::lock_guard lock(mutex);
+        return told.empty() ? std::vector<OutputStatus>{} : told.back();
+    }
+    std::mutex mutex;
+    std::vector<std::vector<OutputStatus>> told;
+};
+
+const OutputStatus* Find(const std::vector<OutputStatus>& statuses, const std::string& output) {
+    for (const OutputStatus& status : statuses)
+        if (status.output == output)
+            return &status;
+    return nullptr;
+}
+
+bool Shows(const std::vector<OutputStatus>& statuses, const std::string& output,
+           OutputHealth health, const std::string& part) {
+    const OutputStatus* status = Find(statuses, output);
+    return status != nullptr && status->health == health &&
+           status->text.find(part) != std::string::npos;
+}
+
+TEST(OutputHub, EachOutputSwitchedOnHasAStateTheWindowIsToldOf) {
+    OutputHub hub({});
+    StatusRecorder recorder;
+    hub.SetStatusListener(recorder.Listener());
+    ASSERT_EQ(recorder.told.size(), 1u); // at once, with nothing on
+    EXPECT_TRUE(recorder.Last().empty());
+
+    // An NCID port already taken, a command that fails, notifications without a server.
+    const int taken = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(taken, 1), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(taken, reinterpret_cast<sockaddr*>(&address), &length);
+    OutputSettings settings;
+    settings.ncid.enabled = true;
+    settings.ncid.port = ntohs(address.sin_port);
+    settings.command.program = "/bin/false";
+    settings.notify.announceWith = AnnounceWith::Notification;
+    EXPECT_EQ(hub.Apply(settings).size(), 1u);
+    const std::vector<OutputStatus> first = hub.Statuses();
+    ASSERT_EQ(first.size(), 3u);
+    EXPECT_EQ(first[0].output, "NCID");
+    EXPECT_TRUE(Shows(first, "NCID", OutputHealth::Failing, "Address already in use"));
+    EXPECT_TRUE(Shows(first, "notifications", OutputHealth::Failing, "no notification server"));
+    EXPECT_TRUE(Shows(first, "command", OutputHealth::Working, "no call yet"));
+
+    hub.OnCall(ShownCall());
+    ASSERT_TRUE(Until([&] {
+        return Shows(recorder.Last(), "command", OutputHealth::Failing, "exit status 1");
+    })) << (Find(recorder.Last(), "command") ? Find(recorder.Last(), "command")->text : "");
+    EXPECT_EQ(recorder.Last(), hub.Statuses());
+
+    // A server comes; the port is freed, and NCID is tried again at the next change.
+    FakeNotificationServer server({});
+    ASSERT_TRUE(Until(
+        [&] { return Shows(recorder.Last(), "notifications", OutputHealth::Working, "server"); }));
+    ::close(taken);
+    settings.command.program = "/bin/true";
+    EXPECT_TRUE(hub.Apply(settings).empty());
+    EXPECT_TRUE(Shows(hub.Statuses(), "NCID", OutputHealth::Working,
+                      "listening on 127.0.0.1 port " + std::to_string(settings.ncid.port)));
+    hub.OnCall(ShownCall());
+    ASSERT_TRUE(Until(
+        [&] { return Shows(recorder.Last(), "command", OutputHealth::Working, "exit status 0"); }));
+
+    // Switched off: gone from the list; a listener taken away hears nothing more.
+    settings.ncid.enabled = false;
+    settings.notify.announceWith = AnnounceWith::Popup;
+    hub.Apply(settings);
+    ASSERT_EQ(recorder.Last().size(), 1u);
+    EXPECT_EQ(recorder.Last()[0].output, "command");
+    hub.SetStatusListener({});
+    const size_t told = recorder.told.size();
+    settings.command.program.clear();
+    hub.Apply(settings);
+    EXPECT_TRUE(hub.Statuses().empty());
+    EXPECT_EQ(recorder.told.size(), told);
 }
 
 } // namespace
