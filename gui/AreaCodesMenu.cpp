@@ -5,8 +5,8 @@
 #include "core/UserCountry.h"
 #include "platform/FileBytes.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
-
 
 AreaCodeQuestions StandardAreaCodeQuestions() {
     AreaCodeQuestions questions;
@@ -32,24 +32,28 @@ bool OfferAreaCodes(QWidget* parent, MonitorCore& core, const AreaCodeQuestions&
         return false;
     }
     const QString name = QString::fromStdString(fileName);
-    if (!questions.ask(parent, QStringLiteral("An area-code table for %1 has %2 entries.\n"
-                                              "Write it to %3 and use it?")
+    if (!questions.ask(parent, QCoreApplication::translate(
+                                   "AreaCodesMenu", "An area-code table for %1 has %2 entries.\n"
+                                                    "Write it to %3 and use it?")
                                    .arg(QString::fromStdString(country.country))
                                    .arg(table.entries.size())
                                    .arg(name)))
         return false;
     const size_t existing = core.lists.Read()->areaCodes.size();
     if (existing > 0 &&
-        !questions.ask(parent, QStringLiteral("Your %1 holds %2 entries. Replace them with the "
-                                              "%3 entries of the new table?")
-                                   .arg(name)
-                                   .arg(existing)
-                                   .arg(table.entries.size())))
+        !questions.ask(
+            parent, QCoreApplication::translate("AreaCodesMenu",
+                                                "Your %1 holds %2 entries. Replace them with the "
+                                                "%3 entries of the new table?")
+                        .arg(name)
+                        .arg(existing)
+                        .arg(table.entries.size())))
         return false;
     const std::string text = AreaCodeFileText(table.entries);
     if (!ReplaceFileAtomically(fileName, text)) {
-        questions.tell(parent,
-                       QStringLiteral("Unable to write %1; it is left as it was.").arg(name));
+        questions.tell(parent, QCoreApplication::translate(
+                                   "AreaCodesMenu", "Unable to write %1; it is left as it was.")
+                                   .arg(name));
         return false;
     }
     const auto lists = core.lists.Write();

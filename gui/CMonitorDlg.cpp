@@ -247,23 +247,23 @@ void CMonitorDlg::CreateColumns() {
 void CMonitorDlg::CreateMenus() {
     auto* menuBar = new QMenuBar(this);
     menuBar->setObjectName(Ids::MainMenu.objectName);
-    QMenu* system = menuBar->addMenu(QStringLiteral("&System"));
+    QMenu* system = menuBar->addMenu(tr("&System"));
     system->setObjectName(Ids::SystemMenu.objectName);
     // Alt+S comes with the mnemonic; F10 opens the menu bar as on other desktops.
     auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
     connect(f10, &QShortcut::activated, menuBar,
             [menuBar, system] { menuBar->setActiveAction(system->menuAction()); });
-    QAction* options = system->addAction(QStringLiteral("&options..."));
+    QAction* options = system->addAction(tr("&options..."));
     options->setObjectName(Ids::CmdOptions.objectName);
     options->setShortcut(QKeySequence(tr("Ctrl+,")));
-    QAction* areaCodesAction = system->addAction(QStringLiteral("&area codes..."));
+    QAction* areaCodesAction = system->addAction(tr("&area codes..."));
     areaCodesAction->setObjectName(QStringLiteral("ID_AREACODES"));
     connect(areaCodesAction, &QAction::triggered, this, &CMonitorDlg::OnAreaCodes);
-    QAction* statisticsAction = system->addAction(QStringLiteral("s&tatistics..."));
+    QAction* statisticsAction = system->addAction(tr("s&tatistics..."));
     statisticsAction->setObjectName(QStringLiteral("ID_STATISTICS"));
     connect(statisticsAction, &QAction::triggered, this, &CMonitorDlg::OnStatistics);
     system->addSeparator();
-    QAction* exit = system->addAction(QStringLiteral("e&xit"));
+    QAction* exit = system->addAction(tr("e&xit"));
     exit->setObjectName(Ids::CmdExit.objectName);
     exit->setShortcut(QKeySequence(tr("Ctrl+Q")));
     // Ctrl+F: to the search field, its text selected, from anywhere in the window.
@@ -278,12 +278,12 @@ void CMonitorDlg::CreateMenus() {
 
     trayMenu = new QMenu(this);
     trayMenu->setObjectName(Ids::TrayMenu.objectName);
-    trayShowAction = trayMenu->addAction(QStringLiteral("&show"));
+    trayShowAction = trayMenu->addAction(tr("&show"));
     trayShowAction->setObjectName(Ids::CmdShow.objectName);
-    QAction* trayOptions = trayMenu->addAction(QStringLiteral("&options..."));
+    QAction* trayOptions = trayMenu->addAction(tr("&options..."));
     trayOptions->setObjectName(Ids::CmdOptions.objectName);
     trayMenu->addSeparator();
-    QAction* trayExit = trayMenu->addAction(QStringLiteral("e&xit"));
+    QAction* trayExit = trayMenu->addAction(tr("e&xit"));
     trayExit->setObjectName(Ids::CmdExit.objectName);
     connect(trayShowAction, &QAction::triggered, this, &CMonitorDlg::ToggleWindow);
     connect(trayOptions, &QAction::triggered, this, &CMonitorDlg::OnOptions);
@@ -342,7 +342,7 @@ void CMonitorDlg::CreateTrayIcon() {
 
 void CMonitorDlg::UpdateTrayMenuText() {
     bool shown = isVisible() && !isMinimized();
-    trayShowAction->setText(shown ? QStringLiteral("&Hide") : QStringLiteral("&Show"));
+    trayShowAction->setText(shown ? tr("&Hide") : tr("&Show"));
 }
 
 void CMonitorDlg::MoveToStoredRect() {
@@ -468,7 +468,8 @@ void CMonitorDlg::SelectToday() {
 
 void CMonitorDlg::OnCallListDoubleClick() {
     if (!dayList->HasSelection()) {
-        ShowMessage("You must select an item !");
+        // The message box shows the text as Latin-1, which holds every German letter.
+        ShowMessage(tr("You must select an item !").toLatin1().toStdString());
         return;
     }
     CallRecord* record = dayList->SelectedRecord();

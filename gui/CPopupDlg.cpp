@@ -91,7 +91,7 @@ CPopupDlg::CPopupDlg(CallRecord& entry, const GuardedSettings& givenSettings, So
                            Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus),
       callEntry(entry), settings(givenSettings), sound(givenSound), textHolder(new QLabel(this)) {
     setObjectName(Ids::PopupDialog.objectName);
-    setWindowTitle(QStringLiteral("incoming call"));
+    setWindowTitle(tr("incoming call"));
     setAttribute(Qt::WA_DeleteOnClose, false);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);

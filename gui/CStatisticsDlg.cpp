@@ -9,9 +9,10 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
-#include <QHeaderView>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QScreen>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -32,7 +33,7 @@ QChartView* MakeChartView(QWidget* parent, const QString& objectName) {
 
 QChart* BarChart(const QString& title, const QStringList& categories,
                  const std::vector<int>& counts) {
-    auto* set = new QBarSet(QStringLiteral("calls"));
+    auto* set = new QBarSet(CStatisticsDlg::tr("calls"));
     int highest = 0;
     for (int count : counts) {
         *set << count;
@@ -79,7 +80,7 @@ int RoundTickStep(int highest) {
 CStatisticsDlg::CStatisticsDlg(MonitorCore& core, QWidget* parent)
     : QDialog(parent, Qt::Window), core(core) {
     setObjectName(QStringLiteral("IDD_STATISTICS"));
-    setWindowTitle(QStringLiteral("TAVO statistics"));
+    setWindowTitle(tr("TAVO statistics"));
     pool.setMaxThreadCount(1);
     auto* layout = new QVBoxLayout(this);
     total = new QLabel(this);
@@ -91,8 +92,7 @@ CStatisticsDlg::CStatisticsDlg(MonitorCore& core, QWidget* parent)
     layout->addWidget(hourChart, 1);
     callers = new QTreeWidget(this);
     callers->setObjectName(QStringLiteral("IDC_STAT_CALLERS"));
-    callers->setHeaderLabels(
-        {QStringLiteral("calls"), QStringLiteral("number"), QStringLiteral("name")});
+    callers->setHeaderLabels({tr("calls"), tr("number"), tr("name")});
     callers->setRootIsDecorated(false);
     callers->setMinimumHeight(60);
     layout->addWidget(callers);
@@ -139,32 +139,33 @@ void CStatisticsDlg::Refresh() {
 
 void CStatisticsDlg::Show(const CallStatistics& stats, std::time_t now) {
     shown = stats;
+    // Numbers in the interface language's digits and separators; C gives today's plain ones.
+    const QLocale locale;
     QStringList days;
     for (int i = StatisticsDays - 1; i >= 0; --i) {
         std::tm local{};
         const std::time_t moment = now - std::time_t(i) * 86400;
         localtime_r(&moment, &local);
-        days << QString::number(local.tm_mday); // the day of the month: 30 labels must fit
+        days << locale.toString(local.tm_mday); // the day of the month: 30 labels must fit
     }
     QStringList hours;
     for (int h = 0; h < 24; ++h)
-        hours << QString::number(h);
+        hours << locale.toString(h);
     int lastDays = 0;
     for (int count : stats.perDay)
         lastDays += count;
-    total->setText(
-        QStringLiteral("%1 calls in the last %2 days").arg(lastDays).arg(StatisticsDays));
+    total->setText(tr("%1 calls in the last %2 days").arg(lastDays).arg(StatisticsDays));
     QChart* oldDays = dayChart->chart();
     QChart* oldHours = hourChart->chart();
-    dayChart->setChart(BarChart(QStringLiteral("calls per day"), days, stats.perDay));
+    dayChart->setChart(BarChart(tr("calls per day"), days, stats.perDay));
     hourChart->setChart(
-        BarChart(QStringLiteral("calls per hour of the day (all calls)"), hours, stats.perHour));
+        BarChart(tr("calls per hour of the day (all calls)"), hours, stats.perHour));
     delete oldDays; // a chart view does not own the chart it is given
     delete oldHours;
     callers->clear();
     for (const CallStatistics::Caller& caller : stats.topCallers) {
         auto* row = new QTreeWidgetItem(callers);
-        row->setText(0, QString::number(caller.calls));
+        row->setText(0, locale.toString(caller.calls));
         row->setText(1, FromCp1252(caller.number));
         row->setText(2, FromCp1252(caller.name));
     }

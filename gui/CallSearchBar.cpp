@@ -12,7 +12,7 @@
 
 CallSearchBar::CallSearchBar(MonitorCore& core, QWidget* parent) : QLineEdit(parent), core(core) {
     setObjectName(QStringLiteral("IDC_SEARCH"));
-    setPlaceholderText(QStringLiteral("search all calls by number, name or place"));
+    setPlaceholderText(tr("search all calls by number, name or place"));
     setClearButtonEnabled(true);
     pool.setMaxThreadCount(1);
     delay = new QTimer(this);

@@ -43,7 +43,7 @@ DayListWidget::DayListWidget(MonitorCore& givenCore, QWidget* parent)
 void DayListWidget::CreateColumns(int dateTimeWidth, int toWidth, int whoWidth) {
     callView->setColumnCount(3);
     callView->setHeaderLabels(
-        {QStringLiteral("date/time"), QStringLiteral("to"), QStringLiteral("who")});
+        {tr("date/time"), tr("to"), tr("who")});
     // The last column takes what is left of the width: no gap beside it, and no horizontal
     // scroll bar while the columns fit.
     callView->header()->setStretchLastSection(true);

@@ -24,7 +24,7 @@ ImportPreviewDlg::ImportPreviewDlg(const ImportPreview& preview, const QString& 
                                    QWidget* parent)
     : QDialog(parent) {
     setObjectName(QStringLiteral("IDD_IMPORT_PREVIEW"));
-    setWindowTitle(QStringLiteral("Import into the phone book"));
+    setWindowTitle(tr("Import into the phone book"));
     const QString text = QString::fromUtf8(ImportPreviewText(preview));
     auto* layout = new QVBoxLayout(this);
     summaryText = countryNote + QStringLiteral("\n") + text.section('\n', 0, 0);
@@ -57,8 +57,8 @@ ImportPreviewDlg::ImportPreviewDlg(const ImportPreview& preview, const QString& 
     FillPiece();
     layout->addWidget(details, 1);
     auto* buttons = new QDialogButtonBox(this);
-    QPushButton* add = buttons->addButton(
-        QStringLiteral("Add %1 entries").arg(preview.added.size()), QDialogButtonBox::AcceptRole);
+    QPushButton* add = buttons->addButton(tr("Add %1 entries").arg(preview.added.size()),
+                                          QDialogButtonBox::AcceptRole);
     add->setObjectName(QStringLiteral("IDOK"));
     add->setEnabled(!preview.added.empty());
     QPushButton* cancel = buttons->addButton(QDialogButtonBox::Cancel);
@@ -82,8 +82,8 @@ void ImportPreviewDlg::FillPiece() {
         lines.clear();
         return;
     }
-    summary->setText(summaryText +
-                     QStringLiteral("\nShowing %L1 of %L2 lines...").arg(next).arg(lines.size()));
+    summary->setText(summaryText + QStringLiteral("\n") +
+                     tr("Showing %L1 of %L2 lines...").arg(next).arg(lines.size()));
     // The next piece once the events waiting now (a click, a repaint, a call) are handled.
     QTimer::singleShot(0, this, [this] { FillPiece(); });
 }
@@ -92,8 +92,8 @@ PhoneBookImportDialogs StandardImportDialogs() {
     PhoneBookImportDialogs dialogs;
     dialogs.chooseFiles = [](QWidget* parent) {
         return QFileDialog::getOpenFileNames(
-            parent, QStringLiteral("Import address books"), QString(),
-            QStringLiteral("Address books (*.vcf *.vcard *.csv);;All files (*)"));
+            parent, ImportPreviewDlg::tr("Import address books"), QString(),
+            ImportPreviewDlg::tr("Address books (*.vcf *.vcard *.csv);;All files (*)"));
     };
     dialogs.confirm = [](QWidget* parent, const ImportPreview& preview, const QString& note) {
         ImportPreviewDlg dialog(preview, note, parent);
@@ -150,10 +150,10 @@ bool MakePreviewAside(QWidget* parent, const QStringList& paths, const Directory
                 });
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
-    QProgressDialog progress(QStringLiteral("Reading the address books..."),
-                             QStringLiteral("Cancel"), 0, 0, parent);
+    QProgressDialog progress(ImportPreviewDlg::tr("Reading the address books..."),
+                             ImportPreviewDlg::tr("Cancel"), 0, 0, parent);
     progress.setObjectName(QStringLiteral("IDD_IMPORT_PROGRESS"));
-    progress.setWindowTitle(QStringLiteral("Import into the phone book"));
+    progress.setWindowTitle(ImportPreviewDlg::tr("Import into the phone book"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(400); // a small book is done before it would show
     progress.setAutoReset(false);
@@ -164,14 +164,14 @@ bool MakePreviewAside(QWidget* parent, const QStringList& paths, const Directory
     QObject::connect(&update, &QTimer::timeout, &progress, [&] {
         const size_t total = work->total;
         if (total == 0) {
-            progress.setLabelText(QStringLiteral("Reading the address books (%1 of %2)...")
+            progress.setLabelText(ImportPreviewDlg::tr("Reading the address books (%1 of %2)...")
                                       .arg(work->filesRead.load())
                                       .arg(files.size()));
             return;
         }
         progress.setMaximum(int(std::min<size_t>(total, INT_MAX)));
         progress.setValue(int(std::min<size_t>(work->done, INT_MAX)));
-        progress.setLabelText(QStringLiteral("Looking at the numbers: %L1 of %L2...")
+        progress.setLabelText(ImportPreviewDlg::tr("Looking at the numbers: %L1 of %L2...")
                                   .arg(work->done.load())
                                   .arg(total));
     });
@@ -202,7 +202,7 @@ size_t RunPhoneBookImport(QWidget* parent, Directory& phoneBook,
     if (!MakePreviewAside(parent, paths, phoneBook, region, dialogs, preview))
         return 0;
     const QString note =
-        QStringLiteral("Numbers as the line delivers them in %1 (from %2).")
+        ImportPreviewDlg::tr("Numbers as the line delivers them in %1 (from %2).")
             .arg(QString::fromStdString(region), QString::fromStdString(country.from));
     if (!dialogs.confirm(parent, preview, note) || preview.added.empty())
         return 0;

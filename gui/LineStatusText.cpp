@@ -8,14 +8,6 @@
 #include <QPainter>
 #include <QPixmap>
 
-namespace {
-
-QString Tr(const char* text) {
-    return QCoreApplication::translate("LineStatus", text);
-}
-
-} // namespace
-
 QString LineStatusText(const LineStatus& status, std::time_t now) {
     const QString reason =
         status.reason.empty() ? QString() : QStringLiteral(" (%1)").arg(FromCp1252(status.reason));
@@ -23,17 +15,19 @@ QString LineStatusText(const LineStatus& status, std::time_t now) {
     case LineStatus::State::Unknown:
         return QString();
     case LineStatus::State::Listening:
-        return Tr("Line: listening");
+        return QCoreApplication::translate("LineStatus", "Line: listening");
     case LineStatus::State::NoDriver:
-        return Tr("No ISDN driver: no calls are received") + reason;
+        return QCoreApplication::translate("LineStatus", "No ISDN driver: no calls are received") +
+               reason;
     case LineStatus::State::Lost: {
-        const QString since = QLocale().toString(
-            QDateTime::fromSecsSinceEpoch(status.since).time(), QStringLiteral("HH:mm"));
-        QString text = Tr("Line lost since %1").arg(since);
+        const QString since = QLocale().toString(QDateTime::fromSecsSinceEpoch(status.since).time(),
+                                                 QStringLiteral("HH:mm"));
+        QString text = QCoreApplication::translate("LineStatus", "Line lost since %1").arg(since);
         if (status.retryAt > 0)
             text += status.retryAt > now
-                        ? Tr(", retrying in %1 s").arg(qint64(status.retryAt - now))
-                        : Tr(", retrying now");
+                        ? QCoreApplication::translate("LineStatus", ", retrying in %1 s")
+                              .arg(qint64(status.retryAt - now))
+                        : QCoreApplication::translate("LineStatus", ", retrying now");
         return text + reason;
     }
     }

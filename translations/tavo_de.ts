@@ -2,6 +2,23 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de">
 <context>
+    <name>AreaCodesMenu</name>
+    <message>
+        <source>An area-code table for %1 has %2 entries.
+Write it to %3 and use it?</source>
+        <translation>Eine Vorwahltabelle für %1 hat %2 Einträge.
+In %3 schreiben und verwenden?</translation>
+    </message>
+    <message>
+        <source>Your %1 holds %2 entries. Replace them with the %3 entries of the new table?</source>
+        <translation>Ihre %1 enthält %2 Einträge. Durch die %3 Einträge der neuen Tabelle ersetzen?</translation>
+    </message>
+    <message>
+        <source>Unable to write %1; it is left as it was.</source>
+        <translation>%1 kann nicht geschrieben werden; die Datei bleibt, wie sie war.</translation>
+    </message>
+</context>
+<context>
     <name>CEditDataDlg</name>
     <message>
         <source>not a phone number</source>
@@ -50,6 +67,89 @@
     <message>
         <source>Unable to save %1</source>
         <translation>%1 kann nicht gespeichert werden</translation>
+    </message>
+</context>
+<context>
+    <name>CMonitorDlg</name>
+    <message>
+        <source>TAVO is loading the call history (%1 MB)...</source>
+        <translation>TAVO lädt die Anrufliste (%1 MB)...</translation>
+    </message>
+    <message>
+        <source>Sea&amp;rch:</source>
+        <translation>Su&amp;chen:</translation>
+    </message>
+    <message>
+        <source>searching...</source>
+        <translation>Suche läuft...</translation>
+    </message>
+    <message>
+        <source>&amp;System</source>
+        <translation>&amp;System</translation>
+    </message>
+    <message>
+        <source>&amp;options...</source>
+        <translation>&amp;Optionen...</translation>
+    </message>
+    <message>
+        <source>Ctrl+,</source>
+        <translation>Ctrl+,</translation>
+    </message>
+    <message>
+        <source>&amp;area codes...</source>
+        <translation>&amp;Vorwahlen...</translation>
+    </message>
+    <message>
+        <source>s&amp;tatistics...</source>
+        <translation>S&amp;tatistik...</translation>
+    </message>
+    <message>
+        <source>e&amp;xit</source>
+        <translation>&amp;Beenden</translation>
+    </message>
+    <message>
+        <source>Ctrl+Q</source>
+        <translation>Ctrl+Q</translation>
+    </message>
+    <message>
+        <source>Ctrl+F</source>
+        <translation>Ctrl+F</translation>
+    </message>
+    <message>
+        <source>&amp;show</source>
+        <translation>&amp;Anzeigen</translation>
+    </message>
+    <message>
+        <source>&amp;Hide</source>
+        <translation>&amp;Verbergen</translation>
+    </message>
+    <message>
+        <source>&amp;Show</source>
+        <translation>&amp;Anzeigen</translation>
+    </message>
+    <message>
+        <source>TAVO is still running</source>
+        <translation>TAVO läuft weiter</translation>
+    </message>
+    <message>
+        <source>TAVO watches the line in the tray. Click its icon to show the window; &quot;exit&quot; in its menu ends TAVO.</source>
+        <translation>TAVO überwacht die Leitung weiter aus dem Infobereich. Ein Klick auf das Symbol zeigt das Fenster; „Beenden“ in seinem Menü beendet TAVO.</translation>
+    </message>
+    <message>
+        <source>You must select an item !</source>
+        <translation>Bitte wählen Sie einen Eintrag aus!</translation>
+    </message>
+    <message>
+        <source>1 call matches &quot;%1&quot;</source>
+        <translation>1 Anruf passt zu „%1“</translation>
+    </message>
+    <message>
+        <source>%1 calls match &quot;%2&quot;</source>
+        <translation>%1 Anrufe passen zu „%2“</translation>
+    </message>
+    <message>
+        <source>, the newest %1 shown</source>
+        <translation>, die neuesten %1 angezeigt</translation>
     </message>
 </context>
 <context>
@@ -366,6 +466,74 @@
     </message>
 </context>
 <context>
+    <name>CPopupDlg</name>
+    <message>
+        <source>incoming call</source>
+        <translation>Eingehender Anruf</translation>
+    </message>
+</context>
+<context>
+    <name>CStatisticsDlg</name>
+    <message>
+        <source>calls</source>
+        <translation>Anrufe</translation>
+    </message>
+    <message>
+        <source>TAVO statistics</source>
+        <translation>TAVO-Statistik</translation>
+    </message>
+    <message>
+        <source>number</source>
+        <translation>Nummer</translation>
+    </message>
+    <message>
+        <source>name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>counting...</source>
+        <translation>Zählung läuft...</translation>
+    </message>
+    <message>
+        <source>%1 calls in the last %2 days</source>
+        <translation>%1 Anrufe in den letzten %2 Tagen</translation>
+    </message>
+    <message>
+        <source>calls per day</source>
+        <translation>Anrufe pro Tag</translation>
+    </message>
+    <message>
+        <source>calls per hour of the day (all calls)</source>
+        <translation>Anrufe pro Tagesstunde (alle Anrufe)</translation>
+    </message>
+</context>
+<context>
+    <name>CallSearchBar</name>
+    <message>
+        <source>search all calls by number, name or place</source>
+        <translation>alle Anrufe nach Nummer, Name oder Ort durchsuchen</translation>
+    </message>
+</context>
+<context>
+    <name>DayListWidget</name>
+    <message>
+        <source>date/time</source>
+        <translation>Datum/Uhrzeit</translation>
+    </message>
+    <message>
+        <source>to</source>
+        <translation>An</translation>
+    </message>
+    <message>
+        <source>who</source>
+        <translation>Anrufer</translation>
+    </message>
+    <message>
+        <source>place</source>
+        <translation>Ort</translation>
+    </message>
+</context>
+<context>
     <name>FontChoiceDialog</name>
     <message>
         <source>font</source>
@@ -378,6 +546,72 @@
     <message>
         <source>&amp;Size</source>
         <translation>&amp;Größe</translation>
+    </message>
+</context>
+<context>
+    <name>ImportPreviewDlg</name>
+    <message>
+        <source>Import into the phone book</source>
+        <translation>Ins Telefonbuch importieren</translation>
+    </message>
+    <message>
+        <source>Add %1 entries</source>
+        <translation>%1 Einträge hinzufügen</translation>
+    </message>
+    <message>
+        <source>Showing %L1 of %L2 lines...</source>
+        <translation>%L1 von %L2 Zeilen angezeigt...</translation>
+    </message>
+    <message>
+        <source>Import address books</source>
+        <translation>Adressbücher importieren</translation>
+    </message>
+    <message>
+        <source>Address books (*.vcf *.vcard *.csv);;All files (*)</source>
+        <translation>Adressbücher (*.vcf *.vcard *.csv);;Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>Reading the address books...</source>
+        <translation>Adressbücher werden gelesen...</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Reading the address books (%1 of %2)...</source>
+        <translation>Adressbücher werden gelesen (%1 von %2)...</translation>
+    </message>
+    <message>
+        <source>Looking at the numbers: %L1 of %L2...</source>
+        <translation>Nummern werden geprüft: %L1 von %L2...</translation>
+    </message>
+    <message>
+        <source>Numbers as the line delivers them in %1 (from %2).</source>
+        <translation>Nummern, wie die Leitung sie in %1 liefert (aus %2).</translation>
+    </message>
+</context>
+<context>
+    <name>LineStatus</name>
+    <message>
+        <source>Line: listening</source>
+        <translation>Leitung: empfangsbereit</translation>
+    </message>
+    <message>
+        <source>No ISDN driver: no calls are received</source>
+        <translation>Kein ISDN-Treiber: Es werden keine Anrufe empfangen</translation>
+    </message>
+    <message>
+        <source>Line lost since %1</source>
+        <translation>Leitung unterbrochen seit %1</translation>
+    </message>
+    <message>
+        <source>, retrying in %1 s</source>
+        <translation>, neuer Versuch in %1 s</translation>
+    </message>
+    <message>
+        <source>, retrying now</source>
+        <translation>, neuer Versuch läuft</translation>
     </message>
 </context>
 </TS>
