@@ -59,7 +59,7 @@ std::string VerdictLine(const CallRecord& call, const RuleVerdict& verdict) {
     return line;
 }
 
-bool CallVerdicts::Load(const std::string& path, std::string& error) {
+bool CallVerdicts::Load(const std::string& path, std::string& error, bool cutTornLine) {
     verdicts.clear();
     FileReadResult file = ReadFileBytes(path, MissingFile::Fail);
     if (!file.opened) {
@@ -70,7 +70,7 @@ bool CallVerdicts::Load(const std::string& path, std::string& error) {
     }
     const std::string& bytes = file.bytes;
     const size_t whole = bytes.rfind('\n') == std::string::npos ? 0 : bytes.rfind('\n') + 1;
-    if (whole < bytes.size() && truncate(path.c_str(), off_t(whole)) != 0) {
+    if (cutTornLine && whole < bytes.size() && truncate(path.c_str(), off_t(whole)) != 0) {
         error = std::string("cannot cut a torn last line: ") + std::strerror(errno);
         return false;
     }

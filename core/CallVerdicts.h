@@ -25,7 +25,9 @@ public:
     // Reads the verdicts of `path`; a missing file holds none. A last line cut short by a crash
     // is cut off the file, so that the next line starts on a line of its own; lines that do not
     // read are skipped. False with `error` set when the file cannot be read.
-    bool Load(const std::string& path, std::string& error);
+    // `cutTornLine` false reads without changing the file (a command reading it while the
+    // monitor may be appending to it): a last line without its end is only skipped.
+    bool Load(const std::string& path, std::string& error, bool cutTornLine = true);
 
     // Appends the verdict for `call` (when a rule decided it) and waits until it is on the disk.
     bool Record(const std::string& path, const CallRecord& call, const RuleVerdict& verdict,
