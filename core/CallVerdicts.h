@@ -3,7 +3,8 @@
 // room for it) in "caller.verdicts": one text line per call a rule decided,
 //   TIME<TAB>PLCI<TAB>CALLING<TAB>ACTION<TAB>LINE<TAB>RULE TEXT<LF>
 // appended and flushed to the disk before the call is shown, as the history's journal is. A
-// call is found again by its time, PLCI and calling number. Calls no rule decided have no line,
+// call is found again by its time and calling number ("caller.his" keeps no PLCI, so a call
+// loaded from it has none to match). Calls no rule decided have no line,
 // so without rules the file never exists. Used on the core's thread only.
 
 #include "core/CallRules.h"
