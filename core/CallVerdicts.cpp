@@ -12,18 +12,15 @@
 
 namespace {
 
-std::string KeyOf(int64_t time, uint32_t plci, std::string_view calling) {
+// "caller.his" keeps no PLCI: a call loaded from it is found by its time and number alone.
+std::string KeyOf(int64_t time, std::string_view calling) {
     std::string key = std::to_string(time);
-    key += '\t';
-    key += std::to_string(plci);
     key += '\t';
     key += calling;
     return key;
 }
 
-std::string KeyOf(const CallRecord& call) {
-    return KeyOf(call.callTime, call.connectionId, call.value.view());
-}
+std::string KeyOf(const CallRecord& call) { return KeyOf(call.callTime, call.value.view()); }
 
 std::vector<std::string_view> Fields(std::string_view line) {
     std::vector<std::string_view> fields;
@@ -47,7 +44,11 @@ template <typename Number> bool ReadNumber(std::string_view text, Number& value)
 } // namespace
 
 std::string VerdictLine(const CallRecord& call, const RuleVerdict& verdict) {
-    std::string line = KeyOf(call);
+    std::string line = std::to_string(call.callTime);
+    line += '\t';
+    line += std::to_string(call.connectionId);
+    line += '\t';
+    line += call.value.view();
     line += '\t';
     line += RuleActionName(verdict.action);
     line += '\t';
@@ -59,7 +60,7 @@ std::string VerdictLine(const CallRecord& call, const RuleVerdict& verdict) {
     return line;
 }
 
-bool CallVerdicts::Load(const std::string& path, std::string& error) {
+bool CallVerdicts::Load(const std::string& path, std::string& error, bool cutTornLine) {
     verdicts.clear();
     FileReadResult file = ReadFileBytes(path, MissingFile::Fail);
     if (!file.opened) {
@@ -70,7 +71,7 @@ bool CallVerdicts::Load(const std::string& path, std::string& error) {
     }
     const std::string& bytes = file.bytes;
     const size_t whole = bytes.rfind('\n') == std::string::npos ? 0 : bytes.rfind('\n') + 1;
-    if (whole < bytes.size() && truncate(path.c_str(), off_t(whole)) != 0) {
+    if (cutTornLine && whole < bytes.size() && truncate(path.c_str(), off_t(whole)) != 0) {
         error = std::string("cannot cut a torn last line: ") + std::strerror(errno);
         return false;
     }
@@ -93,7 +94,7 @@ bool CallVerdicts::Load(const std::string& path, std::string& error) {
         else if (fields[3] != "announce")
             continue;
         verdict.rule = std::string(fields[5]);
-        verdicts[KeyOf(time, plci, fields[2])] = std::move(verdict);
+        verdicts[KeyOf(time, fields[2])] = std::move(verdict);
     }
     return true;
 }

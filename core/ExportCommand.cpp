@@ -1,5 +1,6 @@
 #include "core/ExportCommand.h"
 
+#include "core/CallVerdicts.h"
 #include "core/HistoryExport.h"
 #include "data/ListFile.h"
 #include "platform/DataDirectory.h"
@@ -32,12 +33,12 @@ bool DanglingLink(const std::string& path) {
 }
 
 int ExportToStream(const CallList& calls, const Directory& msnList, const Directory& phoneBook,
-                   const AreaCodeTable& areaCodes, const CommandLine& options, std::FILE* out,
-                   std::FILE* err) {
+                   const AreaCodeTable& areaCodes, const CallVerdicts* verdicts,
+                   const CommandLine& options, std::FILE* out, std::FILE* err) {
     errno = 0;
     const int64_t written = ExportHistory(calls, msnList, phoneBook, areaCodes,
                                           ExportRangeOf(options.exportFrom, options.exportTo),
-                                          options.exportFormat, out);
+                                          options.exportFormat, out, verdicts);
     if (written >= 0)
         return 0;
     const int error = errno;
@@ -62,9 +63,20 @@ int RunExport(const CommandLine& options, const std::string& dataDirectory, std:
             ReadFileBytes(dataDirectory + "/areacode.lst", MissingFile::Fail);
         table.opened)
         areaCodes.AddAreaCodes(table.bytes);
+    // The rule column only for users who screen calls by rules: other exports stay as they
+    // were. Read without mending, as the monitor may be appending to it right now.
+    CallVerdicts verdicts;
+    const std::string verdictsPath = dataDirectory + "/" + CallVerdicts::FileName;
+    std::error_code ec;
+    const bool withRules = std::filesystem::exists(verdictsPath, ec);
+    if (std::string error; withRules && !verdicts.Load(verdictsPath, error, false)) {
+        std::fprintf(err, "tavo export: %s: %s\n", verdictsPath.c_str(), error.c_str());
+        return 1;
+    }
+    const CallVerdicts* const rules = withRules ? &verdicts : nullptr;
 
     if (options.exportFile == "-")
-        return ExportToStream(calls, msnList, phoneBook, areaCodes, options, out, err);
+        return ExportToStream(calls, msnList, phoneBook, areaCodes, rules, options, out, err);
 
     const std::string& path = options.exportFile;
     if (DanglingLink(path)) {
@@ -80,7 +92,8 @@ int RunExport(const CommandLine& options, const std::string& dataDirectory, std:
     AtomicFileReplacement file(path);
     const int64_t written = ExportHistory(
         calls, msnList, phoneBook, areaCodes, ExportRangeOf(options.exportFrom, options.exportTo),
-        options.exportFormat, [&file](std::string_view bytes) { return file.Write(bytes); });
+        options.exportFormat, [&file](std::string_view bytes) { return file.Write(bytes); },
+        rules);
     std::string error;
     if (!file.Commit(&error) || written < 0) {
         // The error names the file.

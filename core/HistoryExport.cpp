@@ -1,5 +1,6 @@
 #include "core/HistoryExport.h"
 
+#include "core/CallVerdicts.h"
 #include "core/ResolvedCallCache.h"
 #include "data/CsvText.h"
 #include "data/ListFile.h"
@@ -18,9 +19,10 @@ int64_t LocalMidnightOf(const std::string& date, int extraDays) {
     return int64_t(std::mktime(&day));
 }
 
-std::string JsonString(const std::string& stored) {
+// A UTF-8 text as a JSON string.
+std::string JsonUtf8String(const std::string& text) {
     std::string json = "\"";
-    for (char c : StoredTextToUtf8(stored)) {
+    for (char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if (c == '"' || c == '\\') {
             json += '\\';
@@ -36,8 +38,12 @@ std::string JsonString(const std::string& stored) {
     return json + "\"";
 }
 
+// A text of the lists (stored as Windows-1252) as a JSON string.
+std::string JsonString(const std::string& stored) { return JsonUtf8String(StoredTextToUtf8(stored)); }
+
 struct ExportFields {
     std::string time, called, msn, service, calling, name, place, repeats;
+    std::optional<std::string> rule; // only when the user screens calls by rules
 };
 
 ExportFields FieldsOf(const CallRecord& call, const ResolvedCall& resolved) {
@@ -60,14 +66,18 @@ std::string CsvLine(const ExportFields& f) {
         line += CsvTextField(StoredTextToUtf8(*field));
         line += ',';
     }
-    return line + f.repeats + "\r\n";
+    line += f.repeats;
+    if (f.rule)
+        line += ',' + CsvTextField(*f.rule);
+    return line + "\r\n";
 }
 
 std::string JsonLine(const ExportFields& f) {
     return "{\"time\":" + JsonString(f.time) + ",\"called\":" + JsonString(f.called) +
            ",\"msn\":" + JsonString(f.msn) + ",\"service\":" + JsonString(f.service) +
            ",\"calling\":" + JsonString(f.calling) + ",\"name\":" + JsonString(f.name) +
-           ",\"place\":" + JsonString(f.place) + ",\"repeats\":" + f.repeats + "}\n";
+           ",\"place\":" + JsonString(f.place) + ",\"repeats\":" + f.repeats +
+           (f.rule ? ",\"rule\":" + JsonUtf8String(*f.rule) : std::string()) + "}\n";
 }
 
 } // namespace
@@ -92,24 +102,29 @@ bool InExportRange(const CallRecord& call, const ExportRange& range) {
     return true;
 }
 
-std::string ExportHeader(ExportFormat format) {
+std::string ExportHeader(ExportFormat format, bool withRule) {
     if (format == ExportFormat::Json)
         return std::string();
-    return "time,called,msn,service,calling,name,place,repeats\r\n";
+    return withRule ? "time,called,msn,service,calling,name,place,repeats,rule\r\n"
+                    : "time,called,msn,service,calling,name,place,repeats\r\n";
 }
 
 int64_t ExportHistory(const CallList& calls, const Directory& msnList, const Directory& phoneBook,
                       const AreaCodeTable& areaCodes, const ExportRange& range, ExportFormat format,
-                      const ExportSink& sink) {
+                      const ExportSink& sink, const CallVerdicts* verdicts) {
     ResolvedCallCache cache(msnList, phoneBook, areaCodes);
     // Lines are handed on in pieces: a million calls are not a million writes.
     constexpr size_t PieceSize = 1 << 16;
-    std::string piece = ExportHeader(format);
+    std::string piece = ExportHeader(format, verdicts != nullptr);
     int64_t written = 0;
     for (const CallRecord& call : calls) {
         if (!InExportRange(call, range))
             continue;
-        const ExportFields fields = FieldsOf(call, cache.Resolve(call));
+        ExportFields fields = FieldsOf(call, cache.Resolve(call));
+        if (verdicts) {
+            const StoredVerdict* verdict = verdicts->Find(call);
+            fields.rule = verdict ? verdict->rule : std::string();
+        }
         piece += format == ExportFormat::Csv ? CsvLine(fields) : JsonLine(fields);
         ++written;
         if (piece.size() >= PieceSize) {
@@ -125,10 +140,10 @@ int64_t ExportHistory(const CallList& calls, const Directory& msnList, const Dir
 
 int64_t ExportHistory(const CallList& calls, const Directory& msnList, const Directory& phoneBook,
                       const AreaCodeTable& areaCodes, const ExportRange& range, ExportFormat format,
-                      std::FILE* out) {
+                      std::FILE* out, const CallVerdicts* verdicts) {
     const int64_t written = ExportHistory(
         calls, msnList, phoneBook, areaCodes, range, format, [out](std::string_view bytes) {
             return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-        });
+        }, verdicts);
     return written >= 0 && std::fflush(out) == 0 ? written : -1;
 }

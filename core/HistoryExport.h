@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+class CallVerdicts;
+
 struct ExportRange {
     std::optional<int64_t> from; // first second included (local midnight of the first day)
     std::optional<int64_t> to;   // first second after the last day
@@ -27,20 +29,22 @@ ExportRange ExportRangeOf(const std::optional<std::string>& fromDate,
 // written only when no date was given.
 bool InExportRange(const CallRecord& call, const ExportRange& range);
 
-// The CSV header line (with CR LF); empty for JSON lines.
-std::string ExportHeader(ExportFormat format);
+// The CSV header line (with CR LF); empty for JSON lines. `withRule`: a last column "rule".
+std::string ExportHeader(ExportFormat format, bool withRule = false);
 
 // Takes the export's bytes in pieces of some kilobytes; false when they could not be written.
 using ExportSink = std::function<bool(std::string_view bytes)>;
 
 // Writes every call of `calls` within `range`, oldest first. Returns the number of calls
-// written, or -1 when writing failed.
+// written, or -1 when writing failed. With `verdicts` (the user screens calls by rules), each
+// call also gets the text of the rule that decided it: a last CSV column "rule", a last JSON
+// key "rule", empty for calls no rule decided; without, the lines are as they always were.
 int64_t ExportHistory(const CallList& calls, const Directory& msnList, const Directory& phoneBook,
                       const AreaCodeTable& areaCodes, const ExportRange& range, ExportFormat format,
-                      const ExportSink& sink);
+                      const ExportSink& sink, const CallVerdicts* verdicts = nullptr);
 
 // The same into a stream, flushed at the end; -1 also when the flush fails (a full disk, a
 // closed pipe).
 int64_t ExportHistory(const CallList& calls, const Directory& msnList, const Directory& phoneBook,
                       const AreaCodeTable& areaCodes, const ExportRange& range, ExportFormat format,
-                      std::FILE* out);
+                      std::FILE* out, const CallVerdicts* verdicts = nullptr);

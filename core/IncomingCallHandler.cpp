@@ -1,9 +1,12 @@
 #include "core/IncomingCallHandler.h"
 
+#include "core/CallScreening.h"
+#include "core/CallVerdicts.h"
 #include "core/HistoryJournal.h"
 #include "core/IncomingCallHistory.h"
 #include "core/IncomingCallRepeats.h"
 #include "core/IncomingCallTexts.h"
+#include "core/NumberKinds.h"
 #include "platform/FileBytes.h"
 
 #include <cstdio>
@@ -73,15 +76,20 @@ IncomingCallHandler::Outcome IncomingCallHandler::OnIncomingCall(const IncomingC
         if (earlier)
             ++earlier->repeatCount;
     }
+    // A repeat of a call the rules kept quiet stays quiet.
+    bool quiet = false;
     if (earlier) {
         parts.announcer.RepeatCountChanged(*earlier);
         TellOutputs(call, *earlier, settings);
         outcome = Outcome::Repeat;
+        const StoredVerdict* verdict = parts.verdicts ? parts.verdicts->Find(*earlier) : nullptr;
+        quiet = verdict && verdict->action != RuleAction::Announce;
     } else {
         outcome = AnnounceNewCall(notice, call, settings, now);
+        quiet = outcome == Outcome::Quiet;
     }
 
-    if (settings.speak && outcome != Outcome::Dropped) {
+    if (settings.speak && outcome != Outcome::Dropped && !quiet) {
         const std::string unknown = FieldText(settings.unknownSpeakText);
         parts.announcer.Speak(SpeechText(FieldText(settings.speakTemplate), ToSpeech(call, unknown),
                                          FromSpeech(call, unknown)));
@@ -110,6 +118,11 @@ IncomingCallHandler::Outcome IncomingCallHandler::AnnounceNewCall(const Incoming
         return Outcome::Dropped;
     const std::string timeText = TimeText(now);
     const std::string callerText = CallerText(call);
+    // Held while the verdict points into them.
+    const std::shared_ptr<const CallRules> rules =
+        parts.screening ? parts.screening->Current() : nullptr;
+    const RuleVerdict verdict = Judge(rules, notice, call, now);
+    const bool quiet = verdict.action != RuleAction::Announce;
 
     CallRecord record;
     record.hasTime = true;
@@ -126,6 +139,11 @@ IncomingCallHandler::Outcome IncomingCallHandler::AnnounceNewCall(const Incoming
     std::string error;
     history->JournalRecord(*stored, HistoryFileName, error);
     writeResults.emplace_back(JournalPathFor(HistoryFileName), error);
+    if (verdict.rule && parts.verdicts) {
+        error.clear();
+        parts.verdicts->Record(CallVerdicts::FileName, *stored, verdict, error);
+        writeResults.emplace_back(CallVerdicts::FileName, error);
+    }
     TellOutputs(call, *stored, settings);
     CallAnnouncer& announcer = parts.announcer;
     announcer.ShowToday();
@@ -134,6 +152,8 @@ IncomingCallHandler::Outcome IncomingCallHandler::AnnounceNewCall(const Incoming
     error.clear();
     AppendLogLine(line, error);
     writeResults.emplace_back(LogFileName, error);
+    if (quiet)
+        return Outcome::Quiet;
     announcer.LogLineWritten(line);
 
     if (settings.displaySeconds != 0 && (!parts.outputs || parts.outputs->OwnPopupWanted()))
@@ -141,6 +161,30 @@ IncomingCallHandler::Outcome IncomingCallHandler::AnnounceNewCall(const Incoming
     if (settings.systemBeep)
         announcer.BeepMelody();
     return Outcome::Announced;
+}
+
+RuleVerdict IncomingCallHandler::Judge(const std::shared_ptr<const CallRules>& rules,
+                                       const IncomingCallNotice& notice, const ResolvedCall& call,
+                                       std::time_t now) {
+    if (!rules || rules->rules.empty())
+        return {};
+    CallFacts facts;
+    facts.calling = notice.callingNumber;
+    facts.called = notice.calledNumber;
+    facts.time = now;
+    facts.inPhoneBook = call.callerName.has_value();
+    facts.earlierCallsSince = [this, &facts](std::time_t since) {
+        const auto lists = parts.lists.Read();
+        int count = 0;
+        for (const CallRecord* earlier : lists->callList.inTimeRange(since, facts.time))
+            if (earlier->value.view() == facts.calling)
+                ++count;
+        return count;
+    };
+    facts.numberKinds = [this, &facts] {
+        return NumberKindsOf(facts.calling, parts.screening->Country());
+    };
+    return JudgeCall(*rules, facts);
 }
 
 void IncomingCallHandler::TellOutputs(const ResolvedCall& call, const CallRecord& record,

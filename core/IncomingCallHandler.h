@@ -10,6 +10,7 @@
 // repeat check, the writer of "caller.his") only makes the same results cheap on a long history.
 
 #include "capi/IncomingCallNotice.h"
+#include "core/CallRules.h"
 #include "data/ResolvedCall.h"
 #include "data/SharedLists.h"
 #include "outputs/OutputHub.h"
@@ -32,7 +33,8 @@ public:
     virtual void ShowToday() = 0;
     // A repeated notice raised the record's repeatCount.
     virtual void RepeatCountChanged(const CallRecord& record) { (void)record; }
-    // The line just appended to "caller.txt" (the headless monitor prints it).
+    // The line just appended to "caller.txt" for an announced call (the headless monitor prints
+    // it); a call the rules keep quiet has its line in the file but not here.
     virtual void LogLineWritten(const std::string& line) { (void)line; }
     // Start a popup with `text` for the call's record (which stays valid in the call list).
     virtual void ShowPopup(const std::string& text, CallRecord& record) = 0;
@@ -41,6 +43,9 @@ public:
     // Hand the announcement to the speech engine; a front end without one ignores it.
     virtual void Speak(const std::string& text) = 0;
 };
+
+class CallScreening;
+class CallVerdicts;
 
 struct IncomingCallParts {
     // Written on the handler's thread only, so records it appended stay valid to read there.
@@ -58,6 +63,10 @@ struct IncomingCallParts {
     // `callList` writes: the first save then copies it instead of encoding the whole list.
     FileHandle historyFile = {};
     size_t historySize = 0;
+    // The user's screening rules and the verdicts kept for calls; without them (or without
+    // rules in force) every call is announced and nothing more is written.
+    CallScreening* screening = nullptr;
+    CallVerdicts* verdicts = nullptr;
 };
 
 class HistoryWriter;
@@ -67,7 +76,9 @@ public:
     static constexpr const char* LogFileName = "caller.txt";
     static constexpr const char* HistoryFileName = "caller.his";
 
-    enum class Outcome { Announced, Repeat, Dropped };
+    // Quiet: a new call a rule keeps quiet (or would refuse): recorded and sent to the outputs,
+    // but neither shown, played nor spoken.
+    enum class Outcome { Announced, Quiet, Repeat, Dropped };
 
     // Reads the call list once (for the repeat check and the history's bytes): construct it at
     // start-up, after the lists are loaded.
@@ -98,6 +109,9 @@ private:
     // A call not seen before: record, log, popup and beep. Dropped when the MSN filter says so.
     Outcome AnnounceNewCall(const IncomingCallNotice& notice, const ResolvedCall& call,
                             const Settings& settings, std::time_t now);
+    // What the rules in force say of a new call; no rule when there are none.
+    RuleVerdict Judge(const std::shared_ptr<const CallRules>& rules,
+                      const IncomingCallNotice& notice, const ResolvedCall& call, std::time_t now);
 
     void Report(const std::string& file, bool ok, const std::string& error);
     // Makes the call's event for the outputs; it is handed over once the call's own handling

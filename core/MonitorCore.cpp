@@ -4,9 +4,13 @@
 #include "capi/CCAPIThread.h"
 #include "capi/CapiLine.h"
 #include "capi/LineSupervisor.h"
+#include "core/CallScreening.h"
+#include "core/CallVerdicts.h"
 #include "core/CapiLineCommand.h"
 #include "core/HistoryLoad.h"
 #include "core/IncomingCallTexts.h"
+#include "core/RulesCommand.h"
+#include "core/UserCountry.h"
 #include "data/ListFile.h"
 #include "outputs/OutputHub.h"
 #include "platform/DataDirectory.h"
@@ -143,11 +147,12 @@ void MonitorCore::LoadData() {
             std::fprintf(stderr, "tavo: settings out of range, defaults used: %s\n",
                          replaced.c_str());
     }
+    StartScreening();
     if (announcer != nullptr) {
         handler = std::make_unique<IncomingCallHandler>(IncomingCallParts{
             lists, settings, *announcer, clock,
             [] { ChangeToProgramDirectory(); }, outputs.get(), std::move(history.savedFile),
-            history.savedSize});
+            history.savedSize, screening.get(), verdicts.get()});
         handler->SetStorageReport(
             [state = storage.get()](const std::string& file, bool ok, const std::string& error) {
                 state->Report(file, ok, error);
@@ -155,6 +160,22 @@ void MonitorCore::LoadData() {
         if (!history.saveAllowed)
             handler->KeepHistoryFileAsItIs();
     }
+}
+
+void MonitorCore::StartScreening() {
+    verdicts = std::make_unique<CallVerdicts>();
+    if (std::string error; !verdicts->Load(CallVerdicts::FileName, error))
+        ShowMessage(std::string("The verdicts of the screening rules in ") +
+                    CallVerdicts::FileName + " cannot be read: " + error);
+    CallScreening::Options screeningOptions;
+    screeningOptions.path = RulesFilePath();
+    screeningOptions.country = ChooseCountry(std::nullopt).country;
+    screening = std::make_unique<CallScreening>(std::move(screeningOptions));
+    screening->Start();
+}
+
+const StoredVerdict* MonitorCore::VerdictOf(const CallRecord& call) const {
+    return verdicts ? verdicts->Find(call) : nullptr;
 }
 
 void MonitorCore::StartCallCapture(CallSink deliver) {

@@ -17,8 +17,11 @@
 #include <functional>
 #include <memory>
 
+class CallScreening;
+class CallVerdicts;
 class CSpeechEngine;
 class QObject;
+struct StoredVerdict;
 
 class TelnetServer;
 class OutputHub;
@@ -72,6 +75,10 @@ public:
     const OutputSettings& CurrentOutputSettings() const { return outputSettings; }
     OutputHub* Outputs() { return outputs.get(); }
 
+    // What the screening rules decided for a call of the list, kept across restarts in
+    // "caller.verdicts"; nullptr when no rule decided it. On the core's thread.
+    const StoredVerdict* VerdictOf(const CallRecord& call) const;
+
     // The whole handling of one call (on the core's thread).
     void OnIncomingCall(const IncomingCallNotice& notice);
 
@@ -101,12 +108,17 @@ private:
     class Receiver;
     struct Capture;
     void StopCallCapture();
+    // Reads the verdicts kept so far and the rules file, and starts watching it.
+    void StartScreening();
 
     CommandLine options;
     Clock clock;
     std::unique_ptr<SoundSink> sound;
     CallAnnouncer* announcer = nullptr;
     std::unique_ptr<StorageState> storage = std::make_unique<StorageState>();
+    // Before the handler, which uses them until it goes.
+    std::unique_ptr<CallScreening> screening;
+    std::unique_ptr<CallVerdicts> verdicts;
     std::unique_ptr<IncomingCallHandler> handler;
     std::unique_ptr<Capture> capture;
     std::unique_ptr<CSpeechEngine> speechEngine;

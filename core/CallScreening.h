@@ -1,0 +1,86 @@
+#pragma once
+// The screening rules the running monitor judges calls by: read from the rules file at
+// start-up and again whenever the file or one of its list files changes, without a restart.
+//
+// Editors save either in place or by writing a new file and renaming it over the old one, so
+// the files and their directories are watched, and a change is read only once it has settled:
+// the files must read the same twice, some time apart, before they count. A file with faults
+// never replaces good rules; the user is told once per change which lines are wrong. Without a
+// rules file there are no rules and nothing is said.
+//
+// Lives on the core's thread, whose Qt event loop delivers the changes; Current() may be asked
+// from any thread.
+
+#include "core/CallRules.h"
+#include "platform/ThreadSafety.h"
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+class QFileSystemWatcher;
+class QTimer;
+
+class CallScreening {
+public:
+    struct Options {
+        std::string path;    // the rules file
+        std::string country; // the user's, for list numbers and type=
+        // Quiet time after the last change before the files are read.
+        std::chrono::milliseconds settle{300};
+        // The time between the two readings that must agree.
+        std::chrono::milliseconds recheck{200};
+        // Where what the user must know goes; ShowMessage when empty.
+        std::function<void(const std::string&)> tell;
+    };
+
+    explicit CallScreening(Options options);
+    ~CallScreening();
+    CallScreening(const CallScreening&) = delete;
+    CallScreening& operator=(const CallScreening&) = delete;
+
+    // Reads the rules file and starts watching it and its list files.
+    void Start();
+
+    // The rules in force; null when there are none (every call is announced).
+    std::shared_ptr<const CallRules> Current() const EXCLUDES(mutex);
+    const std::string& Country() const { return options.country; }
+
+    // What was read of the files at one moment: the rules file and each list file it names,
+    // with a mark for a file that was not there.
+    struct Snapshot {
+        bool exists = false;
+        std::string rules;
+        std::vector<std::pair<std::string, std::string>> lists; // path, bytes or the mark
+        bool operator==(const Snapshot&) const = default;
+    };
+
+private:
+    struct Reading {
+        Snapshot seen;
+        RulesParse parse;
+    };
+    Reading ReadAndParse() const;
+    // The files of `like` read again, without parsing.
+    Snapshot ReadAgain(const Snapshot& like) const;
+    void Decide(Reading reading, bool atStart);
+    void Watch();
+    void Changed();
+    void Settled();
+    void Rechecked();
+    void Tell(const std::string& text) const;
+    void Use(std::shared_ptr<const CallRules> rules) EXCLUDES(mutex);
+
+    Options options;
+    mutable Mutex mutex;
+    std::shared_ptr<const CallRules> current GUARDED_BY(mutex);
+    bool currentHasReject = false;
+    Snapshot lastSeen;
+    Reading pending;
+    std::unique_ptr<QFileSystemWatcher> watcher;
+    std::unique_ptr<QTimer> settleTimer;
+    std::unique_ptr<QTimer> recheckTimer;
+};
