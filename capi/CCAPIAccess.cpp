@@ -36,14 +36,14 @@ std::optional<CapiRegistration>
 CCAPIAccess::TryRegistration(CapiProvider* capi, const std::function<bool()>& abandoned) {
     CapiRegistration outcome;
     if (capi == nullptr) {
-        outcome.error = "Error: ISDN-driver not installed";
+        outcome.error = NoDriverError;
         return outcome;
     }
     bool installed = IsCapiInstalled(*capi);
     if (abandoned())
         return std::nullopt;
     if (!installed) {
-        outcome.error = "Error: ISDN-driver not installed";
+        outcome.error = NoDriverError;
         return outcome;
     }
     unsigned controllers = ControllerCount(*capi);

@@ -18,6 +18,9 @@
 
 inline constexpr uint32_t kListenAllServices = 0x1FFF03FF;
 
+// The registration's error on a machine without an ISDN driver (no CAPI library, or no device).
+inline constexpr const char* NoDriverError = "Error: ISDN-driver not installed";
+
 // What the CAPI calls of a registration produced: an application id, or the error text.
 struct CapiRegistration {
     unsigned applId = 0;

@@ -178,7 +178,17 @@ void CCAPIThread::Run(const std::shared_ptr<State>& shared) {
         startup = false;
         if (StopRequested())
             break; // registration may have taken long; the owner has moved on
+        const auto reportFailure = [&] {
+            LineReport failed{LineReport::Kind::RegistrationFailed};
+            failed.text = *error;
+            // Also when a box has shown it: the report is what the window's line state and the
+            // log of line events learn it from.
+            if (filter.Pass(failed))
+                Report(failed);
+        };
         if (!capi.HasLibrary()) {
+            if (error)
+                reportFailure();
             ending = Ending::GaveUp; // nothing will ever change without the library
             break;
         }
@@ -215,10 +225,7 @@ void CCAPIThread::Run(const std::shared_ptr<State>& shared) {
             capi.ReleaseCAPI(false);
             ending = end == LoopEnd::Undecodable ? Ending::Undecodable : Ending::ConnectionLost;
         } else {
-            LineReport failed{LineReport::Kind::RegistrationFailed};
-            failed.text = *error;
-            if (filter.Pass(failed) && !shown)
-                Report(failed);
+            reportFailure();
             ending = Ending::RegistrationFailed;
         }
         if (!options.retry)

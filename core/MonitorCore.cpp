@@ -76,16 +76,25 @@ std::vector<CallEvent> HistoryEvents(const MonitorCore& core, size_t count) {
     return events;
 }
 
-// What the line reports goes to the log of line events and, as the line's state, to the outputs.
-// A listener left behind at the end may still report: it holds the outputs only weakly.
-std::function<void(const LineReport&)> LineReports(std::weak_ptr<OutputHub> hub,
-                                                   std::function<std::time_t()> clock) {
-    return LineReportsTo(
+// What the line reports goes to the log of line events, as the line's state to the outputs, and
+// to whoever listens (the window). A listener left behind at the end may still report: it holds
+// the outputs only weakly.
+std::function<void(const LineReport&)>
+LineReports(std::weak_ptr<OutputHub> hub, std::function<std::time_t()> clock,
+            std::shared_ptr<const Guarded<MonitorCore::LineListener>> listener) {
+    auto toLogAndOutputs = LineReportsTo(
         [hub](const LineEvent& line) {
             if (const std::shared_ptr<OutputHub> outputs = hub.lock())
                 outputs->OnLine(line);
         },
         std::move(clock));
+    return [toLogAndOutputs = std::move(toLogAndOutputs),
+            listener = std::move(listener)](const LineReport& report) {
+        toLogAndOutputs(report);
+        const MonitorCore::LineListener tell = listener->Copy();
+        if (tell)
+            tell(report);
+    };
 }
 
 std::unique_ptr<CapiProvider> OpenLine(const CommandLine& options) {
@@ -119,6 +128,10 @@ MonitorCore::~MonitorCore() {
 
 void MonitorCore::SetStorageListener(StorageListener listener) {
     storage->SetListener(std::move(listener));
+}
+
+void MonitorCore::SetLineListener(LineListener listener) {
+    *lineListener->Write() = std::move(listener);
 }
 
 void MonitorCore::LoadData() {
@@ -188,7 +201,7 @@ void MonitorCore::StartCallCapture(CallSink deliver) {
         // monitor with it.
         CapiLineSupervisor::Options lineOptions;
         lineOptions.command = std::move(lineCommand);
-        lineOptions.report = LineReports(outputs, clock);
+        lineOptions.report = LineReports(outputs, clock, lineListener);
         capture->supervisor =
             std::make_unique<CapiLineSupervisor>(*capture->receiver, std::move(lineOptions));
         capture->supervisor->Start();
@@ -197,7 +210,7 @@ void MonitorCore::StartCallCapture(CallSink deliver) {
     capture->line = OpenLine(options);
     capture->access = std::make_unique<CCAPIAccess>(capture->line.get(), *capture->receiver);
     CCAPIThread::Options listenerOptions;
-    listenerOptions.report = LineReports(outputs, clock);
+    listenerOptions.report = LineReports(outputs, clock, lineListener);
     capture->listener = std::make_unique<CCAPIThread>(*capture->access, listenerOptions);
     capture->listener->Start();
 }

@@ -5,10 +5,12 @@
 // these, on the thread that created it, and call its start-up steps in their own order.
 
 #include "capi/IncomingCallNotice.h"
+#include "capi/LineReport.h"
 #include "core/CommandLine.h"
 #include "core/IncomingCallHandler.h"
 #include "core/StorageState.h"
 #include "data/SharedLists.h"
+#include "platform/Guarded.h"
 #include "platform/SoundSink.h"
 #include "settings/Settings.h"
 #include "settings/TavoConf.h"
@@ -53,6 +55,12 @@ public:
     using StorageListener = std::function<void(bool writable, const std::string& text)>;
     void SetStorageListener(StorageListener listener);
     const StorageState& Storage() const { return *storage; }
+
+    // Told every report of the line (listening, lost, retrying, no driver), on the line's thread,
+    // after the log and the outputs have it; for the window's status bar. Set it before
+    // StartCallCapture; an empty listener stops the calls.
+    using LineListener = std::function<void(const LineReport& report)>;
+    void SetLineListener(LineListener listener);
 
     // Called on the core's thread for every call the listener delivers, while it waits.
     using CallSink = std::function<void(const IncomingCallNotice&)>;
@@ -116,6 +124,9 @@ private:
     std::unique_ptr<SoundSink> sound;
     CallAnnouncer* announcer = nullptr;
     std::unique_ptr<StorageState> storage = std::make_unique<StorageState>();
+    // Shared with the reporting functions the line keeps, which may outlive a capture.
+    std::shared_ptr<Guarded<LineListener>> lineListener =
+        std::make_shared<Guarded<LineListener>>();
     // Before the handler, which uses them until it goes.
     std::unique_ptr<CallScreening> screening;
     std::unique_ptr<CallVerdicts> verdicts;

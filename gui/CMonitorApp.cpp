@@ -22,6 +22,20 @@ std::mutex boxMutex;
 std::optional<QMessageBox::StandardButton> nextAnswer;
 std::optional<std::string> lastText;
 
+// The line's fixed messages, shown in the interface's language; every other message is shown as
+// the lower layers wrote it (it names files and numbers).
+const char* const LineMessages[] = {
+    QT_TRANSLATE_NOOP("LineMessages", "Error: ISDN-driver not installed"),
+    QT_TRANSLATE_NOOP("LineMessages", "Error: No ISDN-controller installed"),
+};
+
+QString BoxText(const std::string& text) {
+    for (const char* known : LineMessages)
+        if (text == known)
+            return QCoreApplication::translate("LineMessages", known);
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+}
+
 void ShowBoxOnGuiThread(const std::string& text) {
     {
         std::lock_guard lock(boxMutex);
@@ -33,7 +47,7 @@ void ShowBoxOnGuiThread(const std::string& text) {
     }
     // One button: the box only tells, there is nothing to choose (OK and Cancel did the same).
     QMessageBox box(QMessageBox::Critical, QStringLiteral("TAVO"),
-                    QString::fromLatin1(text.data(), qsizetype(text.size())), QMessageBox::Ok);
+                    BoxText(text), QMessageBox::Ok);
     box.exec();
 }
 

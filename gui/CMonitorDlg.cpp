@@ -11,6 +11,7 @@
 #include "gui/CEditDataDlg.h"
 #include "gui/DayListWidget.h"
 #include "gui/DialogUnits.h"
+#include "gui/OutputStatusText.h"
 #include "gui/ResourceIds.h"
 #include "gui/WindowPlacement.h"
 #include "gui/options/COptionCommand.h"
@@ -130,6 +131,10 @@ CMonitorDlg::CMonitorDlg(MonitorCore& core, QWidget* parent)
     lineStatusLabel = new QLabel(statusBar);
     lineStatusLabel->setObjectName(QStringLiteral("IDC_LINE_STATUS"));
     statusBar->addWidget(lineStatusLabel, 1);
+    outputStatusLabel = new QLabel(statusBar);
+    outputStatusLabel->setObjectName(QStringLiteral("IDC_OUTPUT_STATUS"));
+    outputStatusLabel->setTextFormat(Qt::PlainText);
+    statusBar->addPermanentWidget(outputStatusLabel);
     statusBar->hide();
     layout->addWidget(statusBar);
     connect(searchBar, &CallSearchBar::Searching, this, [this] {
@@ -164,9 +169,12 @@ CMonitorDlg::CMonitorDlg(MonitorCore& core, QWidget* parent)
 
 CMonitorDlg::~CMonitorDlg() {
     // The listener hands its calls to this window: it must be gone before the window is.
+    if (OutputHub* outputs = core.Outputs())
+        outputs->SetStatusListener({});
     core.Shutdown();
     core.SetAnnouncer(nullptr);
     core.SetStorageListener({});
+    core.SetLineListener({});
     if (trayIcon != nullptr)
         trayIcon->hide();
 }
@@ -187,6 +195,16 @@ void CMonitorDlg::StartUp() {
         core.LoadData();
     }
     CreateColumns();
+    // The line tells its state from its own thread; the window keeps it on its own.
+    core.SetLineListener([window = QPointer<CMonitorDlg>(this)](const LineReport& report) {
+        QMetaObject::invokeMethod(
+            window,
+            [window, report] {
+                window->SetLineStatus(
+                    LineStatusAfter(window->lineStatus, report, window->core.Now()));
+            },
+            Qt::QueuedConnection);
+    });
     core.StartCallCapture([this](const IncomingCallNotice& notice) {
         if (QThread::currentThread() == thread()) {
             core.OnIncomingCall(notice);
@@ -216,6 +234,14 @@ void CMonitorDlg::StartUp() {
     setWindowTitle(MonitorWindowTitle());
     core.StartTelnet();
     core.StartOutputs();
+    if (OutputHub* outputs = core.Outputs()) {
+        outputs->SetStatusListener([window = QPointer<CMonitorDlg>(this)](
+                                       const std::vector<OutputStatus>& statuses) {
+            QMetaObject::invokeMethod(
+                window, [window, statuses] { window->SetOutputStatuses(statuses); },
+                Qt::QueuedConnection);
+        });
+    }
     if (OutputHub* outputs = core.Outputs())
         outputs->SetNotificationActions([this](const std::string& action, const CallEvent& call) {
             OnNotificationAction(action, call);
@@ -305,9 +331,21 @@ void CMonitorDlg::SetLineStatus(const LineStatus& status) {
 }
 
 void CMonitorDlg::ShowLineStatus() {
-    const QString text = LineStatusText(lineStatus, core.Now());
-    lineStatusLabel->setText(text);
-    statusBar->setVisible(!text.isEmpty());
+    lineStatusLabel->setText(LineStatusText(lineStatus, core.Now()));
+    UpdateStatusBar();
+}
+
+void CMonitorDlg::SetOutputStatuses(const std::vector<OutputStatus>& statuses) {
+    outputStatusText = OutputStatusText(statuses);
+    // One line in the bar; each output on its own line in the label's tooltip and the tray's.
+    outputStatusLabel->setText(QString(outputStatusText).replace(QLatin1Char('\n'),
+                                                                 QStringLiteral(" \u00b7 ")));
+    outputStatusLabel->setToolTip(outputStatusText);
+    UpdateStatusBar();
+}
+
+void CMonitorDlg::UpdateStatusBar() {
+    statusBar->setVisible(!lineStatusLabel->text().isEmpty() || !outputStatusText.isEmpty());
     UpdateTrayToolTip();
 }
 
@@ -315,7 +353,8 @@ void CMonitorDlg::UpdateTrayToolTip() {
     if (trayIcon == nullptr)
         return;
     QString tip = TrayToolTip;
-    for (const QString& line : {LineStatusText(lineStatus, core.Now()), storageText})
+    for (const QString& line :
+         {LineStatusText(lineStatus, core.Now()), outputStatusText, storageText})
         if (!line.isEmpty())
             tip += QStringLiteral("\n") + line;
     trayIcon->setToolTip(tip);
@@ -518,8 +557,16 @@ void CMonitorDlg::EditPhoneBookEntry(const OptText& calling) {
 void CMonitorDlg::OnNotificationAction(const std::string& action, const CallEvent& call) {
     ShowWindow();
     if (action == AddToPhoneBookAction) {
-        EditPhoneBookEntry(call.number);
-        return;
+        // The book may have the number by now (an entry made since the notification showed).
+        bool canAdd = false;
+        {
+            const auto lists = core.lists.Read();
+            canAdd = CanAddToPhoneBook(call.number, lists->phoneBook);
+        }
+        if (canAdd) {
+            EditPhoneBookEntry(call.number);
+            return;
+        }
     }
     // The call's date, when it is one of the tabs; its calls rather than a search's rows.
     const int tab = dayList->DayTabOf(call.time);

@@ -6,12 +6,14 @@
 #include "core/IncomingCallHandler.h"
 #include "core/MonitorCore.h"
 #include "gui/LineStatusText.h"
+#include "outputs/OutputStatus.h"
 
 #include <QDialog>
 #include <QIcon>
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 class QLabel;
 class QMenu;
@@ -91,6 +93,8 @@ public:
     // line does not work. Until the first call the window says nothing about the line.
     void SetLineStatus(const LineStatus& status);
     QStatusBar* StatusBar() const { return statusBar; }
+    // The state of each output that is on, below the line's, and in the tray tooltip.
+    void SetOutputStatuses(const std::vector<OutputStatus>& statuses);
 
     // "area codes..." and "statistics..." in the System menu.
     void OnAreaCodes();
@@ -115,6 +119,7 @@ private:
     void UpdateTrayMenuText();
     void UpdateTrayToolTip();
     void ShowLineStatus();
+    void UpdateStatusBar();
     void OnHideTimer();
     void CorrectForFrame();
     bool RunOptionsSheet();
@@ -131,7 +136,9 @@ private:
     CStatisticsDlg* statistics = nullptr;
     QStatusBar* statusBar = nullptr;
     QLabel* lineStatusLabel = nullptr;
+    QLabel* outputStatusLabel = nullptr;
     LineStatus lineStatus;
+    QString outputStatusText;
     QString storageText;
     QTimer* hideTimer = nullptr; // timer 2
     QTimer* dayTimer = nullptr;  // timer 3

@@ -2,6 +2,7 @@
 
 #include "platform/Cp1252.h"
 
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QToolTip>
 #include <QValidator>
@@ -44,8 +45,9 @@ std::string ToCp1252(const QString& text) {
 
 QString Cp1252RefusalText(char32_t character) {
     const QString shown = QString::fromUcs4(&character, 1);
-    return QStringLiteral("\u201c%1\u201d cannot be stored: names and texts are kept in the "
-                          "Windows-1252 character set.")
+    return QCoreApplication::translate("Cp1252Text",
+                                       "“%1” cannot be stored: names and texts are kept "
+                                       "in the Windows-1252 character set.")
         .arg(shown);
 }
 

@@ -1,5 +1,6 @@
 #include "gui/LineStatusText.h"
 
+#include "capi/CCAPIAccess.h"
 #include "gui/Cp1252Text.h"
 
 #include <QCoreApplication>
@@ -32,6 +33,70 @@ QString LineStatusText(const LineStatus& status, std::time_t now) {
     }
     }
     return QString();
+}
+
+LineStatus LineStatusAfter(const LineStatus& current, const LineReport& report, std::time_t now) {
+    using Kind = LineReport::Kind;
+    LineStatus next = current;
+    // Lost from the first report of trouble on; later ones keep that moment.
+    const auto lost = [&] {
+        if (next.state != LineStatus::State::Lost) {
+            next.state = LineStatus::State::Lost;
+            next.since = now;
+            next.reason.clear();
+        }
+    };
+    const auto retryIn = [&](unsigned seconds) {
+        if (seconds > 0)
+            next.retryAt = now + std::time_t(seconds);
+    };
+    const bool noDriver = current.state == LineStatus::State::NoDriver;
+    switch (report.kind) {
+    case Kind::Listening:
+    case Kind::ListeningAgain:
+        return LineStatus{LineStatus::State::Listening};
+    case Kind::RegistrationFailed:
+        if (report.text == NoDriverError)
+            return LineStatus{LineStatus::State::NoDriver};
+        lost();
+        next.reason = report.text;
+        break;
+    default:
+        // The line process ending and its restarts change nothing until a driver is installed.
+        if (noDriver)
+            return current;
+        break;
+    }
+    switch (report.kind) {
+    case Kind::Listening:
+    case Kind::ListeningAgain:
+    case Kind::RegistrationFailed:
+        break;
+    case Kind::ConnectionLost:
+    case Kind::Undecodable:
+        lost();
+        next.retryAt = 0;
+        break;
+    case Kind::ProcessEnded:
+        lost();
+        if (next.reason.empty()) // a registration's error says more than the exit it caused
+            next.reason = report.text;
+        retryIn(report.seconds);
+        break;
+    case Kind::ProcessSilent:
+    case Kind::RegistrationUnanswered:
+        lost();
+        retryIn(report.seconds);
+        break;
+    case Kind::RetryingIn:
+        lost();
+        retryIn(report.seconds);
+        break;
+    case Kind::SharedLockReleased:
+    case Kind::PipeGarbled:
+        break;
+    }
+    return next;
 }
 
 bool LineDown(const LineStatus& status) {

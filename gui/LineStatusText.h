@@ -3,6 +3,8 @@
 // icon of a line that does not work. Whoever learns the line's state (the line supervisor's
 // events) fills a LineStatus and hands it to CMonitorDlg::SetLineStatus.
 
+#include "capi/LineReport.h"
+
 #include <QIcon>
 #include <QString>
 
@@ -21,6 +23,11 @@ struct LineStatus {
     std::time_t retryAt = 0; // Lost: when it is tried next; 0 when not known
     std::string reason;      // what the driver or the supervisor said, may be empty
 };
+
+// The state after the line reported `report` at `now`: listening, lost since when it was first
+// lost (with the next try when the report names it), or no driver. Reports that say nothing of
+// the state leave it as it is.
+LineStatus LineStatusAfter(const LineStatus& current, const LineReport& report, std::time_t now);
 
 // One line, e.g. "Line: listening", "Line lost since 14:05, retrying in 30 s",
 // "No ISDN driver: no calls are received"; empty for Unknown. `now` counts the retry down.

@@ -153,10 +153,13 @@ void DesktopNotifier::Notify(const CallEvent& call) {
                 replaces = it->second;
     }
     QStringList actionList;
-    if (actions)
-        actionList << QString::fromLatin1(DefaultAction) << QStringLiteral("Show the call")
-                   << QString::fromLatin1(AddToPhoneBookAction)
-                   << QStringLiteral("Add to phone book");
+    if (actions) {
+        actionList << QString::fromLatin1(DefaultAction) << QStringLiteral("Show the call");
+        // Only a number that was delivered and is not in the book yet can be added.
+        if (call.callerKind == CallerKind::Number && call.callerName.empty())
+            actionList << QString::fromLatin1(AddToPhoneBookAction)
+                       << QStringLiteral("Add to phone book");
+    }
     QVariantMap hints;
     hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("tavo"));
     hints.insert(QStringLiteral("category"), QStringLiteral("call.incoming"));

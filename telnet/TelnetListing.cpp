@@ -1,5 +1,6 @@
 #include "telnet/TelnetListing.h"
 
+#include "data/ControlBytes.h"
 #include "data/ResolvedCall.h"
 #include "telnet/TelnetTexts.h"
 
@@ -7,23 +8,6 @@
 
 namespace {
 const std::string rule = std::string(73, '-') + "\n\r";
-
-// Texts are shown as the zero-terminated strings they are on disk: a NUL ends them.
-std::string ShownText(const OptText& text) {
-    const std::string& whole = TextOf(text);
-    return whole.substr(0, whole.find('\0'));
-}
-
-// Names and numbers come from address books and the line: a control byte in them would reach
-// the client's terminal, where a CR LF forges a listing line and ESC starts a command. They are
-// shown as '?', which keeps the field's width and tells that something was there. The texts are
-// Windows-1252, where 0x80-0x9F are letters and signs, so those stay.
-std::string Printable(std::string text) {
-    for (char& c : text)
-        if (static_cast<unsigned char>(c) < 0x20 || c == '\x7f')
-            c = '?';
-    return text;
-}
 
 std::string CutTo(std::string text, size_t width) {
     if (text.size() > width)
@@ -35,14 +19,21 @@ std::string CutTo(std::string text, size_t width) {
 std::string ShownName(const std::string& text) {
     return text.substr(0, text.find('\0'));
 }
+std::string ShownText(const OptText& text) {
+    return ShownName(TextOf(text));
+}
 
+// Names and numbers come from address books and the line: a control byte in them would reach
+// the client's terminal, where a CR LF forges a listing line and ESC starts a command. They are
+// shown as '?' (ReplaceControlBytes), which keeps the field's width and tells that something was
+// there. The texts are Windows-1252, where 0x80-0x9F are letters and signs, so those stay.
 std::string ToText(const ResolvedCall& call) {
     std::string text = call.msnKnown ? ShownName(call.msnName) : call.calledNumber;
     if (call.service) {
         text += '/';
         text += call.service;
     }
-    return CutTo(Printable(std::move(text)), kTelnetFieldWidth);
+    return CutTo(ReplaceControlBytes(text), kTelnetFieldWidth);
 }
 
 std::string WhoText(const ResolvedCall& call) {
@@ -51,8 +42,8 @@ std::string WhoText(const ResolvedCall& call) {
     if (call.callerKind == CallerKind::IsdnUnknown)
         return "<< ISDN unknown >>";
     if (!call.callerName)
-        return CutTo(Printable(call.callingNumber), kTelnetFieldWidth);
-    return CutTo(Printable(ShownName(*call.callerName) + "  " + call.callingNumber),
+        return CutTo(ReplaceControlBytes(call.callingNumber), kTelnetFieldWidth);
+    return CutTo(ReplaceControlBytes(ShownName(*call.callerName) + "  " + call.callingNumber),
                  kTelnetFieldWidth);
 }
 

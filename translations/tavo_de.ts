@@ -515,6 +515,13 @@ In %3 schreiben und verwenden?</translation>
     </message>
 </context>
 <context>
+    <name>Cp1252Text</name>
+    <message>
+        <source>“%1” cannot be stored: names and texts are kept in the Windows-1252 character set.</source>
+        <translation>„%1“ kann nicht gespeichert werden: Namen und Texte werden im Zeichensatz Windows-1252 gehalten.</translation>
+    </message>
+</context>
+<context>
     <name>DayListWidget</name>
     <message>
         <source>date/time</source>
@@ -592,6 +599,17 @@ In %3 schreiben und verwenden?</translation>
     </message>
 </context>
 <context>
+    <name>LineMessages</name>
+    <message>
+        <source>Error: ISDN-driver not installed</source>
+        <translation>Fehler: kein ISDN-Treiber installiert</translation>
+    </message>
+    <message>
+        <source>Error: No ISDN-controller installed</source>
+        <translation>Fehler: kein ISDN-Controller installiert</translation>
+    </message>
+</context>
+<context>
     <name>LineStatus</name>
     <message>
         <source>Line: listening</source>
@@ -612,6 +630,21 @@ In %3 schreiben und verwenden?</translation>
     <message>
         <source>, retrying now</source>
         <translation>, neuer Versuch läuft</translation>
+    </message>
+</context>
+<context>
+    <name>OutputStatus</name>
+    <message>
+        <source>%1: starting</source>
+        <translation>%1: startet</translation>
+    </message>
+    <message>
+        <source>%1: working</source>
+        <translation>%1: in Betrieb</translation>
+    </message>
+    <message>
+        <source>%1 failing: %2</source>
+        <translation>%1 gestört: %2</translation>
     </message>
 </context>
 </TS>

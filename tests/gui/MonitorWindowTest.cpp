@@ -1,3 +1,4 @@
+#include "capi/CCAPIAccess.h"
 #include "data/ListFile.h"
 #include "gui/CListViewEx.h"
 #include "gui/CMonitorApp.h"
@@ -860,12 +861,13 @@ TEST_F(MonitorWindow, StatisticsCountOnTheScreenWithRoundTicks) {
 
 TEST_F(MonitorWindow, TheLineStateShowsInTheStatusBarTheTrayToolTipAndIcon) {
     Start(true);
-    // Nothing told: nothing said.
-    EXPECT_FALSE(window->StatusBar()->isVisibleTo(window.get()));
-    EXPECT_EQ(window->TrayIcon()->toolTip(), CMonitorDlg::TrayToolTip);
-    const qint64 normalIcon = window->TrayIcon()->icon().cacheKey();
     auto* label = window->StatusBar()->findChild<QLabel*>("IDC_LINE_STATUS");
     ASSERT_NE(label, nullptr);
+    // The simulated line listens: the line tells the window so itself.
+    QTRY_COMPARE_WITH_TIMEOUT(label->text(), "Line: listening", 5000);
+    EXPECT_TRUE(window->StatusBar()->isVisibleTo(window.get()));
+    EXPECT_EQ(window->TrayIcon()->toolTip(), CMonitorDlg::TrayToolTip + "\nLine: listening");
+    const qint64 normalIcon = window->TrayIcon()->icon().cacheKey();
 
     LineStatus lost;
     lost.state = LineStatus::State::Lost;
@@ -891,4 +893,77 @@ TEST_F(MonitorWindow, TheLineStateShowsInTheStatusBarTheTrayToolTipAndIcon) {
     window->SetLineStatus(noDriver);
     EXPECT_EQ(label->text(), "No ISDN driver: no calls are received");
     EXPECT_NE(window->TrayIcon()->icon().cacheKey(), normalIcon);
+
+    // Each output that is on, one line in the bar and one each in the tooltips.
+    auto* outputs = window->StatusBar()->findChild<QLabel*>("IDC_OUTPUT_STATUS");
+    ASSERT_NE(outputs, nullptr);
+    window->SetOutputStatuses(
+        {{"MQTT", OutputHealth::Failing, "broker.lan:1883 refused the login"},
+         {"NCID", OutputHealth::Working, "listening on port 3333"}});
+    EXPECT_EQ(outputs->text(),
+              "MQTT failing: broker.lan:1883 refused the login \u00b7 NCID: listening on port 3333");
+    EXPECT_EQ(window->TrayIcon()->toolTip(),
+              CMonitorDlg::TrayToolTip +
+                  "\nNo ISDN driver: no calls are received\nMQTT failing: broker.lan:1883 refused "
+                  "the login\nNCID: listening on port 3333");
+    window->SetOutputStatuses({});
+    EXPECT_TRUE(outputs->text().isEmpty());
+}
+
+TEST_F(MonitorWindow, WithoutAnIsdnDriverTheWindowSaysSoAndKeepsSaying) {
+    // No box handler here: the start-up error goes to standard error; the report still comes.
+    Start(true, LineKind::Capi);
+    auto* label = window->StatusBar()->findChild<QLabel*>("IDC_LINE_STATUS");
+    ASSERT_NE(label, nullptr);
+    QTRY_COMPARE_WITH_TIMEOUT(label->text(), "No ISDN driver: no calls are received", 10000);
+    // The retries that follow (after 1 s) leave it at that.
+    QTest::qWait(1500);
+    EXPECT_EQ(label->text(), "No ISDN driver: no calls are received");
+}
+
+TEST(LineStatusAfter, FollowsTheLinesReports) {
+    using Kind = LineReport::Kind;
+    const std::time_t t = 1'700'000'000;
+    auto report = [](Kind kind, unsigned seconds = 0, std::string text = {}) {
+        LineReport r(kind);
+        r.seconds = seconds;
+        r.text = std::move(text);
+        return r;
+    };
+    LineStatus status;
+    status = LineStatusAfter(status, report(Kind::Listening), t);
+    EXPECT_EQ(status.state, LineStatus::State::Listening);
+
+    // Lost at t; the moment stays while the retries go on, each naming the next try.
+    status = LineStatusAfter(status, report(Kind::ConnectionLost), t);
+    EXPECT_EQ(status.state, LineStatus::State::Lost);
+    EXPECT_EQ(status.since, t);
+    EXPECT_EQ(status.retryAt, 0);
+    status = LineStatusAfter(status, report(Kind::RegistrationFailed, 0, "Error: 0x1009"), t + 1);
+    status = LineStatusAfter(status, report(Kind::RetryingIn, 4), t + 2);
+    EXPECT_EQ(status.since, t);
+    EXPECT_EQ(status.retryAt, t + 6);
+    EXPECT_EQ(status.reason, "Error: 0x1009");
+    // The process that ended over it keeps the registration's reason, which says more.
+    status = LineStatusAfter(status, report(Kind::ProcessEnded, 8, "exited with code 3"), t + 3);
+    EXPECT_EQ(status.reason, "Error: 0x1009");
+    EXPECT_EQ(status.retryAt, t + 11);
+    // Reports that say nothing of the state change nothing.
+    const LineStatus before = status;
+    status = LineStatusAfter(status, report(Kind::SharedLockReleased), t + 4);
+    EXPECT_EQ(status.since, before.since);
+    EXPECT_EQ(status.retryAt, before.retryAt);
+    status = LineStatusAfter(status, report(Kind::ListeningAgain), t + 5);
+    EXPECT_EQ(status.state, LineStatus::State::Listening);
+    EXPECT_TRUE(status.reason.empty());
+
+    // No driver stays no driver through the line process's restarts, until the line listens.
+    status = LineStatusAfter(status, report(Kind::RegistrationFailed, 0, NoDriverError), t + 6);
+    EXPECT_EQ(status.state, LineStatus::State::NoDriver);
+    for (Kind kind : {Kind::RetryingIn, Kind::ProcessEnded, Kind::ProcessSilent,
+                      Kind::RegistrationUnanswered, Kind::ConnectionLost})
+        EXPECT_EQ(LineStatusAfter(status, report(kind, 2, "x"), t + 7).state,
+                  LineStatus::State::NoDriver);
+    EXPECT_EQ(LineStatusAfter(status, report(Kind::Listening), t + 8).state,
+              LineStatus::State::Listening);
 }

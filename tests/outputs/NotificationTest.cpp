@@ -63,7 +63,9 @@ TEST(DesktopNotifier, ACallBecomesANotificationAndItsRepeatReplacesIt) {
     notifier.Start();
     EXPECT_TRUE(notifier.Available());
 
-    notifier.Post(ShownCall());
+    CallEvent unknown = ShownCall();
+    unknown.callerName.clear(); // not in the phone book: it can be added
+    notifier.Post(unknown);
     ASSERT_TRUE(Until([&] { return server.Calls().size() == 1; }));
     const NotifyCall first = server.Calls()[0];
     EXPECT_EQ(first.appName, "TAVO");
@@ -91,6 +93,15 @@ TEST(DesktopNotifier, ACallBecomesANotificationAndItsRepeatReplacesIt) {
     notifier.Post(ShownCall());
     ASSERT_TRUE(Until([&] { return server.Calls().size() == 3; }));
     EXPECT_EQ(server.Calls()[2].replacesId, 0u);
+    // A caller the book names, and one whose number is withheld, cannot be added.
+    EXPECT_EQ(server.Calls()[2].actions, QStringList({"default", "Show the call"}));
+    CallEvent withheld = ShownCall();
+    withheld.callerKind = CallerKind::Withheld;
+    withheld.number = "0";
+    withheld.callerName.clear();
+    notifier.Post(withheld);
+    ASSERT_TRUE(Until([&] { return server.Calls().size() == 4; }));
+    EXPECT_EQ(server.Calls()[3].actions.size(), 2);
 
     server.InvokeAction(41, "add-to-phone-book");
     server.InvokeAction(999, "default"); // another program's notification
