@@ -66,3 +66,11 @@ IncomingCallNotice BuildIncomingCallNotice(const cmsg& connectInd) {
     notice.cipValue = connectInd.cipValue;
     return notice;
 }
+
+std::string DiallingCharactersOf(std::string_view text) {
+    std::string number;
+    for (char c : text)
+        if (IsDiallingCharacter(static_cast<uint8_t>(c)) && number.size() < kMaxNumberLength)
+            number.push_back(c);
+    return number;
+}

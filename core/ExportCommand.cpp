@@ -15,11 +15,8 @@ namespace {
 
 // A list the export needs: a missing file is an empty list, and nothing is created.
 bool LoadIfThere(CallList& list, const std::string& path, std::FILE* err) {
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec))
-        return true;
     std::string error;
-    if (LoadExistingListFile(list, path, error))
+    if (LoadListFileIfThere(list, path, error))
         return true;
     std::fprintf(err, "tavo export: %s: %s\n", path.c_str(), error.c_str());
     return false;

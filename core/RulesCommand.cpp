@@ -86,11 +86,8 @@ ReplayCounts ReplayRules(const CallRules& rules, const CallList& calls, const Di
 namespace {
 
 bool LoadIfThere(CallList& list, const std::string& path) {
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec))
-        return true;
     std::string error;
-    if (LoadExistingListFile(list, path, error))
+    if (LoadListFileIfThere(list, path, error))
         return true;
     std::fprintf(stderr, "tavo rules: %s: %s\n", path.c_str(), error.c_str());
     return false;

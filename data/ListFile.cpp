@@ -3,6 +3,7 @@
 #include "platform/FileBytes.h"
 
 #include <cstring>
+#include <filesystem>
 #include <ctime>
 
 namespace {
@@ -358,4 +359,11 @@ bool SaveListFile(const CallList& list, const std::string& fileName) {
     }
     file.Write(piece);
     return file.Commit();
+}
+
+bool LoadListFileIfThere(CallList& list, const std::string& fileName, std::string& error) {
+    std::error_code ec;
+    if (!std::filesystem::exists(fileName, ec))
+        return true;
+    return LoadExistingListFile(list, fileName, error);
 }

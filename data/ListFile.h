@@ -62,6 +62,9 @@ ListFileLoad LoadListFile(CallList& list, const std::string& fileName,
 // Like LoadListFile but never creates a file: false, with `error` set, when the file cannot be
 // opened for reading (missing, a directory, no permission).
 bool LoadExistingListFile(CallList& list, const std::string& fileName, std::string& error);
+// For the commands that only read: a missing file is an empty list, and nothing is created;
+// false, with `error` set, when the file is there but cannot be read.
+bool LoadListFileIfThere(CallList& list, const std::string& fileName, std::string& error);
 // Replaces the file atomically with the whole list; false when it failed (the file is then as it
 // was).
 bool SaveListFile(const CallList& list, const std::string& fileName);

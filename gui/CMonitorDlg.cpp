@@ -41,6 +41,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -337,7 +338,11 @@ void CMonitorDlg::ShowLineStatus() {
 
 void CMonitorDlg::SetOutputStatuses(const std::vector<OutputStatus>& statuses) {
     outputStatusText = OutputStatusText(statuses);
-    // One line in the bar; each output on its own line in the label's tooltip and the tray's.
+    std::vector<OutputStatus> failing;
+    std::copy_if(statuses.begin(), statuses.end(), std::back_inserter(failing),
+                 [](const OutputStatus& status) { return status.health == OutputHealth::Failing; });
+    failingOutputsText = OutputStatusText(failing);
+    // One line in the bar; each output on its own line in the label's tooltip.
     outputStatusLabel->setText(QString(outputStatusText).replace(QLatin1Char('\n'),
                                                                  QStringLiteral(" \u00b7 ")));
     outputStatusLabel->setToolTip(outputStatusText);
@@ -352,9 +357,12 @@ void CMonitorDlg::UpdateStatusBar() {
 void CMonitorDlg::UpdateTrayToolTip() {
     if (trayIcon == nullptr)
         return;
+    // The tooltip keeps its plain text while all is well and adds what needs the user: a line
+    // that does not work, a failing output, files that cannot be written.
     QString tip = TrayToolTip;
-    for (const QString& line :
-         {LineStatusText(lineStatus, core.Now()), outputStatusText, storageText})
+    const QString lineText =
+        LineDown(lineStatus) ? LineStatusText(lineStatus, core.Now()) : QString();
+    for (const QString& line : {lineText, failingOutputsText, storageText})
         if (!line.isEmpty())
             tip += QStringLiteral("\n") + line;
     trayIcon->setToolTip(tip);

@@ -93,7 +93,7 @@ public:
     // line does not work. Until the first call the window says nothing about the line.
     void SetLineStatus(const LineStatus& status);
     QStatusBar* StatusBar() const { return statusBar; }
-    // The state of each output that is on, below the line's, and in the tray tooltip.
+    // The state of each output that is on, beside the line's; the failing ones in the tray tooltip.
     void SetOutputStatuses(const std::vector<OutputStatus>& statuses);
 
     // "area codes..." and "statistics..." in the System menu.
@@ -139,6 +139,7 @@ private:
     QLabel* outputStatusLabel = nullptr;
     LineStatus lineStatus;
     QString outputStatusText;
+    QString failingOutputsText; // the tray tooltip names only these
     QString storageText;
     QTimer* hideTimer = nullptr; // timer 2
     QTimer* dayTimer = nullptr;  // timer 3

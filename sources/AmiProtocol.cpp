@@ -1,41 +1,29 @@
 #include "sources/AmiProtocol.h"
 
+#include "capi/CallNumbers.h"
+#include "platform/Text.h"
+
 #include <algorithm>
 #include <charconv>
 
 namespace {
 
-bool SameWithoutCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-               return lower(x) == lower(y);
-           });
-}
-
 bool HoldsLineEnd(std::string_view text) {
     return text.find_first_of("\r\n") != std::string_view::npos;
-}
-
-std::string DiallingCharacters(std::string_view text) {
-    std::string number;
-    for (char c : text)
-        if ((c >= '0' && c <= '9') || c == '*' || c == '#' || c == '+')
-            number += c;
-    return number.substr(0, 127);
 }
 
 } // namespace
 
 std::string_view AmiPacket::Field(std::string_view key) const {
     for (const auto& [name, value] : fields)
-        if (SameWithoutCase(name, key))
+        if (EqualIgnoringCase(name, key))
             return value;
     return {};
 }
 
 bool AmiPacket::Has(std::string_view key) const {
     return std::any_of(fields.begin(), fields.end(),
-                       [&](const auto& field) { return SameWithoutCase(field.first, key); });
+                       [&](const auto& field) { return EqualIgnoringCase(field.first, key); });
 }
 
 std::optional<AmiPacket> AmiPacketReader::Line(std::string_view line) {
@@ -90,12 +78,12 @@ AmiLoginAnswer LoginAnswerOf(const AmiPacket& packet) {
     // Answers to the keep-alive carry its own ActionID.
     if (packet.Has("ActionID") && packet.Field("ActionID") != "tavo-login")
         return AmiLoginAnswer::None;
-    return SameWithoutCase(packet.Field("Response"), "Success") ? AmiLoginAnswer::Accepted
+    return EqualIgnoringCase(packet.Field("Response"), "Success") ? AmiLoginAnswer::Accepted
                                                                 : AmiLoginAnswer::Refused;
 }
 
 std::optional<AmiCall> AmiCallTracker::NewCall(const AmiPacket& event) {
-    if (!SameWithoutCase(event.Field("Event"), "Newchannel"))
+    if (!EqualIgnoringCase(event.Field("Event"), "Newchannel"))
         return std::nullopt;
     if (!context.empty() && event.Field("Context") != context)
         return std::nullopt;
@@ -108,12 +96,12 @@ std::optional<AmiCall> AmiCallTracker::NewCall(const AmiPacket& event) {
     AmiCall call;
     call.linkedId = linkedId;
     const std::string_view callerId = event.Field("CallerIDNum");
-    const std::string number = DiallingCharacters(callerId);
-    call.callingNumber = number.empty() || SameWithoutCase(callerId, "<unknown>") ||
-                                 SameWithoutCase(callerId, "anonymous")
+    const std::string number = DiallingCharactersOf(callerId);
+    call.callingNumber = number.empty() || EqualIgnoringCase(callerId, "<unknown>") ||
+                                 EqualIgnoringCase(callerId, "anonymous")
                              ? "0"
                              : number;
-    call.calledNumber = DiallingCharacters(event.Field("Exten"));
+    call.calledNumber = DiallingCharactersOf(event.Field("Exten"));
     call.connectionId = nextId++;
     if (nextId == 0)
         nextId = 1;
@@ -128,7 +116,7 @@ std::optional<AmiCall> AmiCallTracker::NewCall(const AmiPacket& event) {
 }
 
 std::optional<AmiCallEnd> AmiCallTracker::EndedCall(const AmiPacket& event) {
-    if (!SameWithoutCase(event.Field("Event"), "Hangup"))
+    if (!EqualIgnoringCase(event.Field("Event"), "Hangup"))
         return std::nullopt;
     std::string linkedId(event.Field("Linkedid"));
     const std::string_view uniqueId = event.Field("Uniqueid");

@@ -1,5 +1,7 @@
 #include "sources/CallMonitorFeed.h"
 
+#include "capi/CallNumbers.h"
+
 #include <charconv>
 #include <vector>
 
@@ -37,15 +39,6 @@ template <typename Number> bool ReadNumber(std::string_view text, Number& value)
     return !text.empty() && error == std::errc() && end == text.data() + text.size();
 }
 
-// Numbers as the line would deliver them: the dialling characters only.
-std::string DiallingCharacters(std::string_view text) {
-    std::string number;
-    for (char c : text)
-        if ((c >= '0' && c <= '9') || c == '*' || c == '#' || c == '+')
-            number += c;
-    return number.substr(0, 127);
-}
-
 } // namespace
 
 std::optional<FeedEvent> ParseFeedLine(std::string_view line) {
@@ -61,8 +54,8 @@ std::optional<FeedEvent> ParseFeedLine(std::string_view line) {
         if (fields.size() < 5)
             return std::nullopt;
         event.kind = FeedEvent::Kind::Ring;
-        event.caller = DiallingCharacters(fields[3]);
-        event.called = DiallingCharacters(fields[4]);
+        event.caller = DiallingCharactersOf(fields[3]);
+        event.called = DiallingCharactersOf(fields[4]);
         if (fields.size() > 5)
             event.line = std::string(fields[5].substr(0, 64));
     } else if (kind == "CALL") {
