@@ -5,6 +5,7 @@
 #include "gui/Cp1252Text.h"
 #include "gui/ResourceIds.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
@@ -14,6 +15,23 @@
 #include <algorithm>
 
 namespace {
+
+// The tab's weekday in the interface's language; the date stays as it is.
+const char* const WeekdayNames[] = {
+    QT_TRANSLATE_NOOP("DayTabs", "Sun"), QT_TRANSLATE_NOOP("DayTabs", "Mon"),
+    QT_TRANSLATE_NOOP("DayTabs", "Tue"), QT_TRANSLATE_NOOP("DayTabs", "Wed"),
+    QT_TRANSLATE_NOOP("DayTabs", "Thu"), QT_TRANSLATE_NOOP("DayTabs", "Fri"),
+    QT_TRANSLATE_NOOP("DayTabs", "Sat"),
+};
+
+QString ShownCaption(const std::string& caption) {
+    const size_t blank = caption.find(' ');
+    for (const char* name : WeekdayNames)
+        if (blank != std::string::npos && caption.compare(0, blank, name) == 0)
+            return QCoreApplication::translate("DayTabs", name) +
+                   FromCp1252(caption.substr(blank));
+    return FromCp1252(caption);
+}
 
 constexpr int RecordRole = Qt::UserRole;
 
@@ -119,7 +137,7 @@ void DayListWidget::RebuildDayTabs() {
         while (dayTabs->count() > 0)
             dayTabs->removeTab(0);
         for (const DayTab& tab : BuildDayTabs(now)) {
-            int index = dayTabs->addTab(FromCp1252(tab.caption));
+            int index = dayTabs->addTab(ShownCaption(tab.caption));
             dayTabs->setTabData(index, QVariant(qint64(tab.dayStart)));
         }
         selectedDayStart = todayStart;

@@ -3,14 +3,21 @@
 // German locales only, Qt's own texts with them.
 #include "OptionsFixture.h"
 
+#include "core/MonitorCore.h"
 #include "gui/CEditDataDlg.h"
+#include "gui/CListViewEx.h"
+#include "gui/CMonitorDlg.h"
 #include "gui/InterfaceLanguage.h"
 #include "gui/ResourceIds.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>
 #include <QLabel>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTest>
 #include <QTranslator>
+#include <QTreeWidget>
 
 #include <set>
 
@@ -127,4 +134,38 @@ TEST(InterfaceLanguage, GermanLocalesLoadTavosAndQtsGermanOthersStayEnglish) {
     }
     EXPECT_EQ(LoadInterfaceLanguage(QLocale(QStringLiteral("de_DE")), {"/nonexistent"}), "");
     removeAll();
+}
+
+class MainWindowLanguage : public OptionsFixture {};
+
+TEST_F(MainWindowLanguage, DayTabsHeadingsAndTheLineStateAreGerman) {
+    // The window keeps its settings under XDG_CONFIG_HOME: the fixture's directory, not $HOME.
+    const std::string base = Path("").string();
+    setenv("XDG_CONFIG_HOME", (base + "/config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (base + "/share").c_str(), 1);
+    Translated german;
+    CommandLine options;
+    options.line = LineKind::Sim;
+    // Wednesday, 9 December 2026, noon.
+    MonitorCore core(options, [] { return std::time_t(1'796'817'600); },
+                     std::make_unique<SilentSoundSink>());
+    {
+        CMonitorDlg window(core);
+        window.StartUp();
+        window.ShowAsStarted();
+        QTabBar* tabs = window.DayTabs();
+        ASSERT_EQ(tabs->count(), 8);
+        QStringList captions;
+        for (int i = 0; i < tabs->count(); ++i)
+            captions << tabs->tabText(i);
+        EXPECT_EQ(captions.mid(0, 3),
+                  (QStringList{"Mi 09.12.2026", "Di 08.12.2026", "Mo 07.12.2026"}));
+        QTreeWidget* view = window.CallView();
+        EXPECT_EQ(view->headerItem()->text(0), "Datum/Uhrzeit");
+        auto* line = window.StatusBar()->findChild<QLabel*>("IDC_LINE_STATUS");
+        ASSERT_NE(line, nullptr);
+        QTRY_COMPARE_WITH_TIMEOUT(line->text(), QStringLiteral("Leitung: empfangsbereit"), 5000);
+    }
+    unsetenv("XDG_CONFIG_HOME");
+    unsetenv("XDG_DATA_HOME");
 }
