@@ -1,4 +1,5 @@
 #include "capi/LineSupervisor.h"
+#include "platform/Text.h"
 
 #include "capi/CapiSharedLock.h"
 #include "capi/LineProtocol.h"
@@ -54,11 +55,11 @@ void Tell(const CapiLineSupervisor::Options& options, const LineReport& report) 
 std::optional<Child> Spawn(const std::vector<std::string>& command, std::string& error) {
     int in[2], out[2];
     if (::pipe2(in, O_CLOEXEC) != 0) {
-        error = std::strerror(errno);
+        error = ErrorText(errno);
         return std::nullopt;
     }
     if (::pipe2(out, O_CLOEXEC) != 0) {
-        error = std::strerror(errno);
+        error = ErrorText(errno);
         ::close(in[0]);
         ::close(in[1]);
         return std::nullopt;
@@ -90,7 +91,7 @@ std::optional<Child> Spawn(const std::vector<std::string>& command, std::string&
     ::close(in[0]);
     ::close(out[1]);
     if (result != 0) {
-        error = std::strerror(result);
+        error = ErrorText(result);
         ::close(in[1]);
         ::close(out[0]);
         return std::nullopt;

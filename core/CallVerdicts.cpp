@@ -1,4 +1,5 @@
 #include "core/CallVerdicts.h"
+#include "platform/Text.h"
 
 #include "platform/FileBytes.h"
 
@@ -72,7 +73,7 @@ bool CallVerdicts::Load(const std::string& path, std::string& error, bool cutTor
     const std::string& bytes = file.bytes;
     const size_t whole = bytes.rfind('\n') == std::string::npos ? 0 : bytes.rfind('\n') + 1;
     if (cutTornLine && whole < bytes.size() && truncate(path.c_str(), off_t(whole)) != 0) {
-        error = std::string("cannot cut a torn last line: ") + std::strerror(errno);
+        error = std::string("cannot cut a torn last line: ") + ErrorText(errno);
         return false;
     }
     size_t start = 0;
@@ -117,7 +118,7 @@ bool CallVerdicts::Record(const std::string& path, const CallRecord& call,
         }
     }
     if (!ok)
-        error = std::strerror(errno ? errno : ENOSPC);
+        error = ErrorText(errno ? errno : ENOSPC);
     if (fd >= 0)
         close(fd);
     StoredVerdict& stored = verdicts[KeyOf(call)];

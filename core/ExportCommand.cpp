@@ -1,4 +1,5 @@
 #include "core/ExportCommand.h"
+#include "platform/Text.h"
 
 #include "core/CallVerdicts.h"
 #include "core/HistoryExport.h"
@@ -40,7 +41,7 @@ int ExportToStream(const CallList& calls, const Directory& msnList, const Direct
         return 0;
     const int error = errno;
     std::fprintf(err, "tavo export: cannot write to standard output: %s\n",
-                 error != 0 ? std::strerror(error) : "write error");
+                 error != 0 ? ErrorText(error) : "write error");
     return 1;
 }
 

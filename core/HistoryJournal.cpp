@@ -1,4 +1,5 @@
 #include "core/HistoryJournal.h"
+#include "platform/Text.h"
 
 #include "data/ListFile.h"
 
@@ -55,7 +56,7 @@ bool AppendJournalEntry(const std::string& journalPath, const CallRecord& record
     const std::string entry = JournalEntry(record);
     int fd = ::open(journalPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
-        error = journalPath + ": " + std::strerror(errno);
+        error = journalPath + ": " + ErrorText(errno);
         return false;
     }
     struct stat before {};
@@ -75,7 +76,7 @@ bool AppendJournalEntry(const std::string& journalPath, const CallRecord& record
         if (sized && ::ftruncate(fd, before.st_size) != 0) {
             // The reader stops at a torn entry anyway.
         }
-        error = journalPath + ": " + std::strerror(saved);
+        error = journalPath + ": " + ErrorText(saved);
     }
     ::close(fd);
     return ok;

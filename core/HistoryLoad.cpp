@@ -163,7 +163,7 @@ HistoryLoadResult LoadCallHistory(CallList& list, const std::string& path, std::
                                       " is damaged or of a later "
                                       "version (" +
                                       counts + ") and cannot be moved aside (" +
-                                      std::strerror(errno) +
+                                      ErrorText(errno) +
                                       ").\nIt is left as it is; new calls "
                                       "are kept in " +
                                       AbsolutePath(journalPath) + ".");

@@ -1,4 +1,5 @@
 #include "core/IncomingCallHistory.h"
+#include "platform/Text.h"
 
 #include "core/HistoryJournal.h"
 #include "data/ListFile.h"
@@ -143,7 +144,7 @@ void RunWriter(HistoryWriter::Shared& shared) {
                 baseSize += tail.size();
                 tail.clear();
             } else {
-                error = path + ": " + std::strerror(code);
+                error = path + ": " + ErrorText(code);
                 appendable = undone;
             }
         } else {

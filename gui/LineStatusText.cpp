@@ -54,10 +54,15 @@ LineStatus LineStatusAfter(const LineStatus& current, const LineReport& report, 
     switch (report.kind) {
     case Kind::Listening:
     case Kind::ListeningAgain:
-        return LineStatus{LineStatus::State::Listening};
+        next = LineStatus();
+        next.state = LineStatus::State::Listening;
+        return next;
     case Kind::RegistrationFailed:
-        if (report.text == NoDriverError)
-            return LineStatus{LineStatus::State::NoDriver};
+        if (report.text == NoDriverError) {
+            next = LineStatus();
+            next.state = LineStatus::State::NoDriver;
+            return next;
+        }
         lost();
         next.reason = report.text;
         break;

@@ -1,4 +1,5 @@
 #include "outputs/CallCommand.h"
+#include "platform/Text.h"
 
 #include <cerrno>
 #include <chrono>
@@ -137,7 +138,7 @@ void CallCommand::RunFor(const CallEvent& call) {
 
     int errorPipe[2];
     if (::pipe2(errorPipe, O_CLOEXEC) != 0) {
-        const std::string why = settings.program + ": " + std::strerror(errno);
+        const std::string why = settings.program + ": " + ErrorText(errno);
         log("command: " + why);
         Tell(OutputHealth::Failing, "last call: " + why);
         return;
@@ -167,7 +168,7 @@ void CallCommand::RunFor(const CallEvent& call) {
     ::close(errorPipe[1]);
     if (spawned != 0) {
         ::close(errorPipe[0]);
-        const std::string why = "cannot start " + settings.program + ": " + std::strerror(spawned);
+        const std::string why = "cannot start " + settings.program + ": " + ErrorText(spawned);
         log("command: " + why);
         Tell(OutputHealth::Failing, "last call: " + why);
         return;

@@ -1,4 +1,5 @@
 #include "outputs/MqttPublisher.h"
+#include "platform/Text.h"
 
 #include <mosquitto.h>
 
@@ -47,7 +48,7 @@ bool MqttPublisher::Start(std::string& error) {
         return false;
     }
     if (!settings.caFile.empty() && ::access(settings.caFile.c_str(), R_OK) != 0) {
-        error = "MQTT: [mqtt] ca_file " + settings.caFile + ": " + std::strerror(errno);
+        error = "MQTT: [mqtt] ca_file " + settings.caFile + ": " + ErrorText(errno);
         return false;
     }
     if (const std::string problem = MqttBaseTopicProblem(settings.baseTopic); !problem.empty()) {
@@ -75,7 +76,7 @@ bool MqttPublisher::MakeClient(std::string& error) {
     const std::string id = MqttClientId(settings, host);
     client = mosquitto_new(id.c_str(), true, this);
     if (client == nullptr) {
-        error = "MQTT: cannot make a client: " + std::string(std::strerror(errno));
+        error = "MQTT: cannot make a client: " + ErrorText(errno);
         return false;
     }
     mosquitto_connect_callback_set(client, OnConnect);
@@ -200,7 +201,7 @@ void MqttPublisher::ConnectionLost(int rc) {
         ConnectionLost(Trouble::Tls, mosquitto_strerror(rc));
     else
         ConnectionLost(Trouble::Unreachable,
-                       rc == MOSQ_ERR_ERRNO ? std::strerror(code) : mosquitto_strerror(rc));
+                       rc == MOSQ_ERR_ERRNO ? ErrorText(code) : mosquitto_strerror(rc));
 }
 
 void MqttPublisher::ConnectionLost(Trouble trouble, const std::string& detail) {

@@ -1,4 +1,5 @@
 #include "outputs/NcidServer.h"
+#include "platform/Text.h"
 
 #include "outputs/NcidLines.h"
 #include "platform/Version.h"
@@ -147,7 +148,7 @@ bool NcidServer::Listen(std::string& error) {
         }
         const std::string problem = "cannot listen on " + text + " port " +
                                     std::to_string(port != 0 ? port : settings.port) + ": " +
-                                    std::strerror(failure);
+                                    ErrorText(failure);
         // Among several addresses, one this machine does not have (IPv6 switched off) is left
         // out; anything else (the port is taken, no permission) fails the start.
         if (several && (failure == EADDRNOTAVAIL || failure == EAFNOSUPPORT)) {

@@ -1,4 +1,5 @@
 #include "platform/DataDirectory.h"
+#include "platform/Text.h"
 
 #include "platform/XdgDirectories.h"
 
@@ -55,12 +56,12 @@ std::string EnterDataDirectory(const std::string& path) {
     // A directory that cannot be written still lets the monitor run and announce; the monitor
     // says that nothing is saved (DataDirectoryWritable).
     if (access(path.c_str(), R_OK | X_OK) != 0)
-        return "cannot use the data directory " + path + ": " + std::strerror(errno);
+        return "cannot use the data directory " + path + ": " + ErrorText(errno);
     fs::path absolute = fs::absolute(path, ec);
     if (ec)
         absolute = path;
     if (chdir(absolute.c_str()) != 0)
-        return "cannot change to the data directory " + path + ": " + std::strerror(errno);
+        return "cannot change to the data directory " + path + ": " + ErrorText(errno);
     std::lock_guard lock(pathMutex);
     RememberedPath() = absolute.lexically_normal().string();
     return "";
@@ -98,6 +99,6 @@ DataDirectoryChoice MakeDemoDataDirectory() {
     buffer.push_back('\0');
     if (mkdtemp(buffer.data()) == nullptr)
         return {"", "cannot make a demo data directory in " + base.string() + ": " +
-                        std::strerror(errno)};
+                        ErrorText(errno)};
     return {std::string(buffer.data()), ""};
 }

@@ -19,7 +19,7 @@
 namespace {
 
 std::string ErrnoText(const std::string& path, int error) {
-    return path + ": " + std::strerror(error);
+    return path + ": " + ErrorText(error);
 }
 
 bool WriteAll(int fd, std::string_view bytes) {

@@ -1,4 +1,5 @@
 #include "platform/InstanceLock.h"
+#include "platform/Text.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -34,7 +35,7 @@ InstanceLock InstanceLock::Take(const std::string& directory) {
             fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     }
     if (fd < 0) {
-        lock.failure = "cannot open " + path + ": " + std::strerror(errno);
+        lock.failure = "cannot open " + path + ": " + ErrorText(errno);
         return lock;
     }
     while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -45,7 +46,7 @@ InstanceLock InstanceLock::Take(const std::string& directory) {
             lock.lockState = State::HeldByAnother;
             lock.holderPid = ReadHolder(fd);
         } else {
-            lock.failure = "cannot lock " + path + ": " + std::strerror(cause);
+            lock.failure = "cannot lock " + path + ": " + ErrorText(cause);
         }
         close(fd);
         return lock;

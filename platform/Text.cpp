@@ -33,3 +33,9 @@ std::string DirectoryOf(const std::string& path) {
         return "/";
     return path.substr(0, slash);
 }
+
+std::string ErrorText(int error) {
+    char buffer[256];
+    // The GNU strerror_r: the text may be a constant of the library or put into `buffer`.
+    return strerror_r(error, buffer, sizeof buffer);
+}

@@ -20,3 +20,6 @@ template <size_t N> std::string FieldText(const char (&field)[N]) {
 
 // The directory that holds `path`: "." for a bare name, "/" for a name in the root.
 std::string DirectoryOf(const std::string& path);
+
+// What the C library says of an errno value, safely from any thread (strerror shares a buffer).
+std::string ErrorText(int error);

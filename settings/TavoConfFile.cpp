@@ -1,6 +1,7 @@
 // tavo.conf on the disk: where it lives, reading it without being held up by what is not a
 // file, and replacing it without a moment in which others may read a password.
 #include "settings/OutputSettingsKeys.h"
+#include "platform/Text.h"
 #include "settings/TavoConf.h"
 
 #include "platform/FileBytes.h"
@@ -57,13 +58,13 @@ TavoConfLoad LoadTavoConf(const std::string& path) {
         if (errno == ENOENT)
             return load;
         load.ok = false;
-        load.error = path + ": " + std::strerror(errno);
+        load.error = path + ": " + ErrorText(errno);
         return load;
     }
     struct stat info {};
     if (::fstat(file.get(), &info) != 0) {
         load.ok = false;
-        load.error = path + ": " + std::strerror(errno);
+        load.error = path + ": " + ErrorText(errno);
         return load;
     }
     if (!S_ISREG(info.st_mode)) {
@@ -98,7 +99,7 @@ TavoConfLoad LoadTavoConf(const std::string& path) {
 bool SaveTavoConf(const TavoConf& conf, const std::string& path, std::string& error) {
     const std::string directory = DirectoryOf(path);
     if (!MakeDirectories(directory)) {
-        error = directory + ": " + std::strerror(errno);
+        error = directory + ": " + ErrorText(errno);
         return false;
     }
     // The replacement takes the kept file's mode: make that private first, so the new text is

@@ -1,4 +1,5 @@
 #include "sources/NetworkSource.h"
+#include "platform/Text.h"
 
 #include "sources/LineSplitter.h"
 
@@ -89,11 +90,11 @@ int NetworkSource::State::Connect(std::string& error) {
     for (addrinfo* a = found; a != nullptr && fd < 0 && !stop; a = a->ai_next) {
         fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
         if (fd < 0) {
-            error = std::strerror(errno);
+            error = ErrorText(errno);
             continue;
         }
         if (::connect(fd, a->ai_addr, a->ai_addrlen) != 0 && errno != EINPROGRESS) {
-            error = std::strerror(errno);
+            error = ErrorText(errno);
             ::close(fd);
             fd = -1;
             continue;
@@ -106,7 +107,7 @@ int NetworkSource::State::Connect(std::string& error) {
             ::close(fd);
             fd = -1;
         } else if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &length) != 0 || soError != 0) {
-            error = std::strerror(soError != 0 ? soError : errno);
+            error = ErrorText(soError != 0 ? soError : errno);
             ::close(fd);
             fd = -1;
         }
@@ -125,7 +126,7 @@ int NetworkSource::State::Connect(std::string& error) {
 std::string NetworkSource::State::Serve(int fd) {
     LineSplitter splitter(8192);
     if (const std::string hello = protocol->Greeting(); !hello.empty() && !SendAll(fd, hello))
-        return std::strerror(errno);
+        return ErrorText(errno);
     bool listening = false;
     char buffer[16384];
     pollfd fds[2] = {{fd, POLLIN, 0}, {wake[0], POLLIN, 0}};
@@ -138,9 +139,9 @@ std::string NetworkSource::State::Serve(int fd) {
             return "the login was refused";
         const int ready = ::poll(fds, 2, 1000);
         if (ready < 0 && errno != EINTR)
-            return std::strerror(errno);
+            return ErrorText(errno);
         if (const std::string tick = protocol->Tick(Clock::now()); !tick.empty() && !SendAll(fd, tick))
-            return std::strerror(errno);
+            return ErrorText(errno);
         if (ready <= 0 || (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) == 0)
             continue;
         const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
@@ -149,14 +150,14 @@ std::string NetworkSource::State::Serve(int fd) {
         if (got < 0) {
             if (errno == EINTR || errno == EAGAIN)
                 continue;
-            return std::strerror(errno);
+            return ErrorText(errno);
         }
         std::string reply;
         splitter.Feed(std::string_view(buffer, size_t(got)), [&](std::string_view line) {
             reply += protocol->Line(line, listener);
         });
         if (!reply.empty() && !SendAll(fd, reply))
-            return std::strerror(errno);
+            return ErrorText(errno);
     }
     return {};
 }

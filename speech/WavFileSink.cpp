@@ -1,4 +1,5 @@
 #include "speech/WavFileSink.h"
+#include "platform/Text.h"
 
 #include <cerrno>
 #include <cstring>
@@ -28,7 +29,7 @@ constexpr uint32_t HeaderBytes = 44;
 WavFileSink::WavFileSink(std::string filePath) : path(std::move(filePath)) {
     file = std::fopen(path.c_str(), "wb");
     if (!file) {
-        error = path + ": " + std::strerror(errno);
+        error = path + ": " + ErrorText(errno);
         return;
     }
     opened = true;
@@ -89,7 +90,7 @@ bool WavFileSink::Write(std::span<const int16_t> samples) {
         Put16(buffer, static_cast<uint16_t>(s));
     if (std::fseek(file, 0, SEEK_END) != 0 ||
         std::fwrite(buffer.data(), 1, buffer.size(), file) != buffer.size()) {
-        Fail(std::string("cannot write: ") + std::strerror(errno));
+        Fail(std::string("cannot write: ") + ErrorText(errno));
         return false;
     }
     dataBytes += static_cast<uint32_t>(bytes);
@@ -103,9 +104,9 @@ bool WavFileSink::Finish() {
     if (!file)
         return false;
     if (error.empty() && (!WriteHeader() || std::fflush(file) != 0))
-        Fail(std::string("cannot write: ") + std::strerror(errno));
+        Fail(std::string("cannot write: ") + ErrorText(errno));
     if (std::fclose(file) != 0)
-        Fail(std::string("cannot write: ") + std::strerror(errno));
+        Fail(std::string("cannot write: ") + ErrorText(errno));
     file = nullptr;
     return error.empty();
 }
