@@ -195,9 +195,12 @@ void CallScreening::Rechecked() {
 std::optional<std::string> CallerRuleLine(RuleAction action, std::string_view calling) {
     if (action == RuleAction::Announce || calling.empty() || IsWithheldNumber(calling))
         return std::nullopt;
-    for (const char c : calling)
-        if (static_cast<unsigned char>(c) <= ' ' || c == '#' || c == '*' || c == 0x7F)
+    // What `number=` takes as itself: digits, a "+" first.
+    for (size_t i = 0; i < calling.size(); ++i)
+        if (!((calling[i] >= '0' && calling[i] <= '9') || (calling[i] == '+' && i == 0)))
             return std::nullopt;
+    if (calling == "+")
+        return std::nullopt;
     return std::string(RuleActionName(action)) + " number=" + std::string(calling);
 }
 

@@ -93,7 +93,8 @@ private:
 
 // The rule line that keeps every call from `calling` quiet or refuses it,
 // "quiet number=0301234"; nullopt for what no such rule can name: no number, a withheld one,
-// or one with a blank, "#" or "*" (which a rule would read as a comment or a pattern).
+// or one with more than digits and a "+" first ("*" would be read as a pattern, a blank or
+// "#" would cut the rule).
 std::optional<std::string> CallerRuleLine(RuleAction action, std::string_view calling);
 
 // Writes `text` as the rules file at `path`, its directory made when missing, replacing the

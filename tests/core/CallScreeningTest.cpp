@@ -401,7 +401,8 @@ TEST(CallerRule, OnlyForANumberARuleCanNameAlone) {
     EXPECT_EQ(CallerRuleLine(RuleAction::Quiet, "0301234"), "quiet number=0301234");
     EXPECT_EQ(CallerRuleLine(RuleAction::Reject, "+4930123"), "reject number=+4930123");
     // Withheld, absent, or what a rule would read as a pattern, a comment or two words.
-    for (const char* calling : {"0", "", "*", "030*1", "030 1", "030#1", "030\t1"})
+    for (const char* calling : {"0", "", "*", "+", "030*1", "030 1", "030#1", "030\t1", "anna",
+                                "49+30"})
         EXPECT_EQ(CallerRuleLine(RuleAction::Quiet, calling), std::nullopt) << calling;
     EXPECT_EQ(CallerRuleLine(RuleAction::Announce, "0301234"), std::nullopt);
     // What is made reads back as one rule for that number alone.
