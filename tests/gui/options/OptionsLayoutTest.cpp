@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr int pageCount = 6;
+constexpr int pageCount = 7;
 
 std::string Name(const QWidget* widget) {
     const QString text = widget->objectName().isEmpty()
@@ -92,7 +92,7 @@ protected:
                                         QStringLiteral(TAVO_TRANSLATIONS_DIR)));
             QApplication::installTranslator(&translator);
         }
-        WriteDirectory(phoneBook, "names.dat", {{"0301234567", "Anna", ""}});
+        WriteDirectory(lists.Write()->phoneBook, "names.dat", {{"0301234567", "Anna", ""}});
         OpenSheet();
     }
     void TearDown() override {
