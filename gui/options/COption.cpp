@@ -39,6 +39,9 @@ COption::COption(OptionsContext& context, QWidget* parent)
     setWindowTitle(tr("options"));
     setModal(true);
     tabs->setObjectName(OptionIds::Tabs);
+    // Every page's tab in sight, in every language: the sheet grows to the row of tabs rather
+    // than hiding some of them behind scroll arrows.
+    tabs->setUsesScrollButtons(false);
     for (COptionPage* page : pages)
         tabs->addTab(page, page->Title());
 
