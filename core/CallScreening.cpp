@@ -191,3 +191,43 @@ void CallScreening::Rechecked() {
     Decide(std::move(again), false);
     Watch();
 }
+
+std::optional<std::string> CallerRuleLine(RuleAction action, std::string_view calling) {
+    if (action == RuleAction::Announce || calling.empty() || IsWithheldNumber(calling))
+        return std::nullopt;
+    // What `number=` takes as itself: digits, a "+" first.
+    for (size_t i = 0; i < calling.size(); ++i)
+        if (!((calling[i] >= '0' && calling[i] <= '9') || (calling[i] == '+' && i == 0)))
+            return std::nullopt;
+    if (calling == "+")
+        return std::nullopt;
+    return std::string(RuleActionName(action)) + " number=" + std::string(calling);
+}
+
+bool SaveRulesFile(const std::string& path, std::string_view text, std::string& error) {
+    const std::filesystem::path directory = std::filesystem::path(path).parent_path();
+    std::error_code ec;
+    if (!directory.empty() && !std::filesystem::is_directory(directory, ec)) {
+        std::filesystem::create_directories(directory, ec);
+        if (ec) {
+            error = "cannot make " + directory.string() + ": " + ec.message();
+            return false;
+        }
+    }
+    return ReplaceFileAtomically(path, text, 0666, &error);
+}
+
+bool AddRuleAtTop(const std::string& path, const std::string& line, std::string& error) {
+    std::string text;
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) {
+        // A file that is there but cannot be read is not replaced by one line.
+        FileReadResult file = ReadFileBytes(path, MissingFile::Fail);
+        if (!file.opened || !file.error.empty()) {
+            error = file.error.empty() ? "cannot be read" : file.error;
+            return false;
+        }
+        text = std::move(file.bytes);
+    }
+    return SaveRulesFile(path, line + "\n" + text, error);
+}

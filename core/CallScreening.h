@@ -17,7 +17,9 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -48,6 +50,10 @@ public:
     // The rules in force; null when there are none (every call is announced).
     std::shared_ptr<const CallRules> Current() const EXCLUDES(mutex);
     const std::string& Country() const { return options.country; }
+    const std::string& Path() const { return options.path; }
+    // The monitor changed the rules file itself: read it again once it has settled, even
+    // where it could not be watched (a directory made only now).
+    void Reread() { Changed(); }
 
     // What was read of the files at one moment: the rules file and each list file it names,
     // with a mark for a file that was not there.
@@ -84,3 +90,18 @@ private:
     std::unique_ptr<QTimer> settleTimer;
     std::unique_ptr<QTimer> recheckTimer;
 };
+
+// The rule line that keeps every call from `calling` quiet or refuses it,
+// "quiet number=0301234"; nullopt for what no such rule can name: no number, a withheld one,
+// or one with more than digits and a "+" first ("*" would be read as a pattern, a blank or
+// "#" would cut the rule).
+std::optional<std::string> CallerRuleLine(RuleAction action, std::string_view calling);
+
+// Writes `text` as the rules file at `path`, its directory made when missing, replacing the
+// file atomically: a watcher, a crash or a full disk never sees half of it. False with `error`
+// set when it cannot be written; the old file is then as it was.
+bool SaveRulesFile(const std::string& path, std::string_view text, std::string& error);
+
+// Puts `line` at the top of the rules file at `path` (made when missing), where it decides
+// before every other rule, keeping the rest of the file byte for byte.
+bool AddRuleAtTop(const std::string& path, const std::string& line, std::string& error);

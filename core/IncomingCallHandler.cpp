@@ -80,10 +80,15 @@ IncomingCallHandler::Outcome IncomingCallHandler::OnIncomingCall(const IncomingC
     bool quiet = false;
     if (earlier) {
         parts.announcer.RepeatCountChanged(*earlier);
-        TellOutputs(call, *earlier, settings);
-        outcome = Outcome::Repeat;
         const StoredVerdict* verdict = parts.verdicts ? parts.verdicts->Find(*earlier) : nullptr;
         quiet = verdict && verdict->action != RuleAction::Announce;
+        Screened screened;
+        if (verdict)
+            screened = {RuleActionName(verdict->action), verdict->rule};
+        else if (RulesInForce())
+            screened.action = RuleActionName(RuleAction::Announce);
+        TellOutputs(call, *earlier, settings, screened, quiet);
+        outcome = Outcome::Repeat;
     } else {
         outcome = AnnounceNewCall(notice, call, settings, now);
         quiet = outcome == Outcome::Quiet;
@@ -144,7 +149,10 @@ IncomingCallHandler::Outcome IncomingCallHandler::AnnounceNewCall(const Incoming
         parts.verdicts->Record(CallVerdicts::FileName, *stored, verdict, error);
         writeResults.emplace_back(CallVerdicts::FileName, error);
     }
-    TellOutputs(call, *stored, settings);
+    Screened screened;
+    if (rules && !rules->rules.empty())
+        screened = {RuleActionName(verdict.action), verdict.rule ? verdict.rule->text : ""};
+    TellOutputs(call, *stored, settings, screened, quiet);
     CallAnnouncer& announcer = parts.announcer;
     announcer.ShowToday();
 
@@ -187,15 +195,25 @@ RuleVerdict IncomingCallHandler::Judge(const std::shared_ptr<const CallRules>& r
     return JudgeCall(*rules, facts);
 }
 
+bool IncomingCallHandler::RulesInForce() const {
+    const std::shared_ptr<const CallRules> rules =
+        parts.screening ? parts.screening->Current() : nullptr;
+    return rules && !rules->rules.empty();
+}
+
 void IncomingCallHandler::TellOutputs(const ResolvedCall& call, const CallRecord& record,
-                                      const Settings& settings) {
+                                      const Settings& settings, const Screened& screened,
+                                      bool quiet) {
     if (!parts.outputs)
         return;
     const std::optional<std::string> msnText = MsnText(call, settings.onlyNamedMsns);
     CallEvent event =
         MakeCallEvent(call, record, PopupText(CallerText(call), msnText.value_or("")));
-    // As long as the popup would show it: longer for each repeat when the popup is scaled.
+    // As long as the popup would show it: longer for each repeat when the popup is scaled. A
+    // quiet call has no popup, and so no desktop notification standing in for it either.
     event.showSeconds =
-        settings.displaySeconds * (settings.popupScaledByCount ? event.repeatCount : 1);
+        quiet ? 0 : settings.displaySeconds * (settings.popupScaledByCount ? event.repeatCount : 1);
+    event.screenAction = screened.action;
+    event.screenRule = screened.rule; // the rules file is UTF-8 already
     forOutputs = std::move(event);
 }

@@ -116,7 +116,14 @@ private:
     void Report(const std::string& file, bool ok, const std::string& error);
     // Makes the call's event for the outputs; it is handed over once the call's own handling
     // (popup, speech, history) has been started, so the outputs' threads never compete with it.
-    void TellOutputs(const ResolvedCall& call, const CallRecord& record, const Settings& settings);
+    // What the outputs are told of the rules: no action while none are in force.
+    struct Screened {
+        std::string action;
+        std::string rule;
+    };
+    bool RulesInForce() const;
+    void TellOutputs(const ResolvedCall& call, const CallRecord& record, const Settings& settings,
+                     const Screened& screened, bool quiet);
     std::optional<CallEvent> forOutputs;
 
     IncomingCallParts parts;

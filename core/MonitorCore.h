@@ -86,6 +86,8 @@ public:
     // What the screening rules decided for a call of the list, kept across restarts in
     // "caller.verdicts"; nullptr when no rule decided it. On the core's thread.
     const StoredVerdict* VerdictOf(const CallRecord& call) const;
+    // The rules file and its watcher; null before LoadData.
+    CallScreening* Screening() { return screening.get(); }
 
     // The whole handling of one call (on the core's thread).
     void OnIncomingCall(const IncomingCallNotice& notice);

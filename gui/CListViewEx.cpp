@@ -117,18 +117,30 @@ CListViewEx::Cell CListViewEx::LayoutCell(const QModelIndex& index, int column,
     const QHeaderView* head = header();
     QRect rect(head->sectionViewportPosition(column), rowRect.top(), head->sectionSize(column),
                rowRect.height());
-    const QString text = ItemText(index.siblingAtColumn(column));
+    const QModelIndex cellIndex = index.siblingAtColumn(column);
+    const QString text = ItemText(cellIndex);
+    // A cell's icon stands before its text, which gives up the icon's room.
+    const QIcon icon = cellIndex.data(Qt::DecorationRole).value<QIcon>();
+    QRect iconRect;
+    if (!icon.isNull()) {
+        const int inset = column == 0 ? firstColumnInset : otherColumnInset;
+        const int side = qMin(rect.height() - 2,
+                              style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this));
+        iconRect = QRect(rect.left() + inset, rect.top() + (rect.height() - side) / 2, side, side);
+        rect.setLeft(qMin(rect.right(), iconRect.right() + 1));
+    }
     if (column == 0) {
         // The first column always reads from the left, whatever its declared alignment, and
         // gives up the room of the state images.
         rect.setRight(rect.right() - stateImageWidth);
         return {rect.adjusted(firstColumnInset, 0, -firstColumnInset, 0),
-                FitTextWithEllipsis(metrics, text, rect.width(), firstColumnOffset), Qt::AlignLeft};
+                FitTextWithEllipsis(metrics, text, rect.width(), firstColumnOffset), Qt::AlignLeft,
+                icon, iconRect};
     }
     const QRect inner = rect.adjusted(otherColumnInset, 0, -otherColumnInset, 0);
     // An empty cell draws nothing; the next column keeps its place all the same.
     if (text.isEmpty())
-        return {inner, QString(), Qt::AlignLeft};
+        return {inner, QString(), Qt::AlignLeft, icon, iconRect};
     const QString shown = FitTextWithEllipsis(metrics, text, rect.width(), otherColumnOffset);
     // A shortened text reads from its start; only a whole text keeps its column's alignment.
     Qt::Alignment alignment = Qt::AlignLeft;
@@ -139,7 +151,7 @@ CListViewEx::Cell CListViewEx::LayoutCell(const QModelIndex& index, int column,
         else if (declared & Qt::AlignHCenter)
             alignment = Qt::AlignHCenter;
     }
-    return {inner, shown, alignment};
+    return {inner, shown, alignment, icon, iconRect};
 }
 
 CListViewEx::Cell CListViewEx::CellAt(int row, int column) const {
@@ -187,6 +199,9 @@ void CListViewEx::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
     const int flags = Qt::TextSingleLine | Qt::AlignVCenter | Qt::TextDontClip;
     for (int column = 0; column < columns; ++column) {
         const Cell cell = LayoutCell(index, column, option.rect, metrics);
+        if (!cell.icon.isNull() && cell.iconRect.isValid())
+            cell.icon.paint(painter, cell.iconRect, Qt::AlignCenter,
+                            selected ? QIcon::Selected : QIcon::Normal);
         if (!cell.text.isEmpty())
             painter->drawText(cell.rect, flags | cell.alignment, cell.text);
     }

@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QFontMetrics>
+#include <QIcon>
 #include <QString>
 #include <QTreeWidget>
 
@@ -51,6 +52,8 @@ public:
         QRect rect; // in viewport coordinates, already narrowed by the cell's inner margins
         QString text;
         Qt::Alignment alignment;
+        QIcon icon;     // the item's icon for the cell, drawn before the text; null: none
+        QRect iconRect; // where it is drawn
     };
     Cell CellAt(int row, int column) const;
 

@@ -4,6 +4,7 @@
 #include "gui/CStatisticsDlg.h"
 #include "gui/CallSearchBar.h"
 
+#include "core/CallScreening.h"
 #include "data/ListFile.h"
 #include "gui/AppIcon.h"
 #include "gui/CListViewEx.h"
@@ -652,6 +653,11 @@ bool CMonitorDlg::RunOptionsSheet() {
     followUp.telnetServer = core.Telnet();
     OutputSettings outputSettings = core.CurrentOutputSettings();
     context.outputSettings = &outputSettings;
+    if (CallScreening* screening = core.Screening()) {
+        context.rulesFile = screening->Path();
+        context.country = screening->Country();
+        context.rulesSaved = [screening] { screening->Reread(); };
+    }
     followUp.applyOutputSettings = [this, &outputSettings] {
         core.SaveOutputSettings(outputSettings);
     };

@@ -1,14 +1,22 @@
 #include "gui/DayListWidget.h"
 
+#include "core/CallScreening.h"
+#include "core/CallVerdicts.h"
 #include "core/DayView.h"
 #include "gui/CListViewEx.h"
 #include "gui/Cp1252Text.h"
 #include "gui/ResourceIds.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
 #include <QTabBar>
 #include <QTreeWidgetItem>
 
@@ -34,9 +42,51 @@ QString ShownCaption(const std::string& caption) {
 }
 
 constexpr int RecordRole = Qt::UserRole;
+// The column whose cells carry a screened call's icon: the caller's.
+constexpr int VerdictColumn = 2;
 
 CallRecord* RecordOf(const QTreeWidgetItem* item) {
     return reinterpret_cast<CallRecord*>(item->data(0, RecordRole).value<quintptr>());
+}
+
+// Drawn, so that they look the same under every icon theme and none has to be installed.
+QPixmap VerdictPixmap(RuleAction action, int side) {
+    QPixmap pixmap(side, side);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal unit = side / 16.0;
+    if (action == RuleAction::Reject) {
+        // A no-entry sign: a red disc with a white bar.
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0xC6, 0x28, 0x28));
+        painter.drawEllipse(QRectF(unit, unit, 14 * unit, 14 * unit));
+        painter.setBrush(Qt::white);
+        painter.drawRect(QRectF(4 * unit, 7 * unit, 8 * unit, 2 * unit));
+    } else {
+        // A loudspeaker, struck through.
+        QPainterPath speaker;
+        speaker.moveTo(2 * unit, 6 * unit);
+        speaker.lineTo(5 * unit, 6 * unit);
+        speaker.lineTo(9 * unit, 2.5 * unit);
+        speaker.lineTo(9 * unit, 13.5 * unit);
+        speaker.lineTo(5 * unit, 10 * unit);
+        speaker.lineTo(2 * unit, 10 * unit);
+        speaker.closeSubpath();
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0x55, 0x5F, 0x6B));
+        painter.drawPath(speaker);
+        painter.setPen(QPen(QColor(0xC6, 0x28, 0x28), 1.8 * unit, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(1.5 * unit, 14.5 * unit), QPointF(14.5 * unit, 1.5 * unit));
+    }
+    return pixmap;
+}
+
+QIcon VerdictIcon(RuleAction action) {
+    QIcon icon;
+    for (const int side : {16, 32, 48})
+        icon.addPixmap(VerdictPixmap(action, side));
+    return icon;
 }
 
 } // namespace
@@ -56,6 +106,9 @@ DayListWidget::DayListWidget(MonitorCore& givenCore, QWidget* parent)
     callView->setColumnCount(0);
     callView->viewport()->installEventFilter(this);
     connect(dayTabs, &QTabBar::currentChanged, this, [this](int) { RefreshSelectedDay(); });
+    callView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(callView, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { ShowCallMenu(at); });
 }
 
 void DayListWidget::CreateColumns(int dateTimeWidth, int toWidth, int whoWidth) {
@@ -164,6 +217,8 @@ void DayListWidget::FillDayList() {
         auto* item = new QTreeWidgetItem(
             QStringList{FromCp1252(row.timeText), FromCp1252(row.toText), FromCp1252(row.whoText)});
         item->setData(0, RecordRole, QVariant::fromValue(quintptr(row.record)));
+        if (const StoredVerdict* verdict = core.VerdictOf(*row.record))
+            MarkScreened(*item, *verdict);
         items.append(item);
     }
     callView->addTopLevelItems(items);
@@ -256,4 +311,65 @@ bool DayListWidget::HasSelection() const {
 CallRecord* DayListWidget::SelectedRecord() const {
     const QList<QTreeWidgetItem*> selected = callView->selectedItems();
     return selected.isEmpty() ? nullptr : RecordOf(selected.first());
+}
+
+void DayListWidget::MarkScreened(QTreeWidgetItem& item, const StoredVerdict& verdict) {
+    if (verdict.action == RuleAction::Announce)
+        return;
+    static const QIcon quiet = VerdictIcon(RuleAction::Quiet);
+    static const QIcon reject = VerdictIcon(RuleAction::Reject);
+    item.setIcon(VerdictColumn, verdict.action == RuleAction::Reject ? reject : quiet);
+    const QString rule = QString::fromStdString(verdict.rule);
+    const QString tip = verdict.action == RuleAction::Reject
+                            ? tr("Rejected by line %1 of the rules: %2").arg(verdict.line).arg(rule)
+                            : tr("Kept quiet by line %1 of the rules: %2").arg(verdict.line).arg(rule);
+    for (int column = 0; column < 3; ++column)
+        item.setToolTip(column, tip);
+}
+
+QList<QAction*> DayListWidget::CallMenuActions(const CallRecord& record, QObject* parent) {
+    QList<QAction*> actions;
+    CallScreening* screening = core.Screening();
+    if (screening == nullptr)
+        return actions;
+    const std::string calling(record.value.view());
+    for (const RuleAction action : {RuleAction::Quiet, RuleAction::Reject}) {
+        const std::optional<std::string> line = CallerRuleLine(action, calling);
+        if (!line)
+            continue; // withheld, or no number a rule can name
+        auto* menuAction = new QAction(action == RuleAction::Quiet ? tr("&quiet this caller")
+                                                                   : tr("&reject this caller"),
+                                       parent);
+        menuAction->setObjectName(action == RuleAction::Quiet ? QStringLiteral("IDM_QUIET_CALLER")
+                                                              : QStringLiteral("IDM_REJECT_CALLER"));
+        connect(menuAction, &QAction::triggered, this, [this, screening, rule = *line] {
+            std::string error;
+            if (!AddRuleAtTop(screening->Path(), rule, error)) {
+                QMessageBox::warning(this, QStringLiteral("TAVO"),
+                                     tr("The rule \"%1\" cannot be added to %2: %3")
+                                         .arg(QString::fromStdString(rule),
+                                              QString::fromStdString(screening->Path()),
+                                              QString::fromStdString(error)));
+                return;
+            }
+            screening->Reread();
+        });
+        actions.append(menuAction);
+    }
+    return actions;
+}
+
+void DayListWidget::ShowCallMenu(const QPoint& at) {
+    QTreeWidgetItem* item = callView->itemAt(at);
+    if (item == nullptr || showingSearch)
+        return;
+    const CallRecord* record = RecordOf(item);
+    if (record == nullptr)
+        return;
+    callView->setCurrentItem(item);
+    QMenu menu(this);
+    menu.addActions(CallMenuActions(*record, &menu));
+    if (menu.isEmpty())
+        return;
+    menu.exec(callView->viewport()->mapToGlobal(at));
 }

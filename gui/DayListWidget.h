@@ -6,6 +6,7 @@
 #include "core/HistorySearch.h"
 #include "core/MonitorCore.h"
 
+#include <QList>
 #include <QStringList>
 #include <QWidget>
 
@@ -16,8 +17,11 @@
 
 class CListViewEx;
 class QLabel;
+class QAction;
 class QTabBar;
+class QTreeWidgetItem;
 struct CallRecord;
+struct StoredVerdict;
 
 class DayListWidget : public QWidget {
     Q_OBJECT
@@ -56,6 +60,12 @@ public:
     // The call of the first selected row; nullptr without one.
     CallRecord* SelectedRecord() const;
 
+    // What the call list's context menu offers for `record`: "quiet this caller" and "reject
+    // this caller", each putting a rule for its number at the top of the rules file; nothing
+    // for a call without a number a rule can name (withheld, say). Made as children of
+    // `parent`.
+    QList<QAction*> CallMenuActions(const CallRecord& record, QObject* parent);
+
     // The tab of the local date that holds `moment`; -1 when none of the tabs does.
     int DayTabOf(std::time_t moment) const;
 
@@ -77,6 +87,10 @@ protected:
 
 private:
     void LayOut();
+    // A call the rules kept quiet or rejected: an icon before the caller, the rule in the
+    // row's tooltips.
+    void MarkScreened(QTreeWidgetItem& item, const StoredVerdict& verdict);
+    void ShowCallMenu(const QPoint& at);
 
     MonitorCore& core;
     QTabBar* dayTabs;

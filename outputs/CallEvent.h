@@ -27,6 +27,10 @@ struct CallEvent {
     int repeatCount = 1; // 1 for a new call, more for a repeat of it
     std::string text;    // the popup's text
     int showSeconds = 0; // how long the popup shows it; 0: no popup
+    // What the user's screening rules said of the call: "announce", "quiet" or "reject"; empty
+    // when no rules were in force, so that outputs then send what they sent before rules were.
+    std::string screenAction;
+    std::string screenRule; // the text of the rule that decided; empty when none did
 
     bool Repeat() const { return repeatCount > 1; }
     // The phone-book name, else the number split after its area code, else the number.

@@ -106,6 +106,11 @@ std::string CallJson(const CallEvent& call) {
     field("place", JsonString(call.place));
     field("display", JsonString(Display(call)));
     field("repeat", std::to_string(call.repeatCount));
+    // Only where rules are in force: without them a subscriber gets the object it always got.
+    if (!call.screenAction.empty()) {
+        field("action", JsonString(call.screenAction));
+        field("rule", JsonString(call.screenRule));
+    }
     return json + "}";
 }
 

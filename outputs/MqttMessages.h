@@ -29,7 +29,8 @@ std::string MqttClientId(const MqttSettings& settings, const std::string& host);
 
 // A JSON string literal, quotes included; the text is UTF-8.
 std::string JsonString(const std::string& text);
-// The call's fields as one JSON object.
+// The call's fields as one JSON object; "action" and "rule" come last, and only when the
+// screening rules judged the call.
 std::string CallJson(const CallEvent& call);
 
 // <base>/call (not retained) and <base>/last_call (retained).

@@ -414,6 +414,69 @@ In %3 schreiben und verwenden?</translation>
         <source>speech</source>
         <translation>Sprachausgabe</translation>
     </message>
+    <message>
+        <source>rules</source>
+        <translation>Regeln</translation>
+    </message>
+</context>
+<context>
+    <name>COptionRules</name>
+    <message>
+        <source>&amp;check</source>
+        <translation>&amp;Prüfen</translation>
+    </message>
+    <message>
+        <source>One rule a line: announce, quiet or reject, then its conditions,
+e.g. known, withheld, number=0900*, time=22:00-07:00, days=sat,sun.
+The first rule whose conditions all hold decides.</source>
+        <translation>Eine Regel je Zeile: announce, quiet oder reject, dann ihre Bedingungen,
+z. B. known, withheld, number=0900*, time=22:00-07:00, days=sat,sun.
+Es entscheidet die erste Regel, deren Bedingungen alle zutreffen.</translation>
+    </message>
+    <message>
+        <source>&amp;rules of %1</source>
+        <translation>&amp;Regeln in %1</translation>
+    </message>
+    <message>
+        <source>&amp;faults</source>
+        <translation>&amp;Fehler</translation>
+    </message>
+    <message>
+        <source>The rules file cannot be read; it is left as it is.</source>
+        <translation>Die Regeldatei kann nicht gelesen werden; sie bleibt, wie sie ist.</translation>
+    </message>
+    <message>
+        <source>line %1: %2</source>
+        <translation>Zeile %1: %2</translation>
+    </message>
+    <message>
+        <source>No rules: every call is announced.</source>
+        <translation>Keine Regeln: Jeder Anruf wird gemeldet.</translation>
+    </message>
+    <message>
+        <source>One rule, no faults.</source>
+        <translation>Eine Regel, keine Fehler.</translation>
+    </message>
+    <message>
+        <source>%1 rules, no faults.</source>
+        <translation>%1 Regeln, keine Fehler.</translation>
+    </message>
+    <message>
+        <source>One fault: the rules cannot be saved like this.</source>
+        <translation>Ein Fehler: So können die Regeln nicht gespeichert werden.</translation>
+    </message>
+    <message>
+        <source>%1 faults: the rules cannot be saved like this.</source>
+        <translation>%1 Fehler: So können die Regeln nicht gespeichert werden.</translation>
+    </message>
+    <message>
+        <source>The rules have faults and are not saved:%1</source>
+        <translation>Die Regeln enthalten Fehler und werden nicht gespeichert:%1</translation>
+    </message>
+    <message>
+        <source>The rules cannot be saved to %1: %2</source>
+        <translation>Die Regeln können nicht in %1 gespeichert werden: %2</translation>
+    </message>
 </context>
 <context>
     <name>COptionTTS</name>
@@ -538,6 +601,26 @@ In %3 schreiben und verwenden?</translation>
     <message>
         <source>place</source>
         <translation>Ort</translation>
+    </message>
+    <message>
+        <source>Rejected by line %1 of the rules: %2</source>
+        <translation>Abgewiesen durch Zeile %1 der Regeln: %2</translation>
+    </message>
+    <message>
+        <source>Kept quiet by line %1 of the rules: %2</source>
+        <translation>Stumm geschaltet durch Zeile %1 der Regeln: %2</translation>
+    </message>
+    <message>
+        <source>&amp;quiet this caller</source>
+        <translation>Anrufer &amp;stumm schalten</translation>
+    </message>
+    <message>
+        <source>&amp;reject this caller</source>
+        <translation>Anrufer &amp;abweisen</translation>
+    </message>
+    <message>
+        <source>The rule &quot;%1&quot; cannot be added to %2: %3</source>
+        <translation>Die Regel &quot;%1&quot; kann nicht in %2 eingetragen werden: %3</translation>
     </message>
 </context>
 <context>

@@ -6,6 +6,7 @@
 #include "gui/options/COptionMSN.h"
 #include "gui/options/COptionMain.h"
 #include "gui/options/COptionNetwork.h"
+#include "gui/options/COptionRules.h"
 #include "gui/options/COptionTTS.h"
 #include "gui/options/COptionTelnet.h"
 #include "gui/options/FontChoiceDialog.h"
@@ -32,11 +33,15 @@ COption::COption(OptionsContext& context, QWidget* parent)
       caller(new COptionCaller(context)), msn(new COptionMSN(context)),
       main(new COptionMain(context)), speech(new COptionTTS(context)),
       telnet(new COptionTelnet(context)),
-      network(new COptionNetwork(context)), pages{main, caller, msn, speech, telnet, network} {
+      network(new COptionNetwork(context)), rules(new COptionRules(context)),
+      pages{main, caller, msn, speech, telnet, network, rules} {
     setObjectName(OptionIds::Sheet);
     setWindowTitle(tr("options"));
     setModal(true);
     tabs->setObjectName(OptionIds::Tabs);
+    // Every page's tab in sight, in every language: the sheet grows to the row of tabs rather
+    // than hiding some of them behind scroll arrows.
+    tabs->setUsesScrollButtons(false);
     for (COptionPage* page : pages)
         tabs->addTab(page, page->Title());
 

@@ -1,6 +1,7 @@
 #pragma once
-// "options": the sheet of six pages over the settings, both directories and tavo.conf. Pages work
-// on copies; OK hands the shown pages' values back, Cancel changes nothing.
+// "options": the sheet of seven pages over the settings, both directories, tavo.conf and the
+// screening rules file. Pages work on copies; OK hands the shown pages' values back, Cancel
+// changes nothing.
 
 #include "gui/options/COptionContext.h"
 
@@ -13,6 +14,7 @@ class COptionMain;
 class COptionMSN;
 class COptionNetwork;
 class COptionPage;
+class COptionRules;
 class COptionTelnet;
 class COptionTTS;
 class QPushButton;
@@ -44,13 +46,14 @@ private:
     QTabWidget* tabs;
     QPushButton* ok = nullptr;
     QPushButton* cancel = nullptr;
-    // Built in this order; shown as main, caller, MSN, speech, telnet, network.
+    // Built in this order; shown as main, caller, MSN, speech, telnet, network, rules.
     COptionCaller* caller;
     COptionMSN* msn;
     COptionMain* main;
     COptionTTS* speech;
     COptionTelnet* telnet;
     COptionNetwork* network;
+    COptionRules* rules;
     std::vector<COptionPage*> pages;
     int activePage = 0;
     bool returningToPage = false;

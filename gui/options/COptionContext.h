@@ -49,4 +49,9 @@ struct OptionsContext {
     OptionsDialogs dialogs = StandardOptionsDialogs();
     // The outputs' settings of tavo.conf for the network page; null shows its defaults greyed.
     OutputSettings* outputSettings = nullptr;
+    // The screening rules file the rules page edits, the user's country for checking its list
+    // files, and who is told once it was saved (the monitor reads it again).
+    std::string rulesFile = "rules.conf";
+    std::string country;
+    std::function<void()> rulesSaved;
 };

@@ -397,6 +397,72 @@ TEST_F(ScreeningTest, ListFileChangedIsReadAgainWhileCallsCome) {
     EXPECT_TRUE(screening->Current()->rules[0].conditions[0].list->numbers.count("040444"));
 }
 
+TEST(CallerRule, OnlyForANumberARuleCanNameAlone) {
+    EXPECT_EQ(CallerRuleLine(RuleAction::Quiet, "0301234"), "quiet number=0301234");
+    EXPECT_EQ(CallerRuleLine(RuleAction::Reject, "+4930123"), "reject number=+4930123");
+    // Withheld, absent, or what a rule would read as a pattern, a comment or two words.
+    for (const char* calling : {"0", "", "*", "+", "030*1", "030 1", "030#1", "030\t1", "anna",
+                                "49+30"})
+        EXPECT_EQ(CallerRuleLine(RuleAction::Quiet, calling), std::nullopt) << calling;
+    EXPECT_EQ(CallerRuleLine(RuleAction::Announce, "0301234"), std::nullopt);
+    // What is made reads back as one rule for that number alone.
+    const RulesParse parse = ParseCallRules(*CallerRuleLine(RuleAction::Reject, "+4930123"),
+                                            "rules.conf", "DE");
+    ASSERT_TRUE(parse.faults.empty());
+    ASSERT_EQ(parse.rules.rules.size(), 1u);
+    EXPECT_EQ(parse.rules.rules[0].action, RuleAction::Reject);
+    ASSERT_EQ(parse.rules.rules[0].conditions.size(), 1u);
+    EXPECT_EQ(parse.rules.rules[0].conditions[0].text, "+4930123");
+}
+
+TEST_F(ScreeningTest, RuleAddedAtTheTopKeepsTheRestAndDecidesTheNextCall) {
+    Write(RulesPath(), "# mine\r\nannounce known\nquiet withheld"); // no end of line
+    Screening();
+    std::string error;
+    ASSERT_TRUE(AddRuleAtTop(RulesPath().string(), "quiet number=0301234", error)) << error;
+    EXPECT_EQ(dir.Read("rules.conf"),
+              "quiet number=0301234\n# mine\r\nannounce known\nquiet withheld");
+    screening->Reread();
+    ASSERT_TRUE(WaitFor([&] { return RuleTexts(*screening).starts_with("quiet number="); }))
+        << RuleTexts(*screening);
+    // Above "announce known": the phone book's Anna is kept quiet now.
+    EXPECT_EQ(Handler().OnIncomingCall(Notice("0301234", 0x101)),
+              IncomingCallHandler::Outcome::Quiet);
+    EXPECT_TRUE(told.empty());
+}
+
+TEST_F(ScreeningTest, RuleAddedWithoutARulesFileMakesItAndItsDirectory) {
+    // A rules file in a directory that is not there yet: nothing can be watched at the start.
+    const fs::path nested = dir.Path() / "config" / "TAVO" / "rules.conf";
+    CallScreening::Options options;
+    options.path = nested.string();
+    options.country = "DE";
+    options.settle = 50ms;
+    options.recheck = 50ms;
+    options.tell = [this](const std::string& text) { told.push_back(text); };
+    screening = std::make_unique<CallScreening>(std::move(options));
+    screening->Start();
+    EXPECT_EQ(screening->Current(), nullptr);
+
+    std::string error;
+    ASSERT_TRUE(AddRuleAtTop(nested.string(), "reject number=040999", error)) << error;
+    EXPECT_EQ(dir.Read("config/TAVO/rules.conf"), "reject number=040999\n");
+    screening->Reread();
+    ASSERT_TRUE(WaitFor([&] { return RuleTexts(*screening) == "reject number=040999\n"; }))
+        << RuleTexts(*screening);
+    // From now on the file is watched: a change by hand is seen.
+    ReplaceByRename(nested, "quiet number=040998\n");
+    ASSERT_TRUE(WaitFor([&] { return RuleTexts(*screening) == "quiet number=040998\n"; }))
+        << RuleTexts(*screening);
+
+    // A rules file that is there but cannot be read is never replaced by one line.
+    fs::remove(nested);
+    fs::create_directory(nested);
+    EXPECT_FALSE(AddRuleAtTop(nested.string(), "quiet number=1", error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(fs::is_directory(nested));
+}
+
 class RuleColumnTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -3,6 +3,7 @@
 #include "gui/CListViewEx.h"
 #include "gui/CMonitorApp.h"
 #include "gui/CMonitorDlg.h"
+#include "core/CallScreening.h"
 #include "gui/CStatisticsDlg.h"
 #include "gui/CallSearchBar.h"
 #include "gui/InstanceHandOver.h"
@@ -41,6 +42,8 @@
 #include <csignal>
 #include <cstddef>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <functional>
 #include <thread>
 #include <unistd.h>
@@ -925,6 +928,74 @@ TEST_F(MonitorWindow, WithoutAnIsdnDriverTheWindowSaysSoAndKeepsSaying) {
     EXPECT_EQ(LastMessageBoxText(), "Error: ISDN-driver not installed");
     EXPECT_EQ(window->TrayIcon()->toolTip(),
               CMonitorDlg::TrayToolTip + "\nNo ISDN driver: no calls are received");
+}
+
+TEST_F(MonitorWindow, ScreenedCallsShowAnIconAndTheirRuleAndTheMenuAddsARule) {
+    StoreCalls({Call(Feb07Midnight + 3600, "5551", "0"), Call(Feb07Midnight + 7200, "5551", "0301"),
+                Call(Feb07Midnight + 10800, "5551", "0302")});
+    {
+        std::ofstream verdicts(DataFile("caller.verdicts"));
+        verdicts << (Feb07Midnight + 3600) << "\t0\t0\treject\t2\treject withheld\n"
+                 << (Feb07Midnight + 7200) << "\t0\t0301\tquiet\t1\tquiet time=00:00-07:00\n";
+    }
+    Start();
+    CListViewEx* view = window->CallView();
+    ASSERT_EQ(Column(2), QStringList({"0302", "0301", "<< unknown >>"}));
+    EXPECT_TRUE(view->topLevelItem(0)->icon(2).isNull());
+    EXPECT_TRUE(view->topLevelItem(0)->toolTip(0).isEmpty());
+    EXPECT_FALSE(view->topLevelItem(1)->icon(2).isNull());
+    for (int column = 0; column < 3; ++column)
+        EXPECT_EQ(view->topLevelItem(1)->toolTip(column),
+                  "Kept quiet by line 1 of the rules: quiet time=00:00-07:00");
+    EXPECT_EQ(view->topLevelItem(2)->toolTip(2), "Rejected by line 2 of the rules: reject withheld");
+    EXPECT_NE(view->topLevelItem(1)->icon(2).cacheKey(), view->topLevelItem(2)->icon(2).cacheKey());
+    // The icon stands before the caller, whose text keeps its room after it.
+    const CListViewEx::Cell cell = view->CellAt(1, 2);
+    EXPECT_FALSE(cell.icon.isNull());
+    EXPECT_GT(cell.iconRect.width(), 0);
+    EXPECT_LE(cell.iconRect.right(), cell.rect.left());
+    EXPECT_EQ(cell.text, "0301");
+    EXPECT_TRUE(view->CellAt(0, 2).icon.isNull());
+
+    // Nothing to offer for a withheld call.
+    view->setCurrentItem(view->topLevelItem(2));
+    ASSERT_NE(window->DayList()->SelectedRecord(), nullptr);
+    EXPECT_TRUE(window->DayList()->CallMenuActions(*window->DayList()->SelectedRecord(), view)
+                    .isEmpty());
+
+    // A right click on a number offers both; "quiet this caller" writes the rule.
+    QStringList offered;
+    QTimer::singleShot(0, [&] {
+        QTRY_VERIFY_WITH_TIMEOUT(QApplication::activePopupWidget() != nullptr, 10000);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (QAction* action : menu->actions())
+            offered << action->text();
+        QAction* quiet = menu->findChild<QAction*>("IDM_QUIET_CALLER");
+        ASSERT_NE(quiet, nullptr);
+        menu->close();
+        quiet->trigger();
+    });
+    const QRect row = view->visualItemRect(view->topLevelItem(0));
+    emit view->customContextMenuRequested(row.center());
+    EXPECT_EQ(offered, QStringList({"&quiet this caller", "&reject this caller"}));
+    const std::string rules = temp.path().toStdString() + "/config/TAVO/rules.conf";
+    std::ifstream file(rules);
+    std::stringstream text;
+    text << file.rdbuf();
+    EXPECT_EQ(text.str(), "quiet number=0302\n");
+
+    // The monitor reads the new rule by itself; the next call from that number is marked.
+    QTRY_VERIFY_WITH_TIMEOUT(core->Screening()->Current() != nullptr, 20000);
+    IncomingCallNotice notice;
+    notice.callingNumber = "0302";
+    notice.calledNumber = "5551";
+    notice.connectionId = 0x101;
+    notice.cipValue = 1;
+    core->OnIncomingCall(notice);
+    ASSERT_EQ(Column(0).first(), "2000-02-07 12:00:00");
+    EXPECT_EQ(view->topLevelItem(0)->toolTip(2),
+              "Kept quiet by line 1 of the rules: quiet number=0302");
 }
 
 TEST(LineStatusAfter, FollowsTheLinesReports) {

@@ -1,6 +1,7 @@
 // Not a test: the main window over a sample history, with the search, the statistics or the
 // import preview open, for screenshots under Xvfb.
-// Usage: names_showcase search|stats|import|popups|lost; TAVO_SHOWCASE_DARK=1 for a dark palette.
+// Usage: names_showcase search|stats|import|popups|lost|screened; TAVO_SHOWCASE_DARK=1 for a
+// dark palette; TAVO_SHOWCASE_SHOT=FILE.png saves the window as drawn.
 #include "core/DemoData.h"
 #include "core/ImportPreview.h"
 #include "core/MonitorCore.h"
@@ -59,6 +60,12 @@ int main(int argc, char** argv) {
     if (!SeedDemoData(dir).empty() || !EnterDataDirectory(dir).empty())
         return 1;
     WriteHistory(std::time(nullptr));
+    if (what == "screened") {
+        std::filesystem::create_directories(dir + "/config/TAVO");
+        std::FILE* rules = std::fopen((dir + "/config/TAVO/rules.conf").c_str(), "wb");
+        std::fputs("quiet    number=0891112233\nannounce known\nreject   withheld\n", rules);
+        std::fclose(rules);
+    }
     QApplication app(argc, argv);
     if (std::getenv("TAVO_SHOWCASE_DARK") != nullptr) {
         // A dark desktop theme's colours: light text on dark grounds.
@@ -110,6 +117,16 @@ int main(int argc, char** argv) {
         lost.since = std::time(nullptr) - 300;
         lost.retryAt = std::time(nullptr) + 30;
         window.SetLineStatus(lost);
+    } else if (what == "screened") {
+        // Three calls now: one kept quiet, one rejected, one from the phone book announced.
+        for (const char* calling : {"0891112233", "0", "0301234567"}) {
+            IncomingCallNotice notice;
+            notice.callingNumber = calling;
+            notice.calledNumber = "5551";
+            notice.cipValue = 16;
+            notice.connectionId = 0x101 + uint32_t(calling[1]);
+            core.OnIncomingCall(notice);
+        }
     } else if (what == "stats") {
         window.OnStatistics();
     } else if (what == "import") {
@@ -132,6 +149,10 @@ int main(int argc, char** argv) {
             &window);
         dialog->show();
     }
+    if (const char* shot = std::getenv("TAVO_SHOWCASE_SHOT"))
+        QTimer::singleShot(2000, &window, [&window, path = QString::fromLocal8Bit(shot)] {
+            window.grab().save(path);
+        });
     QTimer::singleShot(what == "popups" ? 12000 : 8000, &app, [] { QApplication::quit(); });
     const int code = app.exec();
     std::filesystem::remove_all(dir);

@@ -33,6 +33,25 @@ TEST(MqttMessages, CallAsJson) {
     EXPECT_EQ(JsonString("a\"b\\c\nd\x01"), "\"a\\\"b\\\\c\\nd\\u0001\"");
 }
 
+TEST(MqttMessages, ScreenedCallsSayTheActionAndTheRuleLast) {
+    CallEvent quiet = SampleCall();
+    quiet.screenAction = "quiet";
+    quiet.screenRule = "quiet time=22:00-07:00 days=\"sat\"";
+    EXPECT_EQ(CallJson(quiet),
+              "{\"time\":\"2026-03-01T18:05:00+01:00\",\"controller\":1,\"msn\":\"5551234\","
+              "\"msn_name\":\"Office\",\"service\":\"Telephony\",\"caller\":\"number\","
+              "\"number\":\"04012345678\",\"name\":\"Anna Berg\",\"area_code\":\"040\","
+              "\"local_number\":\"12345678\",\"place\":\"Hamburg\",\"display\":\"Anna Berg\","
+              "\"repeat\":1,\"action\":\"quiet\",\"rule\":\"quiet time=22:00-07:00 "
+              "days=\\\"sat\\\"\"}");
+
+    // Rules in force but none held: the keys are there, the rule empty.
+    CallEvent announced = SampleCall();
+    announced.screenAction = "announce";
+    const std::string json = CallJson(announced);
+    EXPECT_TRUE(json.ends_with(",\"repeat\":1,\"action\":\"announce\",\"rule\":\"\"}")) << json;
+}
+
 TEST(MqttMessages, TopicsAreTheHostsOwn) {
     MqttSettings settings;
     EXPECT_EQ(MqttBaseTopic(settings, "desk+1/a#"), "tavo/desk_1_a_");

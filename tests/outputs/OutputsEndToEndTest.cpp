@@ -85,4 +85,40 @@ TEST(OutputsEndToEnd, ACallOnTheLineReachesEveryOutput) {
     })) << scene.Transcript();
 }
 
+// With screening rules in force, the broker hears what each call's verdict was: the action and
+// the rule, also for a call no rule decided.
+TEST(OutputsEndToEnd, TheBrokerHearsEachCallsVerdict) {
+    MonitorScene scene;
+    TestBroker broker;
+    ASSERT_TRUE(broker.Start());
+    TestSubscriber watcher(broker.port, "tavo/rules/call");
+    ASSERT_TRUE(watcher.WaitSubscribed());
+
+    const std::string home = scene.home.Path();
+    std::filesystem::create_directories(home + "/config/TAVO");
+    std::ofstream(home + "/config/TAVO/tavo.conf")
+        << "[mqtt]\nenabled=true\nhost=127.0.0.1\nport=" << broker.port
+        << "\nbase_topic=tavo/rules\ndiscovery=false\n";
+    std::ofstream(home + "/config/TAVO/rules.conf")
+        << "# nights are quiet\nquiet   number=0900*   # premium\n";
+
+    ASSERT_NE(scene.StartPeer({}), 0u) << scene.Transcript();
+    ASSERT_TRUE(scene.StartMonitor(scene.port));
+    ASSERT_TRUE(scene.WaitRegistered()) << scene.Transcript();
+    ASSERT_TRUE(scene.WaitMessage('<', CmdListen, Req)) << scene.Transcript();
+
+    ASSERT_TRUE(scene.Ring("5551 9001234 cip=1 plci=0x00000101")) << scene.Transcript();
+    ASSERT_TRUE(watcher.WaitFor([](const auto& m) { return m.size() == 1; }))
+        << scene.Transcript();
+    ASSERT_TRUE(scene.Ring("5551 301234567 cip=1 plci=0x00000201")) << scene.Transcript();
+    ASSERT_TRUE(watcher.WaitFor([](const auto& m) { return m.size() == 2; }))
+        << scene.Transcript();
+    const auto calls = watcher.On("tavo/rules/call");
+    const std::string quiet = calls[0].payload;
+    EXPECT_NE(quiet.find("\"number\":\"09001234\""), std::string::npos) << quiet;
+    EXPECT_TRUE(quiet.ends_with(",\"action\":\"quiet\",\"rule\":\"quiet number=0900*\"}")) << quiet;
+    const std::string announced = calls[1].payload;
+    EXPECT_TRUE(announced.ends_with(",\"action\":\"announce\",\"rule\":\"\"}")) << announced;
+}
+
 } // namespace

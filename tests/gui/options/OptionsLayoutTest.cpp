@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr int pageCount = 6;
+constexpr int pageCount = 7;
 
 std::string Name(const QWidget* widget) {
     const QString text = widget->objectName().isEmpty()
@@ -110,6 +110,11 @@ protected:
 };
 
 TEST_P(OptionsLayout, NoControlOfAnyPageCoversAnotherOrIsCut) {
+    // Every page's tab is in sight, none behind scroll arrows.
+    const QTabBar* tabBar = sheet->findChild<QTabBar*>();
+    ASSERT_EQ(tabBar->count(), pageCount);
+    for (int tab = 0; tab < pageCount; ++tab)
+        EXPECT_TRUE(tabBar->rect().contains(tabBar->tabRect(tab))) << Where(tab);
     for (int page = 0; page < pageCount; ++page) {
         ShowPage(page);
         ASSERT_TRUE(sheet->Page(page)->WasShown());

@@ -1,17 +1,21 @@
 // Opens the options sheet on one page with sample data, for looking at the layout on a real
 // display (screenshots under Xvfb), in the locale's language. Usage: options_showcase PAGE
-// (0 main ... 5 network; 6 the entry editor with a typed number).
+// (0 main ... 5 network; 6 the entry editor with a typed number; 7 the rules page with a
+// sample file in the temporary directory, checked, one line wrong).
 #include "gui/CEditDataDlg.h"
 #include "gui/InterfaceLanguage.h"
 #include "gui/options/COption.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include <cstdlib>
+#include <fstream>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -50,9 +54,25 @@ int main(int argc, char** argv) {
     OutputSettings outputs;
     outputs.ncid.enabled = true;
     context.outputSettings = &outputs;
+    if (page == 7) {
+        context.rulesFile = (QDir::tempPath() + QStringLiteral("/tavo-showcase-rules.conf"))
+                                .toStdString();
+        context.country = "DE";
+        std::ofstream(context.rulesFile)
+            << "announce known\nannounce repeat=2/5\nquiet    time=22:00-07:00\n"
+               "reject   type=premium\nreject   number=0900*\nquiet    withheld days=sat,sun\n"
+               "hush     time=22:00-07:00\n";
+    }
     COption sheet(context);
     sheet.show();
-    sheet.findChild<QTabWidget*>("IDC_OPTION_TABS")->setCurrentIndex(page);
+    sheet.findChild<QTabWidget*>("IDC_OPTION_TABS")->setCurrentIndex(page == 7 ? 6 : page);
+    if (page == 7)
+        sheet.findChild<QAbstractButton*>("IDC_RULES_CHECK")->click();
+    // TAVO_SHOWCASE_SHOT=FILE.png: the sheet as drawn, for a display without a screenshot tool.
+    if (const char* shot = std::getenv("TAVO_SHOWCASE_SHOT"))
+        QTimer::singleShot(1500, &sheet, [&sheet, path = QString::fromLocal8Bit(shot)] {
+            sheet.grab().save(path);
+        });
     if (auto* list = sheet.findChild<QTabWidget*>("IDC_OPTION_TABS")
                          ->currentWidget()
                          ->findChild<QTreeWidget*>())
