@@ -35,7 +35,7 @@ std::optional<LinePipeMessage> DecodeLinePipeMessage(std::string_view line);
 inline constexpr int kLineProcessRetryExit = 75;
 
 // No message comes near this; a line that grows past it is no message.
-inline constexpr size_t kMaxLinePipeLine = 64 * 1024;
+inline constexpr size_t kMaxLinePipeLine = size_t{64} * 1024;
 
 // Cuts what the line process writes into lines and decodes them. What is not a message is told,
 // never passed over in silence: a line that does not decode once per kind (its first word), a line

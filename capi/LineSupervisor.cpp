@@ -80,6 +80,7 @@ std::optional<Child> Spawn(const std::vector<std::string>& command, std::string&
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
     std::vector<char*> argv;
+    argv.reserve(command.size() + 1);
     for (const std::string& word : command)
         argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(nullptr);

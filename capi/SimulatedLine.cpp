@@ -179,8 +179,10 @@ unsigned SimulatedLine::WaitForMessage(unsigned applId, std::chrono::millisecond
 }
 
 uint8_t* SimulatedLine::GetManufacturer(unsigned, uint8_t* buffer64) {
+    // Zero-filled: the name ends at the first zero octet.
     std::memset(buffer64, 0, 64);
-    std::memcpy(buffer64, "TAVO simulated line", 19);
+    const char name[] = "TAVO simulated line";
+    std::memcpy(buffer64, name, sizeof name);
     return buffer64;
 }
 
@@ -194,7 +196,8 @@ uint8_t* SimulatedLine::GetVersion(unsigned, uint8_t* buffer16) {
 
 uint8_t* SimulatedLine::GetSerialNumber(unsigned, uint8_t* buffer8) {
     std::memset(buffer8, 0, 8);
-    std::memcpy(buffer8, "0000001", 7);
+    const char serial[] = "0000001";
+    std::memcpy(buffer8, serial, sizeof serial);
     return buffer8;
 }
 

@@ -15,9 +15,9 @@ std::string Lower(std::string_view text) {
     std::string lower(text);
     for (char& c : lower) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 'A' && byte <= 'Z')
-            c = char(byte + 32);
-        else if (byte >= 0xC0 && byte <= 0xDE && byte != 0xD7)
+        const bool asciiUpper = byte >= 'A' && byte <= 'Z';
+        const bool latinUpper = byte >= 0xC0 && byte <= 0xDE && byte != 0xD7;
+        if (asciiUpper || latinUpper)
             c = char(byte + 32);
     }
     return lower;

@@ -80,7 +80,7 @@ std::vector<CallEvent> HistoryEvents(const MonitorCore& core, size_t count) {
 // to whoever listens (the window). A listener left behind at the end may still report: it holds
 // the outputs only weakly.
 std::function<void(const LineReport&)>
-LineReports(std::weak_ptr<OutputHub> hub, std::function<std::time_t()> clock,
+LineReports(const std::weak_ptr<OutputHub>& hub, std::function<std::time_t()> clock,
             std::shared_ptr<const Guarded<MonitorCore::LineListener>> listener) {
     auto toLogAndOutputs = LineReportsTo(
         [hub](const LineEvent& line) {

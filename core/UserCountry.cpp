@@ -8,7 +8,7 @@
 
 namespace {
 
-CountryChoice Checked(std::string country, std::string from) {
+CountryChoice Checked(const std::string& country, std::string from) {
     if (!IsKnownCountry(country))
         return {std::string(), from,
                 "'" + country + "' (from " + from + ") is not a country code such as DE or GB"};

@@ -17,6 +17,6 @@ std::string UnescapeVCardText(std::string_view value);
 
 // A logical line (folded lines joined) longer than this is left out and told as a problem: no
 // property of an address book needs it, and holding it would let one line take any memory.
-inline constexpr size_t MaxVCardLine = 1024 * 1024;
+inline constexpr size_t MaxVCardLine = size_t{1024} * 1024;
 
 ContactNumbers ParseVCards(std::string_view text);

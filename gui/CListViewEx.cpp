@@ -203,7 +203,7 @@ void CListViewEx::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
             cell.icon.paint(painter, cell.iconRect, Qt::AlignCenter,
                             selected ? QIcon::Selected : QIcon::Normal);
         if (!cell.text.isEmpty())
-            painter->drawText(cell.rect, flags | cell.alignment, cell.text);
+            painter->drawText(cell.rect, flags | int(cell.alignment), cell.text);
     }
 
     if (hasFocus() && currentIndex().isValid() && currentIndex().row() == index.row() &&

@@ -25,7 +25,7 @@ void CallPopup::InitInstance() {
 
     // A damaged setting must neither keep the popup up for weeks nor spin the timer: the
     // period stays between one second and one day.
-    const int64_t period = std::clamp<int64_t>(int64_t{seconds}, 1, 24 * 3600) *
+    const int64_t period = std::clamp<int64_t>(int64_t{seconds}, 1, int64_t{24} * 3600) *
                            std::max(1, context.millisecondsPerSecond);
     timer.setInterval(static_cast<int>(std::min<int64_t>(period, INT32_MAX)));
     connect(&timer, &QTimer::timeout, this, &CallPopup::Tick);

@@ -46,7 +46,7 @@ constexpr int RecordRole = Qt::UserRole;
 constexpr int VerdictColumn = 2;
 
 CallRecord* RecordOf(const QTreeWidgetItem* item) {
-    return reinterpret_cast<CallRecord*>(item->data(0, RecordRole).value<quintptr>());
+    return static_cast<CallRecord*>(item->data(0, RecordRole).value<void*>());
 }
 
 // Drawn, so that they look the same under every icon theme and none has to be installed.
@@ -216,7 +216,7 @@ void DayListWidget::FillDayList() {
     for (const DayRow& row : rows) {
         auto* item = new QTreeWidgetItem(
             QStringList{FromCp1252(row.timeText), FromCp1252(row.toText), FromCp1252(row.whoText)});
-        item->setData(0, RecordRole, QVariant::fromValue(quintptr(row.record)));
+        item->setData(0, RecordRole, QVariant::fromValue(static_cast<void*>(row.record)));
         if (const StoredVerdict* verdict = core.VerdictOf(*row.record))
             MarkScreened(*item, *verdict);
         items.append(item);

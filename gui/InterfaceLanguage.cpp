@@ -24,7 +24,7 @@ QString LoadInterfaceLanguage(const QLocale& locale, const QStringList& director
     // translation of TAVO gets no Qt texts in it either, so one window never mixes two.
     if (!found)
         return QString();
-    const QString language = own->language();
+    QString language = own->language();
     QCoreApplication::installTranslator(own.release());
     auto qt = std::make_unique<QTranslator>(app);
     if (qt->load(QLocale(language), QStringLiteral("qtbase"), QStringLiteral("_"),

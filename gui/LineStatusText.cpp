@@ -90,9 +90,6 @@ LineStatus LineStatusAfter(const LineStatus& current, const LineReport& report, 
         break;
     case Kind::ProcessSilent:
     case Kind::RegistrationUnanswered:
-        lost();
-        retryIn(report.seconds);
-        break;
     case Kind::RetryingIn:
         lost();
         retryIn(report.seconds);

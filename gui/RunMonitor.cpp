@@ -32,7 +32,8 @@ std::string PrepareDemo(const CommandLine& options, std::string& dataDir, bool& 
     // them), and whatever it saves goes to that copy.
     const std::filesystem::path userSettings = SettingsFilePath();
     std::string config = (std::filesystem::path(dataDir) / "config").string();
-    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    // Before any thread starts: the environment is not read concurrently yet.
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1); // NOLINT(concurrency-mt-unsafe)
     std::error_code ec;
     if (std::filesystem::is_regular_file(userSettings, ec)) {
         const std::filesystem::path copy = SettingsFilePath();
@@ -108,7 +109,8 @@ int RunMonitor(int argc, char** argv, const CommandLine& options) {
         code = RunHeadlessMonitor(argc, argv, options);
     } else {
         if (!platform->empty())
-            setenv("QT_QPA_PLATFORM", platform->c_str(), 1);
+            // Before any thread starts, as above.
+            setenv("QT_QPA_PLATFORM", platform->c_str(), 1); // NOLINT(concurrency-mt-unsafe)
         code = CMonitorApp().Run(argc, argv, options);
     }
 

@@ -128,10 +128,12 @@ void CallCommand::RunFor(const CallEvent& call) {
         if (std::strncmp(*entry, "TAVO_", 5) != 0)
             environment.emplace_back(*entry);
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (std::string& a : argv)
         args.push_back(a.data());
     args.push_back(nullptr);
     std::vector<char*> env;
+    env.reserve(environment.size() + 1);
     for (std::string& e : environment)
         env.push_back(e.data());
     env.push_back(nullptr);

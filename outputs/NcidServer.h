@@ -23,7 +23,7 @@
 
 struct NcidServerOptions {
     size_t maxClients = 50;
-    size_t clientBacklogBytes = 64 * 1024;
+    size_t clientBacklogBytes = size_t{64} * 1024;
     // The system's send buffer per client; 0 leaves the system's own (which grows by itself).
     int clientSendBufferBytes = 0;
     // How long a new client may take to send its HELLO lines before the log is sent.

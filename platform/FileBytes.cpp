@@ -156,7 +156,8 @@ size_t RemoveStaleTemporaryFiles(const std::string& directory) {
     if (dir == nullptr)
         return 0;
     size_t removed = 0;
-    while (const dirent* entry = ::readdir(dir)) {
+    // readdir is unsafe only for one directory stream read from two threads; this one is ours.
+    while (const dirent* entry = ::readdir(dir)) { // NOLINT(concurrency-mt-unsafe)
         const std::string name = entry->d_name;
         const pid_t owner = TemporaryOwner(name);
         if (owner == 0 || owner == ::getpid())

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <pwd.h>
+#include <vector>
 #include <unistd.h>
 
 namespace {
@@ -23,9 +24,12 @@ std::string BaseDirectory(const char* variable, const char* underHome) {
 std::string HomeDirectory() {
     if (std::string home = AbsoluteVariable("HOME"); !home.empty())
         return home;
-    if (const passwd* entry = ::getpwuid(::getuid());
-        entry != nullptr && entry->pw_dir != nullptr && entry->pw_dir[0] == '/')
-        return entry->pw_dir;
+    passwd entry{};
+    passwd* found = nullptr;
+    std::vector<char> buffer(16384);
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr && entry.pw_dir != nullptr && entry.pw_dir[0] == '/')
+        return entry.pw_dir;
     return std::string();
 }
 

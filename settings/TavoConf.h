@@ -77,7 +77,7 @@ struct TavoConfLoad {
 };
 
 // Larger than this, tavo.conf is refused: a hand-written file of settings is a few hundred bytes.
-inline constexpr size_t MaxTavoConfBytes = 64 * 1024;
+inline constexpr size_t MaxTavoConfBytes = size_t{64} * 1024;
 
 // TavoConfigDirectory()/tavo.conf ("./TAVO/tavo.conf" without a home directory).
 std::string TavoConfPath();

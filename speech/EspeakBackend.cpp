@@ -171,14 +171,15 @@ private:
         // espeak-ng switches LC_CTYPE to a UTF-8 locale for its character classes; the rest of
         // the program keeps the locale it chose, unless that is the plain C locale, under which
         // espeak-ng would misread every non-ASCII letter.
-        const char* current = std::setlocale(LC_CTYPE, nullptr);
+        // The speech worker is the only thread that changes the locale once the program runs.
+        const char* current = std::setlocale(LC_CTYPE, nullptr); // NOLINT(concurrency-mt-unsafe)
         const std::string before = current ? current : "C";
         espeak_ng_InitializePath(nullptr);
         espeak_ng_ERROR_CONTEXT context = nullptr;
         const espeak_ng_STATUS status = espeak_ng_Initialize(&context);
         espeak_ng_ClearErrorContext(&context);
         if (before != "C" && before != "POSIX")
-            std::setlocale(LC_CTYPE, before.c_str());
+            std::setlocale(LC_CTYPE, before.c_str()); // NOLINT(concurrency-mt-unsafe)
         if (status != ENS_OK)
             return false;
         espeak_SetSynthCallback(OnSamples);

@@ -13,7 +13,7 @@ constexpr size_t flushThreshold = 16384;
 
 int Milliseconds(TelnetConnection::Clock::duration duration) {
     auto ms = std::chrono::ceil<std::chrono::milliseconds>(duration).count();
-    return static_cast<int>(std::clamp<decltype(ms)>(ms, 0, 24 * 3600 * 1000));
+    return static_cast<int>(std::clamp<decltype(ms)>(ms, 0, decltype(ms){24} * 3600 * 1000));
 }
 } // namespace
 

@@ -138,7 +138,7 @@ void CloseGracefully(int socket) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(250);
     size_t dropped = 0;
     char sink[4096];
-    while (dropped < 1024 * 1024) {
+    while (dropped < size_t{1024} * 1024) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
             break;

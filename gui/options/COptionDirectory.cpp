@@ -110,7 +110,7 @@ void COptionDirectory::FillList() {
         row->setText(0, ShownText(entry.key));
         row->setText(1, ShownText(entry.value));
         row->setText(2, ShownText(entry.speakText));
-        row->setData(0, Qt::UserRole, QVariant::fromValue(quintptr(&entry)));
+        row->setData(0, Qt::UserRole, QVariant::fromValue(static_cast<void*>(&entry)));
     }
     list->setSortingEnabled(true);
     ApplyFilter();
@@ -133,8 +133,7 @@ DirectoryEntry* COptionDirectory::SelectedEntry() const {
     const QList<QTreeWidgetItem*> selected = list->selectedItems();
     if (selected.isEmpty() || selected.first()->isHidden())
         return nullptr;
-    return reinterpret_cast<DirectoryEntry*>(
-        selected.first()->data(0, Qt::UserRole).value<quintptr>());
+    return static_cast<DirectoryEntry*>(selected.first()->data(0, Qt::UserRole).value<void*>());
 }
 
 void COptionDirectory::OnAdd() {

@@ -4,6 +4,8 @@
 #include "gui/options/COptionIds.h"
 #include "gui/options/COptionValues.h"
 
+#include <cmath>
+
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -126,7 +128,7 @@ void COptionMain::OnSelectFont() {
     if (!chosen)
         return;
     if (chosen->pointSizeF() > 0)
-        fontSize = int32_t(chosen->pointSizeF() * 10 + 0.5);
+        fontSize = int32_t(std::lround(chosen->pointSizeF() * 10));
     fontName = ToRecordText(chosen->family()).substr(0, fontNameWidth);
     fontLabel->setText(FromRecordText(FontLabelText(fontSize, fontName)));
 }
