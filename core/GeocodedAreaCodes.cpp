@@ -1,4 +1,5 @@
 #include "core/GeocodedAreaCodes.h"
+#include "platform/Environment.h"
 
 #include "core/PhoneNumbers.h"
 #include "data/TextCharset.h"
@@ -95,17 +96,13 @@ std::string AreaCodeFileText(const std::vector<AreaCodeEntry>& entries) {
 }
 
 std::string LocaleLanguage() {
-    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* value = std::getenv(name);
-        if (value == nullptr || *value == '\0')
-            continue;
-        std::string language(value);
-        language = language.substr(0, language.find_first_of("_.@"));
-        if (language.size() < 2 || language == "C" || language == "POSIX")
-            return "en";
-        return language;
-    }
-    return "en";
+    const std::string locale = MessageLocale();
+    if (locale.empty())
+        return "en";
+    std::string language = locale.substr(0, locale.find_first_of("_.@"));
+    if (language.size() < 2 || language == "C" || language == "POSIX")
+        return "en";
+    return language;
 }
 
 GeocodedTable GeocodedAreaCodes(const std::string& country, const std::string& language) {

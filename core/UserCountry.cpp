@@ -1,4 +1,5 @@
 #include "core/UserCountry.h"
+#include "platform/Environment.h"
 
 #include "core/PhoneNumbers.h"
 #include "settings/TavoConf.h"
@@ -39,12 +40,7 @@ CountryChoice ChooseCountry(const std::optional<std::string>& option,
             return Checked(std::move(country), path);
     }
     const EnvironmentLookup lookup =
-        environment ? environment : [](const char* name) -> std::optional<std::string> {
-        const char* value = std::getenv(name);
-        if (value == nullptr || *value == '\0')
-            return std::nullopt;
-        return std::string(value);
-    };
+        environment ? environment : EnvironmentLookup(EnvironmentValue);
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
         const std::optional<std::string> value = lookup(name);
         if (!value)

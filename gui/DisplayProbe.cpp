@@ -1,4 +1,5 @@
 #include "gui/DisplayProbe.h"
+#include "platform/Environment.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -10,8 +11,7 @@
 namespace {
 
 std::string Environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
+    return EnvironmentValue(name).value_or(std::string());
 }
 
 // `name` of length `length` (a leading NUL for the abstract namespace).

@@ -1,4 +1,5 @@
 #include "platform/DataDirectory.h"
+#include "platform/Environment.h"
 #include "platform/Text.h"
 
 #include "platform/XdgDirectories.h"
@@ -16,12 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::optional<std::string> Env(const char* name) {
-    const char* value = std::getenv(name);
-    if (value == nullptr || *value == '\0')
-        return std::nullopt;
-    return std::string(value);
-}
 
 std::mutex pathMutex;
 std::string& RememberedPath() {
@@ -37,7 +32,7 @@ DataDirectoryChoice ChooseDataDirectory(const std::optional<std::string>& option
             return {"", "the data directory given with --data-dir is empty"};
         return {*option, ""};
     }
-    if (auto dir = Env("TAVO_DATA_DIR"))
+    if (auto dir = EnvironmentValue("TAVO_DATA_DIR"))
         return {*dir, ""};
     if (std::string data = XdgDataHome(); !data.empty())
         return {(fs::path(data) / "TAVO").string(), ""};
@@ -86,7 +81,7 @@ void ChangeToProgramDirectory() {
 
 DataDirectoryChoice MakeDemoDataDirectory() {
     fs::path base;
-    if (auto runtime = Env("XDG_RUNTIME_DIR"); runtime && fs::is_directory(*runtime))
+    if (auto runtime = EnvironmentValue("XDG_RUNTIME_DIR"); runtime && fs::is_directory(*runtime))
         base = *runtime;
     else {
         std::error_code ec;

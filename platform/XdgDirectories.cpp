@@ -1,4 +1,5 @@
 #include "platform/XdgDirectories.h"
+#include "platform/Environment.h"
 
 #include <cstdlib>
 #include <pwd.h>
@@ -8,8 +9,8 @@
 namespace {
 
 std::string AbsoluteVariable(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] == '/' ? std::string(value) : std::string();
+    std::string value = EnvironmentValue(name).value_or(std::string());
+    return value.starts_with('/') ? value : std::string();
 }
 
 std::string BaseDirectory(const char* variable, const char* underHome) {

@@ -1,4 +1,5 @@
 #include "speech/CSpeechEngine.h"
+#include "platform/Environment.h"
 
 #include "speech/SpeechText.h"
 #include "speech/VoiceOrder.h"
@@ -48,7 +49,7 @@ bool CSpeechEngine::EnumerateModes() {
     if (!connected)
         return false;
     const std::vector<SpeechVoice> voices =
-        OrderVoicesForUser(backend->Voices(), ParseLocaleName(MessageLocaleFromEnvironment()));
+        OrderVoicesForUser(backend->Voices(), ParseLocaleName(MessageLocale()));
     int index = 0;
     for (const SpeechVoice& v : voices) {
         if (index == MaxModes)

@@ -54,14 +54,7 @@ UserLanguage ParseLocaleName(std::string_view locale) {
     return user;
 }
 
-std::string MessageLocaleFromEnvironment() {
-    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* value = std::getenv(name);
-        if (value && *value)
-            return value;
-    }
-    return {};
-}
+
 
 std::vector<SpeechVoice> OrderVoicesForUser(std::vector<SpeechVoice> voices,
                                             const UserLanguage& user) {

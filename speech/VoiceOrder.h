@@ -15,9 +15,6 @@ struct UserLanguage {
 // From a locale name such as "de_AT.UTF-8@euro".
 UserLanguage ParseLocaleName(std::string_view locale);
 
-// The locale that decides message language: LC_ALL, else LC_MESSAGES, else LANG.
-std::string MessageLocaleFromEnvironment();
-
 // Voices for the user's language and territory first, then the others of that language, each
 // group by the voices' own preference; when the language has no voice at all, English takes its
 // place. All other voices follow in their original order.

@@ -1,3 +1,4 @@
+#include "platform/Environment.h"
 #include "speech/VoiceOrder.h"
 
 #include <gtest/gtest.h>
@@ -50,14 +51,14 @@ TEST(VoiceOrder, MessageLocaleFollowsPrecedence) {
     setenv("LC_ALL", "", 1);
     setenv("LC_MESSAGES", "fr_FR.UTF-8", 1);
     setenv("LANG", "de_DE.UTF-8", 1);
-    EXPECT_EQ(MessageLocaleFromEnvironment(), "fr_FR.UTF-8");
+    EXPECT_EQ(MessageLocale(), "fr_FR.UTF-8");
     setenv("LC_ALL", "sv_SE", 1);
-    EXPECT_EQ(MessageLocaleFromEnvironment(), "sv_SE");
+    EXPECT_EQ(MessageLocale(), "sv_SE");
     unsetenv("LC_ALL");
     unsetenv("LC_MESSAGES");
-    EXPECT_EQ(MessageLocaleFromEnvironment(), "de_DE.UTF-8");
+    EXPECT_EQ(MessageLocale(), "de_DE.UTF-8");
     unsetenv("LANG");
-    EXPECT_EQ(MessageLocaleFromEnvironment(), "");
+    EXPECT_EQ(MessageLocale(), "");
 }
 
 TEST(VoiceOrder, UserLanguageAndTerritoryComeFirst) {
