@@ -24,11 +24,6 @@ bool MakeDirectories(const std::string& path) {
     }
 }
 
-std::string DirectoryOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
-
 std::string KindOf(mode_t mode) {
     if (S_ISDIR(mode))
         return "a directory";
