@@ -41,7 +41,7 @@ int ExportToStream(const CallList& calls, const Directory& msnList, const Direct
         return 0;
     const int error = errno;
     std::fprintf(err, "tavo export: cannot write to standard output: %s\n",
-                 error != 0 ? ErrorText(error) : "write error");
+                 (error != 0 ? ErrorText(error) : std::string("write error")).c_str());
     return 1;
 }
 
