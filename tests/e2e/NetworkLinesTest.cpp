@@ -232,6 +232,23 @@ TEST_F(NetworkLines, TheManagersCallsGroupedByLinkedidAndTheirHangup) {
     EXPECT_TRUE(scene.monitor.Unread(ChildProcess::Out).empty()) << Dump();
 }
 
+TEST_F(NetworkLines, TheManagerRestartedIsLoggedInToAgainAndItsCallsCount) {
+    ASSERT_TRUE(ami.Listen());
+    const unsigned port = ami.port;
+    ASSERT_TRUE(StartMonitor("ami"));
+    ASSERT_TRUE(AmiLogin(true)) << scene.Transcript();
+    ASSERT_TRUE(scene.WaitMonitorError("ami: listening at")) << scene.Transcript();
+
+    // The PBX restarts: the connection goes and the port is refused until it is back.
+    ami.Close();
+    ASSERT_TRUE(scene.WaitMonitorError("ami: connection lost")) << scene.Transcript();
+    ASSERT_TRUE(ami.Listen(port));
+    ASSERT_TRUE(AmiLogin(true)) << scene.Transcript();
+    ASSERT_TRUE(scene.WaitMonitorError("ami: listening again at")) << scene.Transcript();
+    ASSERT_TRUE(ami.Send(NewChannel("1900.1", "1900.1", "0305555", "5551")));
+    EXPECT_EQ(scene.WaitCallLine(), MonitorScene::CallLine("0305555", "5551", 1, 16)) << Dump();
+}
+
 TEST_F(NetworkLines, ARefusedLoginIsToldOnceAndNothingAfterItIsACall) {
     ASSERT_TRUE(ami.Listen());
     ASSERT_TRUE(StartMonitor("ami"));
