@@ -232,6 +232,10 @@ void MonitorCore::StartCallCapture(CallSink deliver) {
     std::vector<std::string> problems(load.conf.Problems().begin() + long(problemsBefore),
                                       load.conf.Problems().end());
     const std::vector<LineSource> sources = ChosenSources(options, lineSettings);
+    if (options.capiRemote && !Names(sources, LineSource::Capi))
+        problems.push_back("--capi-remote applies to the CAPI line, which [line] sources in " +
+                           path + " does not name (" + LineSourcesText(sources) +
+                           "): it is not used.");
 
     NetworkLineSinks sinks;
     sinks.call = [receiver = capture->receiver.get()](const IncomingCallNotice& notice) {

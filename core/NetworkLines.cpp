@@ -49,6 +49,8 @@ void NetworkLine::State(SourceState state, const std::string& detail) {
     case SourceState::Failing:
         report.kind = LineReport::Kind::RegistrationFailed;
         down = true;
+        if (detail != LoginRefusedText)
+            report.text = "cannot reach " + where + " (" + detail + ")";
         // The source tells a failure once until it changes: a refused login is a box once.
         if (detail == LoginRefusedText && sinks.message)
             sinks.message("The manager interface at " + where +
