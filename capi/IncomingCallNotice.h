@@ -10,4 +10,7 @@ struct IncomingCallNotice {
     std::string calledNumber;  // the MSN dialled, digits only; <= 127 chars
     uint32_t connectionId = 0; // the PLCI
     int32_t cipValue = 0;      // the CIP value (1 speech, 16 telephony, ...)
+    // Which of the monitor's line sources delivered it: 0 the CAPI line (or the simulated one),
+    // others numbered by the monitor; a call seen through two sources is one call.
+    uint8_t source = 0;
 };

@@ -30,6 +30,19 @@ std::string HexBytes(const std::vector<uint8_t>& bytes) {
 
 std::string LineReportText(const LineReport& report) {
     using Kind = LineReport::Kind;
+    if (!report.source.empty()) {
+        const std::string name = report.source + ": ";
+        switch (report.kind) {
+        case Kind::Listening:
+            return name + "listening at " + report.text;
+        case Kind::ListeningAgain:
+            return name + "listening again at " + report.text;
+        case Kind::ConnectionLost:
+            return name + "connection lost (" + report.text + "); trying again";
+        default:
+            return name + report.text;
+        }
+    }
     switch (report.kind) {
     case Kind::Listening:
         return "listening on " + std::to_string(report.count) + " controller(s)";

@@ -32,6 +32,10 @@ struct LineReport {
     unsigned code = 0;
     std::string text;
     std::vector<uint8_t> bytes;
+    // Empty: the CAPI line. Else the line source beside it ("callmonitor", "ami"), which reports
+    // Listening and ListeningAgain (text: where), ConnectionLost (text: why) and
+    // RegistrationFailed (text: why it cannot listen, a refused login say).
+    std::string source;
 };
 
 // The line of the log of line events.

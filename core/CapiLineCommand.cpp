@@ -70,7 +70,11 @@ std::function<void(const LineReport&)>
 LineReportsTo(std::function<void(const LineEvent&)> toOutputs, std::function<std::time_t()> clock) {
     return [toOutputs = std::move(toOutputs), clock = std::move(clock)](const LineReport& report) {
         std::fprintf(stderr, "tavo: %s\n", LineReportText(report).c_str());
-        if (const std::optional<LineState> state = OutputLineState(report.kind))
+        std::optional<LineState> state = OutputLineState(report.kind);
+        // A network source that cannot listen (unreachable, a refused login) has no line.
+        if (!report.source.empty() && report.kind == LineReport::Kind::RegistrationFailed)
+            state = LineState::Lost;
+        if (state)
             toOutputs({clock(), *state});
     };
 }

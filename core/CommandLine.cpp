@@ -1,5 +1,6 @@
 #include "core/CommandLine.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 
@@ -291,12 +292,15 @@ CommandLineResult ParseMonitorOptions(const std::vector<std::string>& args) {
                 return fail("option --data-dir needs a directory");
             o.dataDir = value;
         } else if (TakeValue(args, i, "--line", value, matched) || matched) {
-            if (value == "capi")
-                o.line = LineKind::Capi;
-            else if (value == "sim")
-                o.line = LineKind::Sim;
-            else
-                return fail("option --line takes capi or sim, not '" + value + "'");
+            std::string error;
+            std::optional<std::vector<LineSource>> sources = ParseLineSources(value, error);
+            if (!sources)
+                return fail("option --line takes capi, sim, callmonitor or ami, or several of "
+                            "them separated by commas: " + error);
+            const bool sim = std::find(sources->begin(), sources->end(), LineSource::Sim) !=
+                             sources->end();
+            o.line = sim ? LineKind::Sim : LineKind::Capi;
+            o.lineSources = std::move(sources);
             lineGiven = true;
         } else if (TakeValue(args, i, "--capi-remote", value, matched) || matched) {
             auto remote = ParseCapiRemote(value);
@@ -314,13 +318,19 @@ CommandLineResult ParseMonitorOptions(const std::vector<std::string>& args) {
         }
     }
 
+    const auto named = [&](LineSource source) {
+        return o.lineSources && std::find(o.lineSources->begin(), o.lineSources->end(), source) !=
+                                    o.lineSources->end();
+    };
     if (o.demo) {
-        if (lineGiven && o.line == LineKind::Capi)
-            return fail("--demo rings calls on the simulated line; it cannot use --line capi");
+        if (lineGiven && !named(LineSource::Sim))
+            return fail("--demo rings calls on the simulated line; --line must name sim");
         o.line = LineKind::Sim;
     }
     if (o.capiRemote && o.line == LineKind::Sim)
         return fail("--capi-remote applies to the CAPI line, not to the simulated line");
+    if (o.capiRemote && lineGiven && !named(LineSource::Capi))
+        return fail("--capi-remote applies to the CAPI line, which --line does not name");
     return result;
 }
 
@@ -376,7 +386,11 @@ std::string UsageText() {
            "Options:\n"
            "  --data-dir DIR        keep the call list, directories and log in DIR\n"
            "                        (default $TAVO_DATA_DIR, else $XDG_DATA_HOME/TAVO)\n"
-           "  --line capi|sim       the line to listen on: CAPI (default) or the simulated line\n"
+           "  --line SOURCE[,SOURCE]...\n"
+           "                        where calls come from, overriding [line] sources in\n"
+           "                        tavo.conf: capi (the default), callmonitor (a router's\n"
+           "                        call-monitor feed), ami (a PBX's manager interface) or\n"
+           "                        sim (the simulated line); capi and sim not together\n"
            "  --capi-remote DRIVER:HOST[:PORT]\n"
            "                        reach a remote CAPI server through libcapi20,\n"
            "                        for example rcapi:127.0.0.1:2662; without a port,\n"

@@ -1,6 +1,8 @@
 #pragma once
 // The command line of `tavo`: parsed by a plain function so that tests can drive it.
 
+#include "settings/LineSettings.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +22,9 @@ struct CommandLine {
     TavoCommand command = TavoCommand::Monitor;
     std::optional<std::string> dataDir;
     LineKind line = LineKind::Capi;
+    // --line with a list of sources: overrides [line] sources in tavo.conf. `line` is then Sim
+    // when the list names sim.
+    std::optional<std::vector<LineSource>> lineSources;
     std::optional<CapiRemote> capiRemote;
     bool demo = false;
     bool headless = false;

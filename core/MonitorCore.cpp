@@ -4,11 +4,13 @@
 #include "capi/CCAPIThread.h"
 #include "capi/CapiLine.h"
 #include "capi/LineSupervisor.h"
+#include "core/CallMerge.h"
 #include "core/CallScreening.h"
 #include "core/CallVerdicts.h"
 #include "core/CapiLineCommand.h"
 #include "core/HistoryLoad.h"
 #include "core/IncomingCallTexts.h"
+#include "core/NetworkLines.h"
 #include "core/RulesCommand.h"
 #include "core/UserCountry.h"
 #include "data/ListFile.h"
@@ -17,6 +19,7 @@
 #include "platform/ShowMessage.h"
 #include "platform/SoundCanberra.h"
 #include "platform/SoundSink.h"
+#include "settings/LineSettings.h"
 #include "settings/SettingsRanges.h"
 #include "speech/CSpeechEngine.h"
 #include "speech/SpeechSettings.h"
@@ -24,6 +27,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -45,14 +49,20 @@ struct MonitorCore::Capture {
     std::unique_ptr<CCAPIAccess> access;
     std::unique_ptr<CCAPIThread> listener;
     std::unique_ptr<CapiLineSupervisor> supervisor;
+    std::vector<std::unique_ptr<NetworkLine>> networkLines;
 
     void RequestStop() {
         if (listener)
             listener->RequestStop();
         if (supervisor)
             supervisor->RequestStop();
+        for (const auto& line : networkLines)
+            line->RequestStop();
     }
     bool IsFinished() const {
+        for (const auto& line : networkLines)
+            if (!line->IsFinished())
+                return false;
         return (!listener || listener->IsFinished()) && (!supervisor || supervisor->IsFinished());
     }
 };
@@ -79,13 +89,17 @@ std::vector<CallEvent> HistoryEvents(const MonitorCore& core, size_t count) {
 // What the line reports goes to the log of line events, as the line's state to the outputs, and
 // to whoever listens (the window). A listener left behind at the end may still report: it holds
 // the outputs only weakly.
+// With several line sources, the outputs hear one state: lost while any of them is lost.
 std::function<void(const LineReport&)>
 LineReports(const std::weak_ptr<OutputHub>& hub, std::function<std::time_t()> clock,
-            std::shared_ptr<const Guarded<MonitorCore::LineListener>> listener) {
+            std::shared_ptr<const Guarded<MonitorCore::LineListener>> listener, uint8_t source,
+            std::shared_ptr<Guarded<CombinedLineState>> states) {
     auto toLogAndOutputs = LineReportsTo(
-        [hub](const LineEvent& line) {
+        [hub, source, states](const LineEvent& line) {
+            LineEvent combined = line;
+            combined.state = states->Write()->After(source, line.state);
             if (const std::shared_ptr<OutputHub> outputs = hub.lock())
-                outputs->OnLine(line);
+                outputs->OnLine(combined);
         },
         std::move(clock));
     return [toLogAndOutputs = std::move(toLogAndOutputs),
@@ -97,9 +111,22 @@ LineReports(const std::weak_ptr<OutputHub>& hub, std::function<std::time_t()> cl
     };
 }
 
-std::unique_ptr<CapiProvider> OpenLine(const CommandLine& options) {
+bool Names(const std::vector<LineSource>& sources, LineSource source) {
+    return std::find(sources.begin(), sources.end(), source) != sources.end();
+}
+
+// --line, else the demo's simulated line, else tavo.conf's [line] sources (CAPI without one).
+std::vector<LineSource> ChosenSources(const CommandLine& options, const LineSettings& settings) {
+    if (options.lineSources)
+        return *options.lineSources;
+    if (options.line == LineKind::Sim || options.demo)
+        return {LineSource::Sim};
+    return settings.sources;
+}
+
+std::unique_ptr<CapiProvider> OpenLine(const CommandLine& options, bool simulated) {
     CapiLineChoice choice;
-    choice.simulated = options.line == LineKind::Sim || options.demo;
+    choice.simulated = simulated || options.demo;
     choice.demo = options.demo;
     if (options.capiRemote)
         choice.remote = CapiRemoteServer{options.capiRemote->driver, options.capiRemote->host,
@@ -113,6 +140,8 @@ MonitorCore::MonitorCore(CommandLine options, Clock clock, std::unique_ptr<Sound
     : options(std::move(options)),
       clock(clock ? std::move(clock) : Clock([] { return std::time(nullptr); })),
       sound(sound ? std::move(sound) : std::make_unique<CanberraSoundSink>()),
+      merge(std::make_shared<Guarded<CallMerge>>()),
+      lineStates(std::make_shared<Guarded<CombinedLineState>>()),
       outputs(std::make_shared<OutputHub>([this] { return HistoryEvents(*this, 10000); })) {
     SetDefaultSettings(*settings.Write());
 }
@@ -195,22 +224,75 @@ void MonitorCore::StartCallCapture(CallSink deliver) {
     StopCallCapture();
     capture = std::make_unique<Capture>();
     capture->receiver = std::make_unique<Receiver>(std::move(deliver));
+
+    const std::string path = TavoConfPath();
+    const TavoConfLoad load = LoadTavoConf(path);
+    const size_t problemsBefore = load.conf.Problems().size();
+    const LineSettings lineSettings = ReadLineSettings(load.conf);
+    std::vector<std::string> problems(load.conf.Problems().begin() + long(problemsBefore),
+                                      load.conf.Problems().end());
+    const std::vector<LineSource> sources = ChosenSources(options, lineSettings);
+    if (options.capiRemote && !Names(sources, LineSource::Capi))
+        problems.push_back("--capi-remote applies to the CAPI line, which [line] sources in " +
+                           path + " does not name (" + LineSourcesText(sources) +
+                           "): it is not used.");
+
+    NetworkLineSinks sinks;
+    sinks.call = [receiver = capture->receiver.get()](const IncomingCallNotice& notice) {
+        receiver->DeliverIncomingCall(notice);
+    };
+    sinks.outcome = [merge = merge, hub = std::weak_ptr<OutputHub>(outputs),
+                     clock = clock](uint8_t source, const CallOutcome& outcome) {
+        const std::optional<CallMerge::Record> record =
+            merge->Write()->Ended(source, outcome.connectionId);
+        const std::shared_ptr<OutputHub> outputs = hub.lock();
+        if (!record || !outputs)
+            return;
+        CallEndEvent end;
+        end.time = clock();
+        end.callTime = record->callTime;
+        end.connectionId = record->connectionId;
+        end.msn = outcome.calledNumber;
+        end.number = outcome.callingNumber;
+        end.answered = outcome.answered;
+        end.extension = outcome.extension;
+        end.seconds = outcome.seconds;
+        end.cause = outcome.cause;
+        end.causeText = outcome.causeText;
+        outputs->OnCallEnd(end);
+    };
+    sinks.message = [](const std::string& text) { ShowMessage(text); };
+    for (LineSource source : sources) {
+        if (source != LineSource::CallMonitor && source != LineSource::Ami)
+            continue;
+        sinks.report = LineReports(outputs, clock, lineListener, LineSourceId(source), lineStates);
+        for (auto& line : MakeNetworkLines(lineSettings, {source}, sinks, problems))
+            capture->networkLines.push_back(std::move(line));
+    }
+    for (const std::string& problem : problems)
+        ShowMessage(problem);
+    for (const auto& line : capture->networkLines)
+        line->Start();
+
+    const bool simulated = Names(sources, LineSource::Sim);
+    if (!simulated && !Names(sources, LineSource::Capi))
+        return;
     std::vector<std::string> lineCommand = CapiLineCommandFor(options);
-    if (options.line == LineKind::Capi && !options.demo && !lineCommand.empty()) {
+    if (!simulated && !options.demo && !lineCommand.empty()) {
         // libcapi20 dies or hangs on some frames a server may send: it must not take the
         // monitor with it.
         CapiLineSupervisor::Options lineOptions;
         lineOptions.command = std::move(lineCommand);
-        lineOptions.report = LineReports(outputs, clock, lineListener);
+        lineOptions.report = LineReports(outputs, clock, lineListener, 0, lineStates);
         capture->supervisor =
             std::make_unique<CapiLineSupervisor>(*capture->receiver, std::move(lineOptions));
         capture->supervisor->Start();
         return;
     }
-    capture->line = OpenLine(options);
+    capture->line = OpenLine(options, simulated);
     capture->access = std::make_unique<CCAPIAccess>(capture->line.get(), *capture->receiver);
     CCAPIThread::Options listenerOptions;
-    listenerOptions.report = LineReports(outputs, clock, lineListener);
+    listenerOptions.report = LineReports(outputs, clock, lineListener, 0, lineStates);
     capture->listener = std::make_unique<CCAPIThread>(*capture->access, listenerOptions);
     capture->listener->Start();
 }
@@ -296,8 +378,21 @@ void MonitorCore::SaveOutputSettings(const OutputSettings& settings) {
 }
 
 void MonitorCore::OnIncomingCall(const IncomingCallNotice& notice) {
-    if (handler)
-        handler->OnIncomingCall(notice);
+    if (!handler)
+        return;
+    if (merge->Write()->Seen(notice, std::chrono::steady_clock::now()))
+        return;
+    const IncomingCallHandler::Outcome outcome = handler->OnIncomingCall(notice);
+    std::optional<CallMerge::Record> record;
+    if (outcome == IncomingCallHandler::Outcome::Announced ||
+        outcome == IncomingCallHandler::Outcome::Quiet) {
+        // The handler has just appended the call's record.
+        const auto shared = lists.Write();
+        if (const size_t count = shared->callList.size(); count > 0)
+            if (const CallRecord* last = shared->callList.at(count - 1))
+                record = CallMerge::Record{std::time_t(last->callTime), last->connectionId};
+    }
+    merge->Write()->Handled(notice, record);
 }
 
 void MonitorCore::SpeakText(const std::string& text) {

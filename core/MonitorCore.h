@@ -19,6 +19,8 @@
 #include <functional>
 #include <memory>
 
+class CallMerge;
+class CombinedLineState;
 class CallScreening;
 class CallVerdicts;
 class CSpeechEngine;
@@ -64,9 +66,12 @@ public:
 
     // Called on the core's thread for every call the listener delivers, while it waits.
     using CallSink = std::function<void(const IncomingCallNotice&)>;
-    // Opens the line chosen on the command line and starts the listener, which registers with
-    // CAPI (reporting failures with ShowMessage). Each notice is handed to `deliver`, which must
-    // get it to the core's thread and return when it has been handled.
+    // Opens the lines chosen with --line, else by [line] sources in tavo.conf, else CAPI: the
+    // CAPI line (or the simulated one) with its listener, which registers with CAPI (reporting
+    // failures with ShowMessage), and each network source (the router's call-monitor feed, the
+    // PBX's manager). Each notice of each line is handed to `deliver`, which must get it to the
+    // core's thread and return when it has been handled. The outcomes the network sources tell
+    // go to the outputs.
     void StartCallCapture(CallSink deliver);
     // The speech engine with the stored voice, speed, pitch and volume.
     void StartSpeech();
@@ -89,7 +94,8 @@ public:
     // The rules file and its watcher; null before LoadData.
     CallScreening* Screening() { return screening.get(); }
 
-    // The whole handling of one call (on the core's thread).
+    // The whole handling of one call (on the core's thread). A notice that is a call already
+    // taken in through another line source (CallMerge) is not handled again.
     void OnIncomingCall(const IncomingCallNotice& notice);
 
     SoundSink& Sound() { return *sound; }
@@ -134,6 +140,9 @@ private:
     std::unique_ptr<CallVerdicts> verdicts;
     std::unique_ptr<IncomingCallHandler> handler;
     std::unique_ptr<Capture> capture;
+    // Touched by the core's thread and the sources' threads (outcomes, line states).
+    std::shared_ptr<Guarded<CallMerge>> merge;
+    std::shared_ptr<Guarded<CombinedLineState>> lineStates;
     std::unique_ptr<CSpeechEngine> speechEngine;
     std::unique_ptr<TelnetServer> telnet;
     std::shared_ptr<OutputHub> outputs;

@@ -202,8 +202,9 @@ void CMonitorDlg::StartUp() {
         QMetaObject::invokeMethod(
             window,
             [window, report] {
-                window->SetLineStatus(
-                    LineStatusAfter(window->lineStatus, report, window->core.Now()));
+                LineStatus& source = window->lineStatuses[report.source];
+                source = LineStatusAfter(source, report, window->core.Now());
+                window->SetLineStatus(WorstLineStatus(window->lineStatuses));
             },
             Qt::QueuedConnection);
     });

@@ -138,6 +138,7 @@ private:
     QLabel* lineStatusLabel = nullptr;
     QLabel* outputStatusLabel = nullptr;
     LineStatus lineStatus;
+    std::map<std::string, LineStatus> lineStatuses; // by line source ("": CAPI)
     QString outputStatusText;
     QString failingOutputsText; // the tray tooltip names only these
     QString storageText;

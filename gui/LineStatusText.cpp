@@ -81,6 +81,8 @@ LineStatus LineStatusAfter(const LineStatus& current, const LineReport& report, 
     case Kind::Undecodable:
         lost();
         next.retryAt = 0;
+        if (!report.text.empty()) // a network source says why
+            next.reason = report.text;
         break;
     case Kind::ProcessEnded:
         lost();
@@ -99,6 +101,32 @@ LineStatus LineStatusAfter(const LineStatus& current, const LineReport& report, 
         break;
     }
     return next;
+}
+
+LineStatus WorstLineStatus(const std::map<std::string, LineStatus>& bySource) {
+    const auto rank = [](LineStatus::State state) {
+        switch (state) {
+        case LineStatus::State::Unknown:
+            return 0;
+        case LineStatus::State::Listening:
+            return 1;
+        case LineStatus::State::NoDriver:
+            return 2;
+        case LineStatus::State::Lost:
+            return 3;
+        }
+        return 0;
+    };
+    LineStatus worst;
+    std::string worstSource;
+    for (const auto& [source, status] : bySource)
+        if (rank(status.state) > rank(worst.state)) {
+            worst = status;
+            worstSource = source;
+        }
+    if (!worstSource.empty() && LineDown(worst))
+        worst.reason = worst.reason.empty() ? worstSource : worstSource + ": " + worst.reason;
+    return worst;
 }
 
 bool LineDown(const LineStatus& status) {

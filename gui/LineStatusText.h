@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <ctime>
+#include <map>
 #include <string>
 
 struct LineStatus {
@@ -28,6 +29,11 @@ struct LineStatus {
 // lost (with the next try when the report names it), or no driver. Reports that say nothing of
 // the state leave it as it is.
 LineStatus LineStatusAfter(const LineStatus& current, const LineReport& report, std::time_t now);
+
+// With several line sources (CAPI, the router's feed, the PBX's manager), each keyed by its
+// LineReport::source: the one the window shows, the worst of them (lost, no driver, listening);
+// the reason of a source other than CAPI names it.
+LineStatus WorstLineStatus(const std::map<std::string, LineStatus>& bySource);
 
 // One line, e.g. "Line: listening", "Line lost since 14:05, retrying in 30 s",
 // "No ISDN driver: no calls are received"; empty for Unknown. `now` counts the retry down.

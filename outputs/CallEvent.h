@@ -44,7 +44,27 @@ struct LineEvent {
     LineState state = LineState::Listening;
 };
 
-using OutputEvent = std::variant<CallEvent, LineEvent>;
+// How an announced call ended, when its source tells it (a router's call-monitor feed, a PBX's
+// manager): at most one per call, after the call's own event.
+struct CallEndEvent {
+    std::time_t time = 0;      // when the end was told
+    std::time_t callTime = 0;  // the call's own time and connection id, as its CallEvent
+    uint32_t connectionId = 0; // carried them
+    std::string msn;           // the called number
+    std::string number;        // the calling number as delivered ("0": withheld)
+    bool answered = false;
+    std::string extension; // where it was answered, when told
+    int64_t seconds = 0;   // how long it was talked, when told
+    int cause = 0;         // the PBX's hang-up cause; 0 when not told
+    std::string causeText;
+
+    // Whether `call` is the call that ended.
+    bool Ends(const CallEvent& call) const {
+        return call.time == callTime && call.connectionId == connectionId;
+    }
+};
+
+using OutputEvent = std::variant<CallEvent, LineEvent, CallEndEvent>;
 
 CallEvent MakeCallEvent(const ResolvedCall& call, const CallRecord& record,
                         const std::string& popupText);

@@ -120,6 +120,31 @@ std::vector<MqttMessage> CallMessages(const std::string& base, const CallEvent& 
             MqttMessage{base + "/last_call", json, true, 1}};
 }
 
+std::vector<MqttMessage> CallEndMessages(const std::string& base, const CallEndEvent& end,
+                                         const CallEvent* last) {
+    const std::string outcome = end.answered ? "answered" : "missed";
+    std::string fields = "\"outcome\":" + JsonString(outcome) +
+                         ",\"extension\":" + JsonString(end.extension) +
+                         ",\"seconds\":" + std::to_string(end.seconds);
+    if (end.cause != 0)
+        fields += ",\"cause\":" + std::to_string(end.cause) +
+                  ",\"cause_text\":" + JsonString(end.causeText);
+    const bool withheld = end.number.empty() || end.number == "0";
+    std::vector<MqttMessage> messages{MqttMessage{
+        base + "/call_end",
+        "{\"time\":" + JsonString(IsoTime(end.time)) +
+            ",\"call_time\":" + JsonString(IsoTime(end.callTime)) +
+            ",\"msn\":" + JsonString(end.msn) +
+            ",\"number\":" + JsonString(withheld ? "" : end.number) + "," + fields + "}",
+        false, 1}};
+    if (last != nullptr && end.Ends(*last)) {
+        std::string json = CallJson(*last);
+        json.pop_back(); // the closing brace
+        messages.push_back(MqttMessage{base + "/last_call", json + "," + fields + "}", true, 1});
+    }
+    return messages;
+}
+
 MqttMessage LineMessage(const std::string& base, LineState state) {
     return {base + "/line", state == LineState::Lost ? "lost" : "listening", true, 1};
 }

@@ -35,6 +35,11 @@ std::string CallJson(const CallEvent& call);
 
 // <base>/call (not retained) and <base>/last_call (retained).
 std::vector<MqttMessage> CallMessages(const std::string& base, const CallEvent& call);
+// <base>/call_end (not retained): "answered" or "missed", where and how long. When `last` is
+// the call that ended, <base>/last_call again (retained) with the outcome among its fields, so
+// the "Last caller" sensor carries it as attributes.
+std::vector<MqttMessage> CallEndMessages(const std::string& base, const CallEndEvent& end,
+                                         const CallEvent* last);
 // <base>/line: "listening" or "lost", retained.
 MqttMessage LineMessage(const std::string& base, LineState state);
 // <base>/status: "online" or "offline", retained (the offline one is also the last will).

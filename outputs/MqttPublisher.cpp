@@ -141,14 +141,19 @@ void MqttPublisher::Run() {
         if (waits[0].revents != 0) {
             for (const OutputEvent& event : queue.TakeAll()) {
                 if (const CallEvent* call = std::get_if<CallEvent>(&event)) {
-                    if (!call->Repeat())
+                    if (!call->Repeat()) {
                         for (MqttMessage& message : CallMessages(base, *call))
                             Enqueue(std::move(message));
-                } else {
-                    const LineEvent& lineEvent = std::get<LineEvent>(event);
+                        lastCall = *call;
+                    }
+                } else if (const CallEndEvent* end = std::get_if<CallEndEvent>(&event)) {
+                    for (MqttMessage& message :
+                         CallEndMessages(base, *end, lastCall ? &*lastCall : nullptr))
+                        Enqueue(std::move(message));
+                } else if (const LineEvent* lineEvent = std::get_if<LineEvent>(&event)) {
                     lineKnown = true;
                     lineDirty = true;
-                    line = lineEvent.state;
+                    line = lineEvent->state;
                 }
             }
             if (droppedSinceReport > 0) {

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <deque>
 #include <map>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -93,4 +94,5 @@ private:
     bool lineKnown = false;
     bool lineDirty = false;
     LineState line = LineState::Listening;
+    std::optional<CallEvent> lastCall; // the last call published, for its outcome
 };

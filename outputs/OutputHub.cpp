@@ -229,6 +229,10 @@ void OutputHub::OnLine(const LineEvent& line) {
     Each(line);
 }
 
+void OutputHub::OnCallEnd(const CallEndEvent& end) {
+    Each(end);
+}
+
 template <typename T> T* OutputHub::RunningLocked() const {
     for (const Entry& entry : entries)
         if (T* output = dynamic_cast<T*>(entry.output.get()))

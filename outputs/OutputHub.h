@@ -47,6 +47,7 @@ public:
     // From any thread; never blocks on an output.
     void OnCall(const CallEvent& call);
     void OnLine(const LineEvent& line);
+    void OnCallEnd(const CallEndEvent& end);
 
     // Whether TAVO's own popup should show a call: chosen, or no notification server to take it.
     bool OwnPopupWanted() const;

@@ -1,5 +1,7 @@
 #include "settings/OutputSettingsKeys.h"
 
+#include "settings/LineSettings.h"
+
 #include <algorithm>
 
 namespace {
@@ -112,6 +114,9 @@ void WriteOutputSettings(TavoConf& conf, const OutputSettings& given) {
 
 bool HoldsSecret(const TavoConf& conf) {
     for (const OutputSettingsKey& key : Keys)
+        if (key.secret && !conf.GetString(key.section, key.name, "").empty())
+            return true;
+    for (const LineSettingsKey& key : LineSettingsKeys())
         if (key.secret && !conf.GetString(key.section, key.name, "").empty())
             return true;
     for (const TavoConf::Entry& entry : conf.Entries())

@@ -30,6 +30,7 @@ std::span<const OutputSettingsKey> OutputSettingsKeys();
 // The names "announce_with" takes, in the order of AnnounceWith.
 std::span<const std::string_view> AnnounceWithNames();
 
-// A key that holds a password or a secret with a value: one of the table's secret keys, or any
+// A key that holds a password or a secret with a value: one of the secret keys of this table or
+// of the line sources' (settings/LineSettings.h), or any
 // key named like one ("password", "secret", "token"), for keys other programs' parts may read.
 bool HoldsSecret(const TavoConf& conf);

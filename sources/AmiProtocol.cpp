@@ -115,7 +115,37 @@ std::optional<AmiCall> AmiCallTracker::NewCall(const AmiPacket& event) {
     return call;
 }
 
-std::optional<AmiCallEnd> AmiCallTracker::EndedCall(const AmiPacket& event) {
+bool AmiCallTracker::Answered(const AmiPacket& event, Clock::time_point now) {
+    if (!EqualIgnoringCase(event.Field("Event"), "Newstate"))
+        return false;
+    if (event.Field("ChannelState") != "6" && !EqualIgnoringCase(event.Field("ChannelStateDesc"), "Up"))
+        return false;
+    std::string linkedId(event.Field("Linkedid"));
+    const std::string_view uniqueId = event.Field("Uniqueid");
+    if (linkedId.empty())
+        linkedId = std::string(uniqueId);
+    const auto found = open.find(linkedId);
+    if (found == open.end())
+        return false;
+    Open& call = found->second;
+    if (!call.answered) {
+        call.answered = true;
+        call.answeredAt = now;
+    }
+    // The device that took the call is the other channel's ("PJSIP/201-0000002a": "201");
+    // the trunk's own channel goes up too, and says nothing of where.
+    if (call.extension.empty() && uniqueId != call.uniqueId) {
+        std::string_view channel = event.Field("Channel");
+        if (const size_t slash = channel.find('/'); slash != std::string_view::npos)
+            channel.remove_prefix(slash + 1);
+        if (const size_t dash = channel.rfind('-'); dash != std::string_view::npos)
+            channel = channel.substr(0, dash);
+        call.extension = std::string(channel.substr(0, 64));
+    }
+    return true;
+}
+
+std::optional<AmiCallEnd> AmiCallTracker::EndedCall(const AmiPacket& event, Clock::time_point now) {
     if (!EqualIgnoringCase(event.Field("Event"), "Hangup"))
         return std::nullopt;
     std::string linkedId(event.Field("Linkedid"));
@@ -130,6 +160,10 @@ std::optional<AmiCallEnd> AmiCallTracker::EndedCall(const AmiPacket& event) {
     const std::string_view cause = event.Field("Cause");
     std::from_chars(cause.data(), cause.data() + cause.size(), end.cause);
     end.causeText = std::string(event.Field("Cause-txt"));
+    end.answered = found->second.answered;
+    end.extension = found->second.extension;
+    if (end.answered && now > found->second.answeredAt)
+        end.seconds = std::chrono::duration_cast<std::chrono::seconds>(now - found->second.answeredAt).count();
     open.erase(found);
     order.erase(std::find(order.begin(), order.end(), linkedId));
     return end;

@@ -4,6 +4,7 @@
 // calls told by the events of the "call" class, grouped by their Linkedid so that one call is
 // one call however many channels it makes.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -56,6 +57,9 @@ struct AmiCall {
 
 struct AmiCallEnd {
     AmiCall call;
+    bool answered = false;  // a channel of the call went up
+    std::string extension;  // the device that answered ("201" of "PJSIP/201-0000002a"), if told
+    int64_t seconds = 0;    // from the answer to the hang-up
     int cause = 0; // the Hangup's Cause (16: normal clearing)
     std::string causeText;
 };
@@ -67,8 +71,11 @@ public:
     explicit AmiCallTracker(std::string context) : context(std::move(context)) {}
     static constexpr size_t MaxOpenCalls = 1024;
 
+    using Clock = std::chrono::steady_clock;
     std::optional<AmiCall> NewCall(const AmiPacket& event);
-    std::optional<AmiCallEnd> EndedCall(const AmiPacket& event);
+    // A Newstate of a channel of an open call that goes up: the call was answered (true).
+    bool Answered(const AmiPacket& event, Clock::time_point now);
+    std::optional<AmiCallEnd> EndedCall(const AmiPacket& event, Clock::time_point now = Clock::now());
     // Forgets every open call (the connection was lost: their ends will never come).
     void Clear();
     size_t OpenCalls() const { return open.size(); }
@@ -77,6 +84,9 @@ private:
     struct Open {
         AmiCall call;
         std::string uniqueId; // the channel that made the call
+        bool answered = false;
+        std::string extension;
+        Clock::time_point answeredAt{};
     };
     std::string context;
     std::unordered_map<std::string, Open> open; // by Linkedid

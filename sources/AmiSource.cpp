@@ -41,11 +41,16 @@ std::string AmiSourceProtocol::Line(std::string_view line, SourceListener& liste
         notice.connectionId = call->connectionId;
         notice.cipValue = TelephonyCip;
         listener.Call(notice);
+    } else if (calls.Answered(*packet, std::chrono::steady_clock::now())) {
+        // told with the call's end
     } else if (std::optional<AmiCallEnd> end = calls.EndedCall(*packet)) {
         CallOutcome outcome;
         outcome.connectionId = end->call.connectionId;
         outcome.callingNumber = end->call.callingNumber;
         outcome.calledNumber = end->call.calledNumber;
+        outcome.answered = end->answered;
+        outcome.extension = end->extension;
+        outcome.seconds = end->seconds;
         outcome.cause = end->cause;
         outcome.causeText = end->causeText;
         listener.Outcome(outcome);

@@ -28,6 +28,7 @@ struct NetworkSource::State {
     std::thread thread;
     std::atomic<bool> stop{false};
     std::atomic<unsigned> connections{0};
+    std::atomic<bool> finished{true};
     int wake[2] = {-1, -1};
 
     State(NetworkSourceOptions o, std::unique_ptr<SourceProtocol> p, SourceListener& l)
@@ -136,7 +137,7 @@ std::string NetworkSource::State::Serve(int fd) {
             listener.State(SourceState::Listening, options.host + ":" + std::to_string(options.port));
         }
         if (protocol->Refused())
-            return "the login was refused";
+            return LoginRefusedText;
         const int ready = ::poll(fds, 2, 1000);
         if (ready < 0 && errno != EINTR)
             return ErrorText(errno);
@@ -225,15 +226,25 @@ void NetworkSource::Start() {
     if (state->thread.joinable())
         return;
     state->stop = false;
-    state->thread = std::thread([s = state.get()] { s->Run(); });
+    state->finished = false;
+    state->thread = std::thread([s = state.get()] {
+        s->Run();
+        s->finished = true;
+    });
 }
 
-void NetworkSource::Stop() {
+void NetworkSource::RequestStop() {
     state->stop = true;
     if (state->wake[1] >= 0) {
         const char byte = 1;
         (void)!::write(state->wake[1], &byte, 1);
     }
+}
+
+bool NetworkSource::IsFinished() const { return state->finished; }
+
+void NetworkSource::Stop() {
+    RequestStop();
     if (state->thread.joinable())
         state->thread.join();
 }

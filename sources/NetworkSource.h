@@ -15,6 +15,9 @@
 
 enum class SourceState { Listening, Lost, Failing };
 
+// The detail of the Failing state after a manager refused the login.
+inline constexpr const char* LoginRefusedText = "the login was refused";
+
 // How a call that rang ended, as far as the source tells it.
 struct CallOutcome {
     uint32_t connectionId = 0; // the one its notice carried
@@ -79,6 +82,12 @@ public:
     NetworkSource& operator=(const NetworkSource&) = delete;
 
     void Start();
+    // Asks the thread to end; a call it is delivering must still be handled by the listener, so
+    // a front end that handles calls through its event loop keeps handling events until
+    // IsFinished().
+    void RequestStop();
+    bool IsFinished() const;
+    // RequestStop, then waits for the thread.
     void Stop();
     // Connections made so far, for tests.
     unsigned Connections() const;

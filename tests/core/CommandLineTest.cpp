@@ -137,3 +137,33 @@ TEST(CommandLine, ImportAreaCodesAndExport) {
              {"rules", "check", "a", "b"}})
         EXPECT_NE(Parse(bad).error, "") << bad.back();
 }
+
+TEST(CommandLine, LineTakesAListOfSourcesThatOverridesTavoConf) {
+    auto r = Parse({"--line", "callmonitor,ami"});
+    ASSERT_EQ(r.error, "");
+    ASSERT_TRUE(r.options.lineSources);
+    EXPECT_EQ(*r.options.lineSources,
+              (std::vector<LineSource>{LineSource::CallMonitor, LineSource::Ami}));
+    EXPECT_EQ(r.options.line, LineKind::Capi);
+
+    r = Parse({"--line=capi, callmonitor", "--capi-remote", "router:192.168.178.1"});
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(*r.options.lineSources,
+              (std::vector<LineSource>{LineSource::Capi, LineSource::CallMonitor}));
+
+    r = Parse({"--line", "sim,ami", "--demo"});
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.options.line, LineKind::Sim);
+    // Without --line nothing is chosen here: tavo.conf decides.
+    EXPECT_FALSE(Parse({}).options.lineSources);
+
+    for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{
+             {"--line", "capi,sim"},
+             {"--line", "ami,ami"},
+             {"--line", "ami,"},
+             {"--line", "fax"},
+             {"--line", "callmonitor", "--capi-remote", "router:h"},
+             {"--line", "ami", "--demo"},
+         })
+        EXPECT_NE(Parse(bad).error, "") << bad[1];
+}

@@ -79,7 +79,7 @@ bool MonitorScene::StopPeer() {
 bool MonitorScene::StartMonitorIn(ChildProcess& process, unsigned serverPort) {
     const std::string& dir = home.Path();
     return process.Start({TAVO_PATH, "--headless", "--data-dir", dir + "/data", "--capi-remote",
-                          "rcapi:127.0.0.1:" + std::to_string(serverPort)},
+                          driver + ":127.0.0.1:" + std::to_string(serverPort)},
                          {{"HOME", dir},
                           {"XDG_CONFIG_HOME", dir + "/config"},
                           {"XDG_DATA_HOME", dir + "/share"},

@@ -62,6 +62,8 @@ public:
 
     std::string Transcript() const;
 
+    // The libcapi20 module the monitor reaches the peer through (--capi-remote DRIVER:...).
+    std::string driver = "rcapi";
     TempDir home;
     ChildProcess peer;
     ChildProcess monitor;

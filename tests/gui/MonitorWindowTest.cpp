@@ -1044,3 +1044,28 @@ TEST(LineStatusAfter, FollowsTheLinesReports) {
     EXPECT_EQ(LineStatusAfter(status, report(Kind::Listening), t + 8).state,
               LineStatus::State::Listening);
 }
+
+TEST(WorstLineStatus, TheWindowShowsTheWorstSourceAndNamesIt) {
+    const std::time_t t = 1'700'000'000;
+    LineReport listening(LineReport::Kind::Listening);
+    LineReport lost(LineReport::Kind::ConnectionLost);
+    lost.source = "callmonitor";
+    lost.text = "the connection was closed by the far end";
+    std::map<std::string, LineStatus> bySource;
+    EXPECT_EQ(WorstLineStatus(bySource).state, LineStatus::State::Unknown);
+    bySource[""] = LineStatusAfter({}, listening, t);
+    bySource["callmonitor"] = LineStatusAfter({}, listening, t);
+    EXPECT_EQ(WorstLineStatus(bySource).state, LineStatus::State::Listening);
+    EXPECT_EQ(LineStatusText(WorstLineStatus(bySource), t), "Line: listening");
+
+    bySource["callmonitor"] = LineStatusAfter(bySource["callmonitor"], lost, t + 1);
+    const LineStatus worst = WorstLineStatus(bySource);
+    EXPECT_EQ(worst.state, LineStatus::State::Lost);
+    EXPECT_EQ(worst.since, t + 1);
+    EXPECT_EQ(worst.reason, "callmonitor: the connection was closed by the far end");
+    EXPECT_TRUE(LineDown(worst));
+    // The CAPI line alone says what it always said.
+    bySource.erase("callmonitor");
+    bySource[""] = LineStatusAfter(bySource[""], LineReport(LineReport::Kind::ConnectionLost), t + 2);
+    EXPECT_EQ(WorstLineStatus(bySource).reason, "");
+}

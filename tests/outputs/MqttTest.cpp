@@ -72,6 +72,53 @@ TEST(MqttMessages, TopicsAreTheHostsOwn) {
     EXPECT_NE(a[1].payload.find("\"name\":\"TAVO on a\""), std::string::npos);
 }
 
+CallEndEvent EndOf(const CallEvent& call, bool answered) {
+    CallEndEvent end;
+    end.time = call.time + 95;
+    end.callTime = call.time;
+    end.connectionId = call.connectionId;
+    end.msn = call.msn;
+    end.number = call.number;
+    end.answered = answered;
+    end.extension = answered ? "2" : "";
+    end.seconds = answered ? 80 : 0;
+    return end;
+}
+
+TEST(MqttMessages, TheOutcomeOnCallEndAndAmongTheLastCallersAttributes) {
+    const CallEvent call = SampleCall();
+    std::vector<MqttMessage> messages = CallEndMessages("tavo/d", EndOf(call, true), &call);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].topic, "tavo/d/call_end");
+    EXPECT_FALSE(messages[0].retain);
+    EXPECT_EQ(messages[0].payload,
+              "{\"time\":\"2026-03-01T18:06:35+01:00\",\"call_time\":\"2026-03-01T18:05:00+01:00\","
+              "\"msn\":\"5551234\",\"number\":\"04012345678\",\"outcome\":\"answered\","
+              "\"extension\":\"2\",\"seconds\":80}");
+    // The sensor's attributes: the call's fields as before, and the outcome after them.
+    EXPECT_EQ(messages[1].topic, "tavo/d/last_call");
+    EXPECT_TRUE(messages[1].retain);
+    const std::string fields = CallJson(call);
+    EXPECT_EQ(messages[1].payload, fields.substr(0, fields.size() - 1) +
+                                       ",\"outcome\":\"answered\",\"extension\":\"2\","
+                                       "\"seconds\":80}");
+
+    // Missed, withheld, with the PBX's cause; and the end of a call that is no longer the last.
+    CallEndEvent missed = EndOf(call, false);
+    missed.number = "0";
+    missed.cause = 19;
+    missed.causeText = "No answer";
+    CallEvent later = SampleCall("0301111", "");
+    later.time += 30;
+    messages = CallEndMessages("tavo/d", missed, &later);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].payload.find("\"number\":\"\",\"outcome\":\"missed\",\"extension\":\"\","
+                                       "\"seconds\":0,\"cause\":19,\"cause_text\":\"No answer\"}"),
+              std::string::npos)
+        << messages[0].payload;
+    EXPECT_EQ(CallEndMessages("tavo/d", missed, nullptr).size(), 1u);
+}
+
 struct Log {
     OutputLog Sink() {
         return [this](const std::string& line) {
@@ -141,6 +188,35 @@ TEST(MqttPublisher, CallsLineStatusAndDiscoveryReachTheBroker) {
     EXPECT_TRUE(watcher.WaitFor([](const auto& m) {
         return !m.empty() && m.back().topic == "tavo/desk/status" && m.back().payload == "offline";
     }));
+}
+
+TEST(MqttPublisher, ACallsOutcomeReachesTheBrokerAfterTheCall) {
+    TestBroker broker;
+    ASSERT_TRUE(broker.Start());
+    TestSubscriber watcher(broker.port, "tavo/desk/#", "watcher");
+    ASSERT_TRUE(watcher.WaitSubscribed());
+    MqttPublisherOptions options;
+    options.hostName = "desk";
+    Log log;
+    options.log = log.Sink();
+    MqttPublisher publisher(BrokerSettings(broker), options);
+    std::string error;
+    ASSERT_TRUE(publisher.Start(error)) << error;
+
+    const CallEvent call = SampleCall();
+    publisher.Post(call);
+    publisher.Post(EndOf(call, true));
+    ASSERT_TRUE(watcher.WaitFor([](const auto& m) { return CountOn(m, "tavo/desk/last_call") >= 2; }))
+        << log.Text();
+    const auto ends = watcher.On("tavo/desk/call_end");
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(ends[0].payload, CallEndMessages("tavo/desk", EndOf(call, true), &call)[0].payload);
+    const auto last = watcher.On("tavo/desk/last_call");
+    EXPECT_EQ(last[0].payload, CallJson(call));
+    EXPECT_NE(last[1].payload.find("\"outcome\":\"answered\""), std::string::npos);
+    // The call itself went out once, unchanged.
+    ASSERT_EQ(watcher.On("tavo/desk/call").size(), 1u);
+    EXPECT_EQ(watcher.On("tavo/desk/call")[0].payload, CallJson(call));
 }
 
 std::string Dump(const std::vector<ReceivedMessage>& messages) {

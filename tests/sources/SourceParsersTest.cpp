@@ -138,6 +138,43 @@ TEST(AmiProtocol, OneCallPerLinkedidInTheContextEndedByTheHangupOfItsFirstChanne
     EXPECT_TRUE(every.NewCall(packets[1]));
 }
 
+TEST(AmiProtocol, ACallIsAnsweredWhenOneOfItsChannelsGoesUpAtTheDeviceThatTookIt) {
+    using namespace std::chrono_literals;
+    AmiCallTracker tracker("from-external");
+    const auto packets = Packets(
+        "Event: Newchannel\r\nChannel: PJSIP/trunk-1\r\nContext: from-external\r\n"
+        "CallerIDNum: 0301234567\r\nExten: 5551234\r\nUniqueid: 1.1\r\nLinkedid: 1.1\r\n\r\n"
+        "Event: Newstate\r\nChannel: PJSIP/201-0000002a\r\nChannelState: 6\r\n"
+        "ChannelStateDesc: Up\r\nUniqueid: 1.2\r\nLinkedid: 1.1\r\n\r\n"
+        "Event: Newstate\r\nChannel: PJSIP/trunk-1\r\nChannelState: 6\r\n"
+        "ChannelStateDesc: Up\r\nUniqueid: 1.1\r\nLinkedid: 1.1\r\n\r\n"
+        "Event: Hangup\r\nUniqueid: 1.1\r\nLinkedid: 1.1\r\nCause: 16\r\n\r\n"
+        // Ringing, never up: missed.
+        "Event: Newchannel\r\nContext: from-external\r\nCallerIDNum: 040\r\n"
+        "Exten: 5551234\r\nUniqueid: 2.1\r\nLinkedid: 2.1\r\n\r\n"
+        "Event: Newstate\r\nChannel: PJSIP/201-0000002b\r\nChannelState: 5\r\n"
+        "ChannelStateDesc: Ringing\r\nUniqueid: 2.2\r\nLinkedid: 2.1\r\n\r\n"
+        "Event: Hangup\r\nUniqueid: 2.1\r\nLinkedid: 2.1\r\nCause: 19\r\n\r\n");
+    ASSERT_EQ(packets.size(), 7u);
+    const AmiCallTracker::Clock::time_point t0{};
+    ASSERT_TRUE(tracker.NewCall(packets[0]));
+    EXPECT_TRUE(tracker.Answered(packets[1], t0 + 1s));
+    EXPECT_TRUE(tracker.Answered(packets[2], t0 + 2s));
+    const auto answered = tracker.EndedCall(packets[3], t0 + 43s);
+    ASSERT_TRUE(answered);
+    EXPECT_TRUE(answered->answered);
+    EXPECT_EQ(answered->extension, "201");
+    EXPECT_EQ(answered->seconds, 42);
+
+    ASSERT_TRUE(tracker.NewCall(packets[4]));
+    EXPECT_FALSE(tracker.Answered(packets[5], t0 + 50s));
+    const auto missed = tracker.EndedCall(packets[6], t0 + 60s);
+    ASSERT_TRUE(missed);
+    EXPECT_FALSE(missed->answered);
+    EXPECT_EQ(missed->seconds, 0);
+    EXPECT_EQ(missed->cause, 19);
+}
+
 TEST(AmiProtocol, AFloodOfCallsThatNeverEndKeepsABoundedTable) {
     AmiCallTracker tracker("");
     for (int i = 0; i < 5000; ++i) {

@@ -3,6 +3,7 @@
 #include "tools/capi-peer/Hex.h"
 #include "tools/capi-peer/PeerMessages.h"
 #include "tools/capi-peer/RcapiFrame.h"
+#include "tools/capi-peer/RouterFrame.h"
 
 #include <gtest/gtest.h>
 
@@ -66,6 +67,62 @@ TEST(RcapiFrame, ImpossibleLengthsBreakTheStreamForGood) {
     Bytes big = EncodeFrame(Bytes(4096, 1));
     reader.Append(big.data(), big.size());
     EXPECT_EQ(reader.NextPayload()->size(), 4096u);
+}
+
+TEST(RouterFrame, MessagesAreMarkedAndCarryALittleEndianLength) {
+    EXPECT_EQ(FormatHex(EncodeRouterFrame(H("0A 00 01 00 05 81 01 00 01 00"))),
+              "80 0A 00 0A 00 01 00 05 81 01 00 01 00");
+    // What the library sends for a profile query and a registration (2, 7, 2048), split
+    // anywhere and joined.
+    const Bytes stream = H("80 12 00 12 00 00 00 20 80 01 00 02 00 05 02 00 02 01 00 00 00"
+                           "80 14 00 14 00 00 00 20 80 01 00 02 00 09 00 00 06 02 00 07 00 00 08");
+    RouterFrameReader reader;
+    reader.Append(stream.data(), 5);
+    EXPECT_FALSE(reader.NextMessage());
+    reader.Append(stream.data() + 5, stream.size() - 5);
+    const auto profile = reader.NextMessage();
+    const auto registration = reader.NextMessage();
+    ASSERT_TRUE(profile && registration);
+    EXPECT_FALSE(reader.NextMessage());
+    const auto profileRequest = ParseRouterRequest(*profile);
+    ASSERT_TRUE(profileRequest);
+    EXPECT_EQ(profileRequest->kind, RouterRequest::Kind::Profile);
+    EXPECT_EQ(profileRequest->controller, 1u);
+    ASSERT_TRUE(ParseRouterRequest(*registration));
+    EXPECT_EQ(ParseRouterRequest(*registration)->kind, RouterRequest::Kind::Register);
+    // A LISTEN_REQ is a CAPI message, no request of the library's.
+    EXPECT_FALSE(ParseRouterRequest(H("1A 00 01 00 05 80 01 00 01 00 00 00 FF 03 FF 1F 00 00 00 00 00 00 00 00 00 00")));
+
+    // A frame without its mark, or announcing less than a header, breaks the stream for good.
+    for (const char* bad : {"81 0A 00 0A 00 01 00 05 81 01 00 01 00", "80 04 00 01 02 03 04"}) {
+        RouterFrameReader broken;
+        const Bytes bytes = H(bad);
+        broken.Append(bytes.data(), bytes.size());
+        EXPECT_FALSE(broken.NextMessage()) << bad;
+        EXPECT_TRUE(broken.Broken()) << bad;
+        const Bytes good = EncodeRouterFrame(H("0A 00 01 00 05 81 01 00 01 00"));
+        broken.Append(good.data(), good.size());
+        EXPECT_FALSE(broken.NextMessage()) << bad;
+    }
+}
+
+TEST(RouterFrame, AnswersHaveATwoOctetHeaderAndTheirFieldsAtFixedOffsets) {
+    const Bytes registered = RouterRegisterAnswer(0x0102, 0x1001);
+    ASSERT_EQ(registered.size(), 2u + 18u);
+    EXPECT_EQ(registered[0], 0x80);
+    EXPECT_EQ(registered[1], 18);
+    EXPECT_EQ(registered[2 + 2], 0x02); // the application id, little-endian
+    EXPECT_EQ(registered[2 + 3], 0x01);
+    EXPECT_EQ(registered[2 + 16], 0x01); // the error
+    EXPECT_EQ(registered[2 + 17], 0x10);
+    Bytes profile(64, 0);
+    profile[0] = 2;
+    profile[63] = 0xEE;
+    const Bytes answer = RouterProfileAnswer(profile);
+    ASSERT_EQ(answer.size(), 2u + 18u + 64u);
+    EXPECT_EQ(answer[1], 82);
+    EXPECT_EQ(answer[2 + 18], 2);
+    EXPECT_EQ(answer.back(), 0xEE);
 }
 
 TEST(ControlReply, AnswersEachQueryInItsLayout) {

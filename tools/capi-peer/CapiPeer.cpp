@@ -141,6 +141,22 @@ void CapiPeer::ReadFrom(Connection& connection) {
             Close(connection, std::strerror(errno));
         return;
     }
+    if (options.protocol == PeerProtocol::Router) {
+        connection.routerReader.Append(buffer, static_cast<size_t>(got));
+        while (auto message = connection.routerReader.NextMessage()) {
+            if (auto request = ParseRouterRequest(*message))
+                HandleRouterRequest(connection, *request);
+            else
+                HandleMessage(connection, *message);
+            if (connection.closing)
+                return;
+        }
+        if (connection.routerReader.Broken())
+            Close(connection, ("a frame without its mark or announcing " +
+                               std::to_string(connection.routerReader.BadLength()) + " bytes")
+                                  .c_str());
+        return;
+    }
     connection.reader.Append(buffer, static_cast<size_t>(got));
     while (auto payload = connection.reader.NextPayload()) {
         HandlePayload(connection, *payload);
@@ -181,6 +197,36 @@ void CapiPeer::HandleControl(Connection& connection, const Bytes& payload) {
             connection.registered = true;
     }
     Send(connection, *reply);
+}
+
+void CapiPeer::HandleRouterRequest(Connection& connection, const RouterRequest& request) {
+    if (options.silent)
+        return;
+    if (request.kind == RouterRequest::Kind::Profile) {
+        uint16_t info = 0;
+        const Bytes profile =
+            PeerProfile(PeerIdentity{options.controllers, 0}, request.controller, info);
+        // An unknown controller has an empty profile: this answer carries no error of its own.
+        SendBytes(connection, RouterProfileAnswer(profile));
+        return;
+    }
+    if (options.hangRegister) {
+        output.line("unanswered register");
+        return;
+    }
+    if (options.refuseRegister) {
+        output.error("refused a registration");
+        SendBytes(connection, RouterRegisterAnswer(0, InfoRefused));
+        return;
+    }
+    // Here the server names the application: it is known from the answer on.
+    const uint16_t applId = nextApplId++;
+    if (nextApplId == 0)
+        nextApplId = 1;
+    connection.registered = true;
+    connection.applId = applId;
+    if (SendBytes(connection, RouterRegisterAnswer(applId, 0)))
+        output.line("registered " + std::to_string(applId));
 }
 
 void CapiPeer::HandleMessage(Connection& connection, const Bytes& message) {
@@ -229,7 +275,12 @@ void CapiPeer::HandleMessage(Connection& connection, const Bytes& message) {
 }
 
 bool CapiPeer::Send(Connection& connection, const Bytes& payload) {
-    Bytes frame = EncodeFrame(payload);
+    return SendBytes(connection, options.protocol == PeerProtocol::Router
+                                     ? EncodeRouterFrame(payload)
+                                     : EncodeFrame(payload));
+}
+
+bool CapiPeer::SendBytes(Connection& connection, const Bytes& frame) {
     size_t sent = 0;
     // One send() for the whole frame: the library reads the length prefix with one recv and
     // then the rest; a short write is finished below but is not expected for these sizes.

@@ -6,6 +6,7 @@
 #include "tools/capi-peer/PeerCommand.h"
 #include "tools/capi-peer/PeerOptions.h"
 #include "tools/capi-peer/RcapiFrame.h"
+#include "tools/capi-peer/RouterFrame.h"
 
 #include <cstdint>
 #include <functional>
@@ -48,6 +49,7 @@ private:
         uint64_t serial = 0;
         int fd = -1;
         FrameReader reader;
+        RouterFrameReader routerReader; // --protocol router
         bool registered = false;
         std::optional<uint16_t> applId;
         std::map<uint32_t, uint32_t> listens; // controller -> CIP mask
@@ -59,6 +61,8 @@ private:
     void ReadInput();
     void HandlePayload(Connection& connection, const Bytes& payload);
     void HandleControl(Connection& connection, const Bytes& payload);
+    void HandleRouterRequest(Connection& connection, const RouterRequest& request);
+    bool SendBytes(Connection& connection, const Bytes& bytes);
     void HandleMessage(Connection& connection, const Bytes& message);
     bool Send(Connection& connection, const Bytes& payload);
     void SendMessage(Connection& connection, const Bytes& message);
@@ -83,6 +87,7 @@ private:
     uint64_t nextSerial = 1;
     uint16_t nextMessageNumber = 1;
     uint32_t nextPlciNumber = 1;
+    uint16_t nextApplId = 1; // the router protocol's server hands the ids out
     std::vector<std::unique_ptr<Connection>> connections;
     std::map<uint32_t, std::vector<uint64_t>> calls; // PLCI -> connections it was offered on
 };

@@ -54,6 +54,23 @@ std::optional<ControlRequest> ParseControlRequest(const Bytes& payload) {
     return ControlRequest{payload[4], GetU32(payload, 8)};
 }
 
+Bytes PeerProfile(const PeerIdentity& identity, unsigned controller, uint16_t& info) {
+    const bool known = controller <= identity.controllers;
+    info = known ? 0 : InfoIllegalController;
+    Bytes profile(64, 0);
+    if (known) {
+        profile[0] = static_cast<uint8_t>(identity.controllers & 0xFF);
+        profile[1] = static_cast<uint8_t>(identity.controllers >> 8);
+        if (controller > 0) {
+            profile[2] = 2;  // B channels
+            profile[8] = 1;  // B1: 64 kbit/s with HDLC framing
+            profile[12] = 1; // B2: ISO 7776 (X.75 SLP)
+            profile[16] = 1; // B3: transparent
+        }
+    }
+    return profile;
+}
+
 std::optional<Bytes> BuildControlReply(const Bytes& request, const PeerIdentity& identity) {
     auto parsed = ParseControlRequest(request);
     if (!parsed)
@@ -67,20 +84,9 @@ std::optional<Bytes> BuildControlReply(const Bytes& request, const PeerIdentity&
         PutU16(reply, identity.registerInfo);
         break;
     case ControlCode::GetProfile: {
-        unsigned controller = parsed->controller;
-        bool known = controller <= identity.controllers;
-        PutU16(reply, known ? 0 : InfoIllegalController);
-        Bytes profile(64, 0);
-        if (known) {
-            profile[0] = static_cast<uint8_t>(identity.controllers & 0xFF);
-            profile[1] = static_cast<uint8_t>(identity.controllers >> 8);
-            if (controller > 0) {
-                profile[2] = 2;  // B channels
-                profile[8] = 1;  // B1: 64 kbit/s with HDLC framing
-                profile[12] = 1; // B2: ISO 7776 (X.75 SLP)
-                profile[16] = 1; // B3: transparent
-            }
-        }
+        uint16_t info = 0;
+        const Bytes profile = PeerProfile(identity, parsed->controller, info);
+        PutU16(reply, info);
         reply.insert(reply.end(), profile.begin(), profile.end());
         break;
     }

@@ -32,6 +32,10 @@ struct PeerIdentity {
     uint16_t registerInfo = 0; // non-zero refuses every registration
 };
 
+// The 64 octets of a controller's profile (0: the number of controllers); `info` says whether
+// the controller is known.
+Bytes PeerProfile(const PeerIdentity& identity, unsigned controller, uint16_t& info);
+
 // The reply payload to a known request; nullopt for a code the peer does not serve.
 std::optional<Bytes> BuildControlReply(const Bytes& request, const PeerIdentity& identity);
 

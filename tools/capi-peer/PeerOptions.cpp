@@ -65,6 +65,18 @@ PeerOptionsResult ParsePeerOptions(const std::vector<std::string>& args) {
             }
             continue;
         }
+        ok = TakeValue(args, i, "--protocol", value, matched);
+        if (matched) {
+            if (ok && value == "rcapi") {
+                options.protocol = PeerProtocol::Rcapi;
+            } else if (ok && value == "router") {
+                options.protocol = PeerProtocol::Router;
+            } else {
+                result.error = "--protocol takes rcapi or router";
+                return result;
+            }
+            continue;
+        }
         if (args[i] == "--refuse-register") {
             options.refuseRegister = true;
         } else if (args[i] == "--silent") {
@@ -84,11 +96,16 @@ PeerOptionsResult ParsePeerOptions(const std::vector<std::string>& args) {
 }
 
 std::string PeerUsageText() {
-    return R"(usage: tavo-capi-peer --listen HOST:PORT [--controllers N] [--refuse-register] [--silent]
-                      [--hang-register]
+    return R"(usage: tavo-capi-peer --listen HOST:PORT [--protocol rcapi|router] [--controllers N]
+                      [--refuse-register] [--silent] [--hang-register]
 
 A loopback remote-CAPI server for trying and testing the monitor without ISDN hardware.
 Point libcapi20 at it with the rcapi driver, e.g. tavo --capi-remote rcapi:127.0.0.1:PORT.
+
+  --protocol rcapi|router
+                       the remote protocol to serve: rcapi (the default), or the one home
+                       routers serve on port 5031, which libcapi20's second remote module
+                       (beside rcapi) speaks
 
   --listen HOST:PORT   address to listen on; PORT 0 picks a free port. The first line of
                        output is "listening HOST:PORT" with the port in use.

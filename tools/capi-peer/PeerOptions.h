@@ -4,7 +4,12 @@
 #include <string>
 #include <vector>
 
+// rcapi: the remote-CAPI protocol of libcapi20's rcapi module; router: the one of its module
+// for home routers (tools/capi-peer/RouterFrame.h).
+enum class PeerProtocol { Rcapi, Router };
+
 struct PeerOptions {
+    PeerProtocol protocol = PeerProtocol::Rcapi;
     std::string host;
     unsigned port = 0; // 0: any free port
     unsigned controllers = 1;
