@@ -93,7 +93,7 @@ std::vector<CallEvent> HistoryEvents(const MonitorCore& core, size_t count) {
 std::function<void(const LineReport&)>
 LineReports(const std::weak_ptr<OutputHub>& hub, std::function<std::time_t()> clock,
             std::shared_ptr<const Guarded<MonitorCore::LineListener>> listener, uint8_t source,
-            std::shared_ptr<Guarded<CombinedLineState>> states) {
+            const std::shared_ptr<Guarded<CombinedLineState>>& states) {
     auto toLogAndOutputs = LineReportsTo(
         [hub, source, states](const LineEvent& line) {
             LineEvent combined = line;

@@ -37,7 +37,7 @@ CountryChoice ChooseCountry(const std::optional<std::string>& option,
     const std::string path = TavoConfPath();
     if (const TavoConfLoad conf = LoadTavoConf(path); conf.ok) {
         if (std::string country = conf.conf.GetString("names", "country", ""); !country.empty())
-            return Checked(std::move(country), path);
+            return Checked(country, path);
     }
     const EnvironmentLookup lookup =
         environment ? environment : EnvironmentLookup(EnvironmentValue);
