@@ -3,6 +3,7 @@
 // payload. Both directions use it for control requests, control replies and CAPI messages.
 
 #include "tools/capi-peer/Hex.h"
+#include "tools/capi-peer/ReceivedBytes.h"
 
 #include <cstddef>
 #include <optional>
@@ -17,18 +18,8 @@ Bytes EncodeFrame(const Bytes& payload);
 
 // Collects received bytes and hands out whole frames. Once a prefix announces an impossible
 // length the reader stays broken: a stream that lost its framing cannot be resynchronised.
-class FrameReader {
+class FrameReader : public ReceivedBytes {
 public:
-    void Append(const uint8_t* data, size_t size);
     // The next complete payload, or nullopt when more bytes are needed or the stream is broken.
     std::optional<Bytes> NextPayload();
-    bool Broken() const { return broken; }
-    // The length the last bad prefix announced, for the error message.
-    size_t BadLength() const { return badLength; }
-
-private:
-    Bytes pending;
-    size_t start = 0;
-    bool broken = false;
-    size_t badLength = 0;
 };

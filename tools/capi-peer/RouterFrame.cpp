@@ -20,31 +20,17 @@ Bytes EncodeRouterFrame(const Bytes& message) {
     return frame;
 }
 
-void RouterFrameReader::Append(const uint8_t* data, size_t size) {
-    if (broken)
-        return;
-    if (start > 0) {
-        pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(start));
-        start = 0;
-    }
-    pending.insert(pending.end(), data, data + size);
-}
-
 std::optional<Bytes> RouterFrameReader::NextMessage() {
-    if (broken || pending.size() - start < 3)
+    if (Available() < 3)
         return std::nullopt;
-    const size_t length = static_cast<size_t>(pending[start + 1]) | size_t(pending[start + 2]) << 8;
-    if (pending[start] != RouterFrameMark || length < 8 || length > MaxRouterMessage) {
-        broken = true;
-        badLength = length;
+    const size_t length = static_cast<size_t>(At(1)) | static_cast<size_t>(At(2)) << 8;
+    if (At(0) != RouterFrameMark || length < 8 || length > MaxRouterMessage) {
+        Break(length);
         return std::nullopt;
     }
-    if (pending.size() - start < 3 + length)
+    if (Available() < 3 + length)
         return std::nullopt;
-    const auto first = pending.begin() + static_cast<std::ptrdiff_t>(start + 3);
-    Bytes message(first, first + static_cast<std::ptrdiff_t>(length));
-    start += 3 + length;
-    return message;
+    return Take(3, 3 + length);
 }
 
 std::optional<RouterRequest> ParseRouterRequest(const Bytes& message) {

@@ -13,6 +13,7 @@
 //  - a release is no message: the library closes the registration's connection.
 
 #include "tools/capi-peer/Hex.h"
+#include "tools/capi-peer/ReceivedBytes.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -27,18 +28,9 @@ Bytes EncodeRouterFrame(const Bytes& message);
 // Collects received bytes and hands out whole messages. A frame without its mark, or one
 // announcing a message shorter than a CAPI header or longer than the limit, breaks the stream
 // for good.
-class RouterFrameReader {
+class RouterFrameReader : public ReceivedBytes {
 public:
-    void Append(const uint8_t* data, size_t size);
     std::optional<Bytes> NextMessage();
-    bool Broken() const { return broken; }
-    size_t BadLength() const { return badLength; }
-
-private:
-    Bytes pending;
-    size_t start = 0;
-    bool broken = false;
-    size_t badLength = 0;
 };
 
 struct RouterRequest {
