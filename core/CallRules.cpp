@@ -327,6 +327,7 @@ std::shared_ptr<NumberList> ParseNumberList(std::string_view text, const std::st
     auto list = std::make_shared<NumberList>();
     list->path = path;
     const bool canNormalise = IsKnownCountry(country);
+    const std::optional<HomeDialling> home = HomeDiallingOf(country);
     int lineNumber = 0;
     size_t start = 0;
     while (start < text.size()) {
@@ -354,6 +355,11 @@ std::shared_ptr<NumberList> ParseNumberList(std::string_view text, const std::st
                               "\"" + std::string(line) +
                                   "\" is not written as the line delivers numbers (digits only), "
                                   "and no country is set to read it"});
+            continue;
+        }
+        // Written the way the own country writes its numbers: still no need to ask.
+        if (std::optional<std::string> plain = PlainLineForm(line, *home)) {
+            list->numbers.insert(std::move(*plain));
             continue;
         }
         const LineNumber number = NumberAsLineDelivers(std::string(line), country);

@@ -59,3 +59,41 @@ LineNumber NumberAsLineDelivers(const std::string& written, const std::string& c
         return {std::string(), "not a phone number"};
     return {digits, std::string()};
 }
+
+std::optional<HomeDialling> HomeDiallingOf(const std::string& country) {
+    const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
+    const std::string region = CountryCodeUpper(country);
+    const int code = region.size() == 2 ? util.GetCountryCodeForRegion(region) : 0;
+    if (code == 0)
+        return std::nullopt;
+    HomeDialling home;
+    home.callingCode = std::to_string(code);
+    util.GetNddPrefixForRegion(region, true, &home.trunkPrefix);
+    return home;
+}
+
+std::optional<std::string> PlainLineForm(std::string_view written, const HomeDialling& home) {
+    // Without a trunk prefix a national number cannot be told from the rest by its start.
+    if (home.trunkPrefix.empty() || written.empty())
+        return std::nullopt;
+    const bool international = written.front() == '+';
+    if (international)
+        written.remove_prefix(1);
+    std::string digits;
+    digits.reserve(written.size());
+    for (const char c : written) {
+        if (c >= '0' && c <= '9')
+            digits += c;
+        else if (digits.empty() || (c != ' ' && c != '-' && c != '/' && c != '.'))
+            return std::nullopt; // brackets, letters, "(0)": the numbering plan decides
+    }
+    if (!international)
+        return digits.starts_with(home.trunkPrefix) ? std::optional(digits) : std::nullopt;
+    if (!digits.starts_with(home.callingCode))
+        return std::nullopt;
+    std::string national = digits.substr(home.callingCode.size());
+    // "+49 030": a trunk prefix where none belongs is the plan's to sort out.
+    if (national.empty() || national.starts_with(home.trunkPrefix))
+        return std::nullopt;
+    return home.trunkPrefix + national;
+}

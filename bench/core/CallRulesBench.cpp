@@ -80,3 +80,4 @@ void ReadHundredThousandWrittenNumbers(benchmark::State& state) {
 BENCHMARK(ReadHundredThousandWrittenNumbers)->Unit(benchmark::kMillisecond);
 
 } // namespace
+BENCHMARK_MAIN();

@@ -3,6 +3,7 @@
 #include "core/CallRules.h"
 #include "core/CallVerdicts.h"
 #include "core/NumberKinds.h"
+#include "core/PhoneNumbers.h"
 #include "core/RulesCommand.h"
 
 #include <gtest/gtest.h>
@@ -214,6 +215,33 @@ TEST(CallRules, ListFilesTakeEveryFormImportReadsAndTellBadLines) {
     ASSERT_TRUE(parsed.faults.empty());
     EXPECT_EQ(Decided(parsed, Call("0307654321", 0)), 1);
     EXPECT_EQ(Decided(parsed, Call("0307654322", 0)), 0);
+}
+
+// Lists are read without the numbering plan where the form is plain; what they hold must be what
+// the plan would have made of each number, as the phone book's import does.
+TEST(CallRules, PlainlyWrittenListNumbersMatchWhatTheNumberingPlanMakesOfThem) {
+    const std::vector<std::string> written{
+        "030 1234567",     "030/1234567",        "030 / 123 45 67",   "030-1234567",
+        "+49 30 1234567",  "+49-151-2345-6789",  "+49 (0)30 1234567", "+49 030 1234567",
+        "0044 20 7946 0018", "+44 20 7946 0018", "(030) 1234567",     "089.12345678"};
+    for (const std::string& number : written) {
+        std::vector<RuleFault> faults;
+        const auto list = ParseNumberList(number + "\n", "spam.txt", "DE", faults);
+        const LineNumber planned = NumberAsLineDelivers(number, "DE");
+        ASSERT_FALSE(planned.number.empty()) << number;
+        EXPECT_TRUE(faults.empty()) << number;
+        ASSERT_EQ(list->numbers.size(), 1u) << number;
+        EXPECT_EQ(*list->numbers.begin(), planned.number) << number;
+    }
+    // Not plain: left to the plan, which knows "+49 030" and a "+" abroad.
+    const HomeDialling home = *HomeDiallingOf("DE");
+    EXPECT_EQ(PlainLineForm("+49 30 1234567", home), "0301234567");
+    EXPECT_EQ(PlainLineForm("+49 030 1234567", home), std::nullopt);
+    EXPECT_EQ(PlainLineForm("+44 20 7946 0018", home), std::nullopt);
+    EXPECT_EQ(PlainLineForm("- 030 1234567", home), std::nullopt);
+    EXPECT_EQ(PlainLineForm("030 CALL ME", home), std::nullopt);
+    // A country without a trunk prefix cannot tell a national number by its start.
+    EXPECT_EQ(PlainLineForm("06 1234 5678", HomeDialling{"39", ""}), std::nullopt);
 }
 
 TEST(CallRules, NumberTypesAreWhatTheNumberingPlanSays) {
