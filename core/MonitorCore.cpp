@@ -26,6 +26,7 @@
 #include "telnet/TelnetServer.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 
 #include <algorithm>
 #include <chrono>
@@ -320,11 +321,12 @@ void MonitorCore::StopCallCapture() {
     if (!capture)
         return;
     // The listener may be waiting for this very thread to handle a call: keep handling events
-    // until it has seen the stop request.
+    // until it has seen the stop request. Not the user's: a click must not start another stop
+    // (the options sheet's OK) inside this one.
     capture->RequestStop();
     while (!capture->IsFinished()) {
         if (QCoreApplication::instance() != nullptr)
-            QCoreApplication::processEvents();
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     if (capture->listener) {
