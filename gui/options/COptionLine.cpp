@@ -86,8 +86,9 @@ void COptionLine::OnInitDialog() {
     pair(0, tr("h&ost"), amiHost);
     pair(2, tr("po&rt"), amiPort);
     ++row;
-    pair(0, tr("&user"), amiUser);
-    pair(2, tr("s&ecret"), amiSecret);
+    pair(0, tr("&user"), amiUser, 3);
+    ++row;
+    pair(0, tr("s&ecret"), amiSecret, 3);
     ++row;
     pair(0, tr("con&text"), amiContext, 3);
     ++row;
