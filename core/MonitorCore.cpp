@@ -26,6 +26,7 @@
 #include "telnet/TelnetServer.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 
 #include <algorithm>
 #include <chrono>
@@ -36,6 +37,7 @@ class MonitorCore::Receiver final : public IncomingCallReceiver {
 public:
     explicit Receiver(CallSink deliver) : deliver(std::move(deliver)) {}
     void DeliverIncomingCall(const IncomingCallNotice& notice) override { deliver(notice); }
+    const CallSink& Sink() const { return deliver; }
 
 private:
     CallSink deliver;
@@ -50,6 +52,7 @@ struct MonitorCore::Capture {
     std::unique_ptr<CCAPIThread> listener;
     std::unique_ptr<CapiLineSupervisor> supervisor;
     std::vector<std::unique_ptr<NetworkLine>> networkLines;
+    std::vector<LineInUse> inUse;
 
     void RequestStop() {
         if (listener)
@@ -221,16 +224,21 @@ const StoredVerdict* MonitorCore::VerdictOf(const CallRecord& call) const {
 }
 
 void MonitorCore::StartCallCapture(CallSink deliver) {
+    const TavoConfLoad load = LoadTavoConf(TavoConfPath());
+    const size_t problemsBefore = load.conf.Problems().size();
+    const LineSettings lineSettings = ReadLineSettings(load.conf);
+    std::vector<std::string> problems(load.conf.Problems().begin() + long(problemsBefore),
+                                      load.conf.Problems().end());
+    StartLines(std::move(deliver), lineSettings, std::move(problems));
+}
+
+void MonitorCore::StartLines(CallSink deliver, const LineSettings& lineSettings,
+                             std::vector<std::string> problems) {
     StopCallCapture();
     capture = std::make_unique<Capture>();
     capture->receiver = std::make_unique<Receiver>(std::move(deliver));
 
     const std::string path = TavoConfPath();
-    const TavoConfLoad load = LoadTavoConf(path);
-    const size_t problemsBefore = load.conf.Problems().size();
-    const LineSettings lineSettings = ReadLineSettings(load.conf);
-    std::vector<std::string> problems(load.conf.Problems().begin() + long(problemsBefore),
-                                      load.conf.Problems().end());
     const std::vector<LineSource> sources = ChosenSources(options, lineSettings);
     if (options.capiRemote && !Names(sources, LineSource::Capi))
         problems.push_back("--capi-remote applies to the CAPI line, which [line] sources in " +
@@ -266,8 +274,15 @@ void MonitorCore::StartCallCapture(CallSink deliver) {
         if (source != LineSource::CallMonitor && source != LineSource::Ami)
             continue;
         sinks.report = LineReports(outputs, clock, lineListener, LineSourceId(source), lineStates);
-        for (auto& line : MakeNetworkLines(lineSettings, {source}, sinks, problems))
+        for (auto& line : MakeNetworkLines(lineSettings, {source}, sinks, problems)) {
             capture->networkLines.push_back(std::move(line));
+            const bool feed = source == LineSource::CallMonitor;
+            const std::string name(LineSourceName(source));
+            capture->inUse.push_back(
+                {name, name,
+                 (feed ? lineSettings.callMonitor.host : lineSettings.ami.host) + ":" +
+                     std::to_string(feed ? lineSettings.callMonitor.port : lineSettings.ami.port)});
+        }
     }
     for (const std::string& problem : problems)
         ShowMessage(problem);
@@ -277,6 +292,11 @@ void MonitorCore::StartCallCapture(CallSink deliver) {
     const bool simulated = Names(sources, LineSource::Sim);
     if (!simulated && !Names(sources, LineSource::Capi))
         return;
+    capture->inUse.insert(capture->inUse.begin(),
+                          LineInUse{"", std::string(LineSourceName(simulated || options.demo
+                                                                       ? LineSource::Sim
+                                                                       : LineSource::Capi)),
+                                    ""});
     std::vector<std::string> lineCommand = CapiLineCommandFor(options);
     if (!simulated && !options.demo && !lineCommand.empty()) {
         // libcapi20 dies or hangs on some frames a server may send: it must not take the
@@ -301,11 +321,12 @@ void MonitorCore::StopCallCapture() {
     if (!capture)
         return;
     // The listener may be waiting for this very thread to handle a call: keep handling events
-    // until it has seen the stop request.
+    // until it has seen the stop request. Not the user's: a click must not start another stop
+    // (the options sheet's OK) inside this one.
     capture->RequestStop();
     while (!capture->IsFinished()) {
         if (QCoreApplication::instance() != nullptr)
-            QCoreApplication::processEvents();
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     if (capture->listener) {
@@ -317,6 +338,39 @@ void MonitorCore::StopCallCapture() {
         capture->supervisor.reset();
     }
     capture.reset(); // releases CAPI, after the listener has ended
+}
+
+bool MonitorCore::LinesFromCommandLine() const {
+    return options.lineSources.has_value() || options.line == LineKind::Sim || options.demo;
+}
+
+std::vector<MonitorCore::LineInUse> MonitorCore::LinesInUse() const {
+    return capture ? capture->inUse : std::vector<LineInUse>{};
+}
+
+void MonitorCore::ApplyLineSettings(const LineSettings& lineSettings) {
+    if (!capture || LinesFromCommandLine())
+        return;
+    // The same hand-over as before: the copy outlives the capture that holds it.
+    CallSink deliver = capture->receiver->Sink();
+    StopCallCapture();
+    // What the lines that went told no longer counts; the new ones tell their own.
+    *lineStates->Write() = CombinedLineState();
+    StartLines(std::move(deliver), lineSettings, {});
+}
+
+void MonitorCore::SaveLineSettings(const LineSettings& lineSettings) {
+    const std::string path = TavoConfPath();
+    TavoConfLoad load = LoadTavoConf(path);
+    std::string error = load.error;
+    if (load.ok) {
+        WriteLineSettings(load.conf, lineSettings);
+        if (SaveTavoConf(load.conf, path, error))
+            error.clear();
+    }
+    if (!error.empty())
+        ShowMessage("The line settings could not be saved to " + path + ".\n" + error);
+    ApplyLineSettings(lineSettings);
 }
 
 void MonitorCore::StartSpeech() {

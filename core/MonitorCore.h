@@ -12,12 +12,15 @@
 #include "data/SharedLists.h"
 #include "platform/Guarded.h"
 #include "platform/SoundSink.h"
+#include "settings/LineSettings.h"
 #include "settings/Settings.h"
 #include "settings/TavoConf.h"
 
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 class CallMerge;
 class CombinedLineState;
@@ -73,6 +76,26 @@ public:
     // core's thread and return when it has been handled. The outcomes the network sources tell
     // go to the outputs.
     void StartCallCapture(CallSink deliver);
+    // The lines tavo.conf chooses changed (the options sheet): the lines open now are stopped
+    // (calls being handled are handled first) and the chosen ones opened, handing their
+    // notices to the same `deliver`. Nothing is restarted while the command line decides the
+    // lines (LinesFromCommandLine) or before StartCallCapture.
+    void ApplyLineSettings(const LineSettings& settings);
+    // After the options sheet: writes the settings into tavo.conf (keeping everything else in
+    // it), then applies them. A file that cannot be written is shown with ShowMessage.
+    void SaveLineSettings(const LineSettings& settings);
+    // --line, --sim or --demo chose the lines: tavo.conf's [line] sources are not used.
+    bool LinesFromCommandLine() const;
+    // The lines open now, in their order: the key their reports carry as LineReport::source
+    // ("" for the CAPI line), the line's name as tavo.conf has it (LineSourceName) and where a
+    // network source connects to ("host:port").
+    struct LineInUse {
+        std::string source;
+        std::string name;
+        std::string where;
+        bool operator==(const LineInUse&) const = default;
+    };
+    std::vector<LineInUse> LinesInUse() const;
     // The speech engine with the stored voice, speed, pitch and volume.
     void StartSpeech();
     // The telnet server, listening when it is switched on.
@@ -124,6 +147,8 @@ private:
     class Receiver;
     struct Capture;
     void StopCallCapture();
+    void StartLines(CallSink deliver, const LineSettings& lineSettings,
+                    std::vector<std::string> problems);
     // Reads the verdicts kept so far and the rules file, and starts watching it.
     void StartScreening();
 

@@ -20,6 +20,7 @@
 #include "platform/ShowMessage.h"
 #include "platform/SoundSink.h"
 #include "platform/Version.h"
+#include "settings/LineSettings.h"
 #include "settings/TavoConf.h"
 
 #include <QAction>
@@ -159,7 +160,11 @@ CMonitorDlg::CMonitorDlg(MonitorCore& core, QWidget* parent)
     dayTimer->setInterval(1000);
     connect(dayTimer, &QTimer::timeout, dayList, &DayListWidget::RebuildDayTabs);
     connect(dayTimer, &QTimer::timeout, this, [this] {
-        if (lineStatus.state == LineStatus::State::Lost && lineStatus.retryAt > 0)
+        const std::map<std::string, LineStatus> statuses = StatusesInUse();
+        if (std::any_of(statuses.begin(), statuses.end(), [](const auto& source) {
+                return source.second.state == LineStatus::State::Lost && source.second.retryAt > 0;
+            }) ||
+            (lineStatus.state == LineStatus::State::Lost && lineStatus.retryAt > 0))
             ShowLineStatus(); // the retry's countdown
     });
 
@@ -200,13 +205,7 @@ void CMonitorDlg::StartUp() {
     // The line tells its state from its own thread; the window keeps it on its own.
     core.SetLineListener([window = QPointer<CMonitorDlg>(this)](const LineReport& report) {
         QMetaObject::invokeMethod(
-            window,
-            [window, report] {
-                LineStatus& source = window->lineStatuses[report.source];
-                source = LineStatusAfter(source, report, window->core.Now());
-                window->SetLineStatus(WorstLineStatus(window->lineStatuses));
-            },
-            Qt::QueuedConnection);
+            window, [window, report] { window->OnLineReport(report); }, Qt::QueuedConnection);
     });
     core.StartCallCapture([this](const IncomingCallNotice& notice) {
         if (QThread::currentThread() == thread()) {
@@ -217,6 +216,9 @@ void CMonitorDlg::StartUp() {
         QMetaObject::invokeMethod(
             this, [this, &notice] { core.OnIncomingCall(notice); }, Qt::BlockingQueuedConnection);
     });
+    linesInUse = core.LinesInUse();
+    if (!lineStatuses.empty())
+        SetLineStatus(WorstLineStatus(StatusesInUse()));
     CreateTrayIcon();
     MoveToStoredRect();
     dayList->RebuildDayTabs();
@@ -334,8 +336,43 @@ void CMonitorDlg::SetLineStatus(const LineStatus& status) {
 }
 
 void CMonitorDlg::ShowLineStatus() {
-    lineStatusLabel->setText(LineStatusText(lineStatus, core.Now()));
+    // One line as ever; several each with its own state.
+    lineStatusLabel->setText(linesInUse.size() > 1
+                                 ? LineStatusesText(SourceStatuses(), core.Now())
+                                 : LineStatusText(lineStatus, core.Now()));
     UpdateStatusBar();
+}
+
+void CMonitorDlg::OnLineReport(const LineReport& report) {
+    LineStatus& source = lineStatuses[report.source];
+    source = LineStatusAfter(source, report, core.Now());
+    SetLineStatus(WorstLineStatus(StatusesInUse()));
+}
+
+std::map<std::string, LineStatus> CMonitorDlg::StatusesInUse() const {
+    if (linesInUse.empty())
+        return lineStatuses;
+    std::map<std::string, LineStatus> inUse;
+    for (const MonitorCore::LineInUse& line : linesInUse)
+        if (const auto found = lineStatuses.find(line.source); found != lineStatuses.end())
+            inUse.insert(*found);
+    return inUse;
+}
+
+std::vector<SourceLineStatus> CMonitorDlg::SourceStatuses() const {
+    std::vector<SourceLineStatus> sources;
+    for (const MonitorCore::LineInUse& line : linesInUse) {
+        const auto found = lineStatuses.find(line.source);
+        sources.push_back({LineSourceLabel(line.name, line.where),
+                           found != lineStatuses.end() ? found->second : LineStatus()});
+    }
+    return sources;
+}
+
+void CMonitorDlg::TakeLinesInUse() {
+    linesInUse = core.LinesInUse();
+    lineStatuses.clear();
+    SetLineStatus(LineStatus());
 }
 
 void CMonitorDlg::SetOutputStatuses(const std::vector<OutputStatus>& statuses) {
@@ -362,8 +399,9 @@ void CMonitorDlg::UpdateTrayToolTip() {
     // The tooltip keeps its plain text while all is well and adds what needs the user: a line
     // that does not work, a failing output, files that cannot be written.
     QString tip = TrayToolTip;
-    const QString lineText =
-        LineDown(lineStatus) ? LineStatusText(lineStatus, core.Now()) : QString();
+    const QString lineText = linesInUse.size() > 1 ? LineTroubleText(SourceStatuses(), core.Now())
+                             : LineDown(lineStatus) ? LineStatusText(lineStatus, core.Now())
+                                                    : QString();
     for (const QString& line : {lineText, failingOutputsText, storageText})
         if (!line.isEmpty())
             tip += QStringLiteral("\n") + line;
@@ -661,6 +699,20 @@ bool CMonitorDlg::RunOptionsSheet() {
     }
     followUp.applyOutputSettings = [this, &outputSettings] {
         core.SaveOutputSettings(outputSettings);
+    };
+    const TavoConfLoad conf = LoadTavoConf(TavoConfPath());
+    LineSettings lineSettings = ReadLineSettings(conf.conf);
+    // A file that cannot be read is not written over: the page shows the defaults greyed.
+    if (conf.ok)
+        context.lineSettings = &lineSettings;
+    context.linesFromCommandLine = core.LinesFromCommandLine();
+    followUp.applyLineSettings = [this, &lineSettings, shown = lineSettings] {
+        // OK without a change leaves the lines open as they are.
+        if (lineSettings == shown)
+            return;
+        core.SaveLineSettings(lineSettings);
+        if (!core.LinesFromCommandLine())
+            TakeLinesInUse();
     };
     return RunOptionsCommand(this, context, followUp);
 }

@@ -119,6 +119,12 @@ private:
     void UpdateTrayMenuText();
     void UpdateTrayToolTip();
     void ShowLineStatus();
+    void OnLineReport(const LineReport& report);
+    // After the lines were opened anew: their states start afresh.
+    void TakeLinesInUse();
+    // The lines in use, each with its state, in the monitor's order.
+    std::vector<SourceLineStatus> SourceStatuses() const;
+    std::map<std::string, LineStatus> StatusesInUse() const;
     void UpdateStatusBar();
     void OnHideTimer();
     void CorrectForFrame();
@@ -139,6 +145,9 @@ private:
     QLabel* outputStatusLabel = nullptr;
     LineStatus lineStatus;
     std::map<std::string, LineStatus> lineStatuses; // by line source ("": CAPI)
+    // Empty until the lines were opened; then only these are shown (a line that was closed
+    // may still have reports on their way).
+    std::vector<MonitorCore::LineInUse> linesInUse;
     QString outputStatusText;
     QString failingOutputsText; // the tray tooltip names only these
     QString storageText;

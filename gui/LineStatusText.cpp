@@ -8,31 +8,103 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPixmap>
+#include <QStringList>
+
+#include <algorithm>
+
+namespace {
+
+QString Translated(const char* text) {
+    return QCoreApplication::translate("LineStatus", text);
+}
+
+QString LostText(const LineStatus& status, std::time_t now, const char* since) {
+    const QString at = QLocale().toString(QDateTime::fromSecsSinceEpoch(status.since).time(),
+                                          QStringLiteral("HH:mm"));
+    QString text = Translated(since).arg(at);
+    if (status.retryAt > 0)
+        text += status.retryAt > now
+                    ? Translated(QT_TRANSLATE_NOOP("LineStatus", ", retrying in %1 s"))
+                          .arg(qint64(status.retryAt - now))
+                    : Translated(QT_TRANSLATE_NOOP("LineStatus", ", retrying now"));
+    return text;
+}
+
+QString Reason(const LineStatus& status) {
+    return status.reason.empty() ? QString()
+                                 : QStringLiteral(" (%1)").arg(FromCp1252(status.reason));
+}
+
+// One line's state after its name.
+QString SourceStateText(const LineStatus& status, std::time_t now) {
+    switch (status.state) {
+    case LineStatus::State::Unknown:
+        return Translated(QT_TRANSLATE_NOOP("LineStatus", "starting"));
+    case LineStatus::State::Listening:
+        return Translated(QT_TRANSLATE_NOOP("LineStatus", "listening"));
+    case LineStatus::State::NoDriver:
+        return Translated(QT_TRANSLATE_NOOP("LineStatus", "no ISDN driver")) + Reason(status);
+    case LineStatus::State::Lost:
+        return LostText(status, now, QT_TRANSLATE_NOOP("LineStatus", "lost since %1")) +
+               Reason(status);
+    }
+    return QString();
+}
+
+QString Named(const SourceLineStatus& source, std::time_t now) {
+    return Translated(QT_TRANSLATE_NOOP("LineStatus", "%1: %2"))
+        .arg(source.label, SourceStateText(source.status, now));
+}
+
+} // namespace
 
 QString LineStatusText(const LineStatus& status, std::time_t now) {
-    const QString reason =
-        status.reason.empty() ? QString() : QStringLiteral(" (%1)").arg(FromCp1252(status.reason));
     switch (status.state) {
     case LineStatus::State::Unknown:
         return QString();
     case LineStatus::State::Listening:
-        return QCoreApplication::translate("LineStatus", "Line: listening");
+        return Translated(QT_TRANSLATE_NOOP("LineStatus", "Line: listening"));
     case LineStatus::State::NoDriver:
-        return QCoreApplication::translate("LineStatus", "No ISDN driver: no calls are received") +
-               reason;
-    case LineStatus::State::Lost: {
-        const QString since = QLocale().toString(QDateTime::fromSecsSinceEpoch(status.since).time(),
-                                                 QStringLiteral("HH:mm"));
-        QString text = QCoreApplication::translate("LineStatus", "Line lost since %1").arg(since);
-        if (status.retryAt > 0)
-            text += status.retryAt > now
-                        ? QCoreApplication::translate("LineStatus", ", retrying in %1 s")
-                              .arg(qint64(status.retryAt - now))
-                        : QCoreApplication::translate("LineStatus", ", retrying now");
-        return text + reason;
-    }
+        return Translated(QT_TRANSLATE_NOOP("LineStatus", "No ISDN driver: no calls are received")) +
+               Reason(status);
+    case LineStatus::State::Lost:
+        return LostText(status, now, QT_TRANSLATE_NOOP("LineStatus", "Line lost since %1")) +
+               Reason(status);
     }
     return QString();
+}
+
+QString LineSourceLabel(const std::string& name, const std::string& where) {
+    const QString at = QString::fromStdString(where);
+    if (name == "capi")
+        return Translated(QT_TRANSLATE_NOOP("LineStatus", "CAPI"));
+    if (name == "sim")
+        return Translated(QT_TRANSLATE_NOOP("LineStatus", "simulated line"));
+    if (name == "callmonitor")
+        return Translated(QT_TRANSLATE_NOOP("LineStatus", "call monitor %1")).arg(at).trimmed();
+    if (name == "ami")
+        return Translated(QT_TRANSLATE_NOOP("LineStatus", "AMI %1")).arg(at).trimmed();
+    return (QString::fromStdString(name) + QLatin1Char(' ') + at).trimmed();
+}
+
+QString LineStatusesText(const std::vector<SourceLineStatus>& sources, std::time_t now) {
+    const bool anyTold = std::any_of(sources.begin(), sources.end(), [](const auto& source) {
+        return source.status.state != LineStatus::State::Unknown;
+    });
+    if (!anyTold)
+        return QString();
+    QStringList parts;
+    for (const SourceLineStatus& source : sources)
+        parts << Named(source, now);
+    return parts.join(QStringLiteral(" \u00b7 "));
+}
+
+QString LineTroubleText(const std::vector<SourceLineStatus>& sources, std::time_t now) {
+    QStringList parts;
+    for (const SourceLineStatus& source : sources)
+        if (LineDown(source.status))
+            parts << Named(source, now);
+    return parts.join(QLatin1Char('\n'));
 }
 
 LineStatus LineStatusAfter(const LineStatus& current, const LineReport& report, std::time_t now) {

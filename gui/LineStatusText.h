@@ -11,6 +11,7 @@
 #include <ctime>
 #include <map>
 #include <string>
+#include <vector>
 
 struct LineStatus {
     enum class State {
@@ -38,6 +39,26 @@ LineStatus WorstLineStatus(const std::map<std::string, LineStatus>& bySource);
 // One line, e.g. "Line: listening", "Line lost since 14:05, retrying in 30 s",
 // "No ISDN driver: no calls are received"; empty for Unknown. `now` counts the retry down.
 QString LineStatusText(const LineStatus& status, std::time_t now);
+
+// With several lines (CAPI, the router's feed, the PBX's manager) the window names each.
+struct SourceLineStatus {
+    QString label; // LineSourceLabel
+    LineStatus status;
+};
+
+// How the window names a line: "CAPI", "simulated line", "call monitor 192.168.178.1:1012",
+// "AMI 10.0.0.2:5038" (`name` as tavo.conf names it, `where` the host and port a network line
+// connects to).
+QString LineSourceLabel(const std::string& name, const std::string& where);
+
+// The status bar's line with several lines: each with its state, e.g. "CAPI: listening · call
+// monitor 192.168.178.1:1012: lost since 14:05"; one that has told nothing yet is "starting".
+// Empty while none has told anything.
+QString LineStatusesText(const std::vector<SourceLineStatus>& sources, std::time_t now);
+
+// For the tray tooltip, which names only trouble: each line that does not work, one a line, e.g.
+// "call monitor 192.168.178.1:1012: lost since 14:05"; empty while all work.
+QString LineTroubleText(const std::vector<SourceLineStatus>& sources, std::time_t now);
 
 // Whether the line does not work (the tray shows the lost-line icon).
 bool LineDown(const LineStatus& status);

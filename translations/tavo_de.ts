@@ -203,6 +203,101 @@ In %3 schreiben und verwenden?</translation>
     </message>
 </context>
 <context>
+    <name>COptionLine</name>
+    <message>
+        <source>&amp;CAPI: an ISDN card, or a router&apos;s CAPI over the network</source>
+        <translation>&amp;CAPI: eine ISDN-Karte oder das CAPI eines Routers über das Netz</translation>
+    </message>
+    <message>
+        <source>s&amp;imulated line (no calls, for trying TAVO out)</source>
+        <translation>s&amp;imulierte Leitung (keine Anrufe, zum Ausprobieren von TAVO)</translation>
+    </message>
+    <message>
+        <source>the router&apos;s call-&amp;monitor feed</source>
+        <translation>der Anruf&amp;monitor des Routers</translation>
+    </message>
+    <message>
+        <source>a PBX&apos;s manager &amp;interface (AMI)</source>
+        <translation>die Manager-&amp;Schnittstelle einer Telefonanlage (AMI)</translation>
+    </message>
+    <message>
+        <source>empty: every context</source>
+        <translation>leer: jeder Kontext</translation>
+    </message>
+    <message>
+        <source>The router sends its feed once it is switched on there,
+usually by dialling a short code on a telephone connected to it.</source>
+        <translation>Der Router sendet die Meldungen, sobald sie dort eingeschaltet sind,
+meist durch Wählen eines Kurzcodes an einem angeschlossenen Telefon.</translation>
+    </message>
+    <message>
+        <source>The command line chose the lines of this run.
+What is saved here is used when TAVO starts without them.</source>
+        <translation>Die Leitungen dieses Laufs wurden auf der Befehlszeile gewählt.
+Was hier gespeichert wird, gilt bei einem Start ohne diese Angabe.</translation>
+    </message>
+    <message>
+        <source>&amp;host</source>
+        <translation>&amp;Host</translation>
+    </message>
+    <message>
+        <source>&amp;port</source>
+        <translation>&amp;Port</translation>
+    </message>
+    <message>
+        <source>h&amp;ost</source>
+        <translation>H&amp;ost</translation>
+    </message>
+    <message>
+        <source>po&amp;rt</source>
+        <translation>Po&amp;rt</translation>
+    </message>
+    <message>
+        <source>&amp;user</source>
+        <translation>&amp;Benutzer</translation>
+    </message>
+    <message>
+        <source>s&amp;ecret</source>
+        <translation>G&amp;eheimnis</translation>
+    </message>
+    <message>
+        <source>con&amp;text</source>
+        <translation>Kon&amp;text</translation>
+    </message>
+    <message>
+        <source>The call-monitor port must be a number from 1 to 65535.</source>
+        <translation>Der Port des Anrufmonitors muss eine Zahl von 1 bis 65535 sein.</translation>
+    </message>
+    <message>
+        <source>The call-monitor feed needs the router&apos;s host.</source>
+        <translation>Der Anrufmonitor braucht den Host des Routers.</translation>
+    </message>
+    <message>
+        <source>The manager interface&apos;s port must be a number from 1 to 65535.</source>
+        <translation>Der Port der Manager-Schnittstelle muss eine Zahl von 1 bis 65535 sein.</translation>
+    </message>
+    <message>
+        <source>The manager interface needs the user TAVO logs in as.</source>
+        <translation>Die Manager-Schnittstelle braucht den Benutzer, als der TAVO sich anmeldet.</translation>
+    </message>
+    <message>
+        <source>The manager interface needs the PBX&apos;s host.</source>
+        <translation>Die Manager-Schnittstelle braucht den Host der Telefonanlage.</translation>
+    </message>
+    <message>
+        <source>A host is one name or address, without blanks.</source>
+        <translation>Ein Host ist ein Name oder eine Adresse, ohne Leerzeichen.</translation>
+    </message>
+    <message>
+        <source>CAPI and the simulated line are both the CAPI line: choose one of them.</source>
+        <translation>CAPI und die simulierte Leitung sind beide die CAPI-Leitung: Wählen Sie eine davon.</translation>
+    </message>
+    <message>
+        <source>Choose at least one line calls come from.</source>
+        <translation>Wählen Sie mindestens eine Leitung, über die Anrufe kommen.</translation>
+    </message>
+</context>
+<context>
     <name>COptionMain</name>
     <message>
         <source>start &amp;minimize</source>
@@ -417,6 +512,10 @@ In %3 schreiben und verwenden?</translation>
     <message>
         <source>rules</source>
         <translation>Regeln</translation>
+    </message>
+    <message>
+        <source>line</source>
+        <translation>Leitung</translation>
     </message>
 </context>
 <context>
@@ -744,6 +843,42 @@ Es entscheidet die erste Regel, deren Bedingungen alle zutreffen.</translation>
     <message>
         <source>, retrying now</source>
         <translation>, neuer Versuch läuft</translation>
+    </message>
+    <message>
+        <source>starting</source>
+        <translation>startet</translation>
+    </message>
+    <message>
+        <source>listening</source>
+        <translation>empfangsbereit</translation>
+    </message>
+    <message>
+        <source>no ISDN driver</source>
+        <translation>kein ISDN-Treiber</translation>
+    </message>
+    <message>
+        <source>lost since %1</source>
+        <translation>unterbrochen seit %1</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>CAPI</source>
+        <translation>CAPI</translation>
+    </message>
+    <message>
+        <source>simulated line</source>
+        <translation>simulierte Leitung</translation>
+    </message>
+    <message>
+        <source>call monitor %1</source>
+        <translation>Anrufmonitor %1</translation>
+    </message>
+    <message>
+        <source>AMI %1</source>
+        <translation>AMI %1</translation>
     </message>
 </context>
 <context>

@@ -3,6 +3,7 @@
 #include "gui/ResourceIds.h"
 #include "gui/options/COptionCaller.h"
 #include "gui/options/COptionIds.h"
+#include "gui/options/COptionLine.h"
 #include "gui/options/COptionMSN.h"
 #include "gui/options/COptionMain.h"
 #include "gui/options/COptionNetwork.h"
@@ -33,8 +34,8 @@ COption::COption(OptionsContext& context, QWidget* parent)
       caller(new COptionCaller(context)), msn(new COptionMSN(context)),
       main(new COptionMain(context)), speech(new COptionTTS(context)),
       telnet(new COptionTelnet(context)),
-      network(new COptionNetwork(context)), rules(new COptionRules(context)),
-      pages{main, caller, msn, speech, telnet, network, rules} {
+      network(new COptionNetwork(context)), line(new COptionLine(context)),
+      rules(new COptionRules(context)), pages{main, caller, msn, speech, telnet, network, line, rules} {
     setObjectName(OptionIds::Sheet);
     setWindowTitle(tr("options"));
     setModal(true);

@@ -1,5 +1,5 @@
 #pragma once
-// "options": the sheet of seven pages over the settings, both directories, tavo.conf and the
+// "options": the sheet of eight pages over the settings, both directories, tavo.conf and the
 // screening rules file. Pages work on copies; OK hands the shown pages' values back, Cancel
 // changes nothing.
 
@@ -10,6 +10,7 @@
 #include <vector>
 
 class COptionCaller;
+class COptionLine;
 class COptionMain;
 class COptionMSN;
 class COptionNetwork;
@@ -46,13 +47,14 @@ private:
     QTabWidget* tabs;
     QPushButton* ok = nullptr;
     QPushButton* cancel = nullptr;
-    // Built in this order; shown as main, caller, MSN, speech, telnet, network, rules.
+    // Built in this order; shown as main, caller, MSN, speech, telnet, network, line, rules.
     COptionCaller* caller;
     COptionMSN* msn;
     COptionMain* main;
     COptionTTS* speech;
     COptionTelnet* telnet;
     COptionNetwork* network;
+    COptionLine* line;
     COptionRules* rules;
     std::vector<COptionPage*> pages;
     int activePage = 0;

@@ -30,4 +30,7 @@ void ApplyConfirmedOptions(OptionsContext& context, int32_t rememberedPort,
         followUp.telnetServer->ApplyTelnetOptions(rememberedPort);
     if (followUp.applyOutputSettings)
         followUp.applyOutputSettings();
+    // Last: stopping the lines waits for a call being handled.
+    if (followUp.applyLineSettings)
+        followUp.applyLineSettings();
 }

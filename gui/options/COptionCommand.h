@@ -14,6 +14,7 @@ struct OptionsFollowUp {
     CSpeechEngine* speechEngine = nullptr; // the main window's engine
     TelnetServer* telnetServer = nullptr;
     std::function<void()> applyOutputSettings; // tavo.conf written, the outputs switched
+    std::function<void()> applyLineSettings;   // tavo.conf written, the lines opened anew
 };
 
 // Runs the sheet modally; true when it was closed with OK (and the follow-up was done).

@@ -3,6 +3,7 @@
 // these; tests replace the modal windows so that nothing waits for a person.
 
 #include "data/SharedLists.h"
+#include "settings/LineSettings.h"
 #include "settings/Settings.h"
 #include "settings/TavoConf.h"
 
@@ -54,4 +55,9 @@ struct OptionsContext {
     std::string rulesFile = "rules.conf";
     std::string country;
     std::function<void()> rulesSaved;
+    // The line sources of tavo.conf for the line page; null shows its defaults greyed.
+    LineSettings* lineSettings = nullptr;
+    // The command line chose the lines (--line, --demo): the page edits what is saved, for a
+    // start without it, and says so.
+    bool linesFromCommandLine = false;
 };

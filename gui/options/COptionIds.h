@@ -11,6 +11,7 @@ inline constexpr const char* MsnPage = "IDD_OPTION_MSN";
 inline constexpr const char* SpeechPage = "IDD_OPTION_TTS";
 inline constexpr const char* TelnetPage = "IDD_OPTION_TELNET";
 inline constexpr const char* RulesPage = "IDD_OPTION_RULES";
+inline constexpr const char* LinePage = "IDD_OPTION_LINE";
 inline constexpr const char* RulesText = "IDC_RULES_TEXT";
 inline constexpr const char* RulesCheck = "IDC_RULES_CHECK";
 inline constexpr const char* RulesState = "IDC_RULES_STATE";

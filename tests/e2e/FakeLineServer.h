@@ -69,6 +69,25 @@ public:
         }
         return true;
     }
+    // Waits until the client closes its connection (what it sends before is kept); false when
+    // it stays open past `timeout`.
+    bool WaitClosed(Duration timeout) {
+        const auto until = std::chrono::steady_clock::now() + timeout;
+        while (client >= 0) {
+            const auto left = std::chrono::duration_cast<Duration>(until - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                return false;
+            pollfd wait{client, POLLIN, 0};
+            if (::poll(&wait, 1, static_cast<int>(left.count())) <= 0)
+                continue;
+            char buffer[4096];
+            const ssize_t got = ::recv(client, buffer, sizeof buffer, 0);
+            if (got <= 0)
+                return true;
+            received.append(buffer, size_t(got));
+        }
+        return true;
+    }
     // Forgets what was received so far, so that the next wait looks at what comes after.
     void ForgetReceived() { received.clear(); }
 

@@ -1,3 +1,4 @@
+#include "FakeLineServer.h"
 #include "capi/CCAPIAccess.h"
 #include "data/ListFile.h"
 #include "gui/CListViewEx.h"
@@ -15,8 +16,11 @@
 #include "platform/ShowMessage.h"
 #include "platform/SoundSink.h"
 #include "platform/TerminationSignals.h"
+#include "settings/LineSettings.h"
+#include "settings/TavoConf.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -30,6 +34,7 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTabBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -168,6 +173,23 @@ protected:
             texts << view->topLevelItem(i)->text(column);
         return texts;
     }
+    void WriteTavoConf(const std::string& text) {
+        const std::string path = TavoConfPath();
+        fs::create_directories(fs::path(path).parent_path());
+        std::ofstream(path) << text;
+        fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+    }
+    // "options...", the line page changed by `change`, then OK.
+    void ChangeLines(const std::function<void(QWidget* page)>& change) {
+        OnNextModal([change](QWidget* sheet) {
+            auto* tabs = sheet->findChild<QTabWidget*>("IDC_OPTION_TABS");
+            tabs->setCurrentIndex(6);
+            change(tabs->currentWidget());
+            sheet->findChild<QPushButton*>(Ids::Ok.objectName)->click();
+        });
+        window->OnOptions();
+    }
+    size_t CallCount() const { return core->lists.Read()->callList.size(); }
     bool SettingsStored() const { return fs::exists(SettingsFilePath()); }
     Settings StoredSettings() const {
         Settings settings;
@@ -914,6 +936,90 @@ TEST_F(MonitorWindow, TheLineStateShowsInTheStatusBarTheTrayToolTipAndIcon) {
     EXPECT_TRUE(outputs->text().isEmpty());
 }
 
+TEST_F(MonitorWindow, TheLinePageOpensAndClosesLinesWithoutARestartAndEachShowsItsState) {
+    WriteTavoConf("[line]\nsources = sim ; for now\n");
+    Start(true, LineKind::Capi);
+    auto* label = window->StatusBar()->findChild<QLabel*>("IDC_LINE_STATUS");
+    ASSERT_NE(label, nullptr);
+    QTRY_COMPARE_WITH_TIMEOUT(label->text(), "Line: listening", 10000);
+    IncomingCallNotice before;
+    before.callingNumber = "0301111";
+    before.calledNumber = "5551";
+    before.connectionId = 0x101;
+    before.cipValue = 1;
+    core->OnIncomingCall(before);
+    ASSERT_EQ(CallCount(), 1u);
+
+    // The router's feed beside the simulated line.
+    FakeLineServer feed;
+    ASSERT_TRUE(feed.Listen());
+    const QString where = "127.0.0.1:" + QString::number(feed.port);
+    ChangeLines([&](QWidget* page) {
+        page->findChild<QCheckBox*>("IDC_LINE_CALLMONITOR")->click();
+        page->findChild<QLineEdit*>("IDC_CALLMONITOR_HOST")->setText("127.0.0.1");
+        page->findChild<QLineEdit*>("IDC_CALLMONITOR_PORT")->setText(QString::number(feed.port));
+    });
+    ASSERT_TRUE(feed.Accept(std::chrono::seconds(20)));
+    const TavoConfLoad saved = LoadTavoConf(TavoConfPath());
+    EXPECT_EQ(ReadLineSettings(saved.conf).sources,
+              (std::vector<LineSource>{LineSource::Sim, LineSource::CallMonitor}));
+    QTRY_COMPARE_WITH_TIMEOUT(label->text(),
+                              "simulated line: listening \u00b7 call monitor " + where +
+                                  ": listening",
+                              20000);
+    EXPECT_EQ(window->TrayIcon()->toolTip(), CMonitorDlg::TrayToolTip);
+
+    // A RING on the feed is a call, after the one taken before the change.
+    ASSERT_TRUE(feed.Send("07.02.00 12:00:00;RING;0;04012345;5552;SIP0;\r\n"));
+    QTRY_COMPARE_WITH_TIMEOUT(CallCount(), size_t(2), 20000);
+    {
+        std::vector<std::pair<std::string, std::string>> calls;
+        for (const CallRecord& call : core->lists.Read()->callList)
+            calls.emplace_back(*call.key, *call.value);
+        EXPECT_EQ(calls, (std::vector<std::pair<std::string, std::string>>{
+                             {"5551", "0301111"}, {"5552", "04012345"}}));
+    }
+
+    // The router goes: only that line is lost, in the bar and in the tray.
+    feed.Close();
+    const QString lost = "call monitor " + where + ": lost since 12:00";
+    QTRY_VERIFY_WITH_TIMEOUT(label->text().startsWith("simulated line: listening \u00b7 " + lost),
+                             20000);
+    EXPECT_TRUE(window->TrayIcon()->toolTip().startsWith(CMonitorDlg::TrayToolTip + "\n" + lost))
+        << window->TrayIcon()->toolTip().toStdString();
+
+    // Without the feed the window speaks of the one line as ever, and all is well again.
+    ChangeLines([](QWidget* page) {
+        page->findChild<QCheckBox*>("IDC_LINE_CALLMONITOR")->click();
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(label->text(), "Line: listening", 20000);
+    EXPECT_EQ(window->TrayIcon()->toolTip(), CMonitorDlg::TrayToolTip);
+    EXPECT_EQ(core->LinesInUse().size(), 1u);
+    EXPECT_EQ(CallCount(), 2u);
+}
+
+TEST_F(MonitorWindow, LinesTheCommandLineChoseStayOpenWhenThePageIsSaved) {
+    WriteTavoConf("[line]\nsources = capi\n");
+    FakeLineServer feed;
+    ASSERT_TRUE(feed.Listen());
+    Start(true); // the simulated line, as --line sim
+    auto* label = window->StatusBar()->findChild<QLabel*>("IDC_LINE_STATUS");
+    QTRY_COMPARE_WITH_TIMEOUT(label->text(), "Line: listening", 10000);
+    const std::vector<MonitorCore::LineInUse> lines = core->LinesInUse();
+    ChangeLines([&](QWidget* page) {
+        EXPECT_TRUE(page->findChild<QLabel*>("IDC_LINE_COMMAND_LINE")->isVisible());
+        page->findChild<QCheckBox*>("IDC_LINE_CALLMONITOR")->click();
+        page->findChild<QLineEdit*>("IDC_CALLMONITOR_HOST")->setText("127.0.0.1");
+        page->findChild<QLineEdit*>("IDC_CALLMONITOR_PORT")->setText(QString::number(feed.port));
+    });
+    // Saved for a later start, but nothing opened now.
+    EXPECT_EQ(ReadLineSettings(LoadTavoConf(TavoConfPath()).conf).sources,
+              (std::vector<LineSource>{LineSource::Capi, LineSource::CallMonitor}));
+    EXPECT_EQ(core->LinesInUse(), lines);
+    EXPECT_FALSE(feed.Accept(std::chrono::milliseconds(300)));
+    EXPECT_EQ(label->text(), "Line: listening");
+}
+
 TEST_F(MonitorWindow, WithoutAnIsdnDriverTheWindowSaysSoAndKeepsSaying) {
     // No ISDN card here: the box tells it once at start-up (answered at once), the status bar
     // and the tray keep telling it.
@@ -1043,6 +1149,46 @@ TEST(LineStatusAfter, FollowsTheLinesReports) {
                   LineStatus::State::NoDriver);
     EXPECT_EQ(LineStatusAfter(status, report(Kind::Listening), t + 8).state,
               LineStatus::State::Listening);
+}
+
+TEST(LineStatusesText, EachLineWithItsStateAndOnlyTroubleForTheTray) {
+    const std::time_t t = Feb07Noon;
+    LineStatus listening;
+    listening.state = LineStatus::State::Listening;
+    LineStatus lost;
+    lost.state = LineStatus::State::Lost;
+    lost.since = t - 3600;
+    lost.retryAt = t + 30;
+    lost.reason = "the connection was closed by the far end";
+    LineStatus noDriver;
+    noDriver.state = LineStatus::State::NoDriver;
+    const QString capi = LineSourceLabel("capi", "");
+    const QString feed = LineSourceLabel("callmonitor", "192.168.178.1:1012");
+    const QString ami = LineSourceLabel("ami", "10.0.0.2:5038");
+    EXPECT_EQ(capi, "CAPI");
+    EXPECT_EQ(LineSourceLabel("sim", ""), "simulated line");
+    EXPECT_EQ(feed, "call monitor 192.168.178.1:1012");
+    EXPECT_EQ(ami, "AMI 10.0.0.2:5038");
+
+    // Nothing told yet by any: the window says nothing; by some: the others are starting.
+    EXPECT_EQ(LineStatusesText({{capi, {}}, {feed, {}}}, t), "");
+    EXPECT_EQ(LineStatusesText({{capi, listening}, {feed, {}}}, t),
+              "CAPI: listening \u00b7 call monitor 192.168.178.1:1012: starting");
+    EXPECT_EQ(LineStatusesText({{capi, listening}, {feed, lost}, {ami, listening}}, t),
+              "CAPI: listening \u00b7 call monitor 192.168.178.1:1012: lost since 11:00, "
+              "retrying in 30 s (the connection was closed by the far end) \u00b7 AMI "
+              "10.0.0.2:5038: listening");
+    // The retry that is due.
+    EXPECT_EQ(LineStatusesText({{feed, lost}, {ami, listening}}, t + 31),
+              "call monitor 192.168.178.1:1012: lost since 11:00, retrying now (the connection "
+              "was closed by the far end) \u00b7 AMI 10.0.0.2:5038: listening");
+
+    // The tray: the lines that do not work, one a line, none while all work.
+    EXPECT_EQ(LineTroubleText({{capi, listening}, {feed, listening}}, t), "");
+    EXPECT_EQ(LineTroubleText({{capi, {}}, {feed, listening}}, t), "");
+    EXPECT_EQ(LineTroubleText({{capi, noDriver}, {feed, listening}, {ami, lost}}, t),
+              "CAPI: no ISDN driver\nAMI 10.0.0.2:5038: lost since 11:00, retrying in 30 s (the "
+              "connection was closed by the far end)");
 }
 
 TEST(WorstLineStatus, TheWindowShowsTheWorstSourceAndNamesIt) {

@@ -89,8 +89,8 @@ protected:
 };
 
 TEST_F(MainPageLanguage, ShowsOnlyEnglishOrOnlyGerman) {
-    std::set<QString> english{"options", "main", "caller", "speech", "telnet", "network", "rules",
-                              "start &minimize", "do not show in &tasklist when minimized",
+    std::set<QString> english{"options", "main", "caller", "speech", "telnet", "network", "line",
+                              "rules", "start &minimize", "do not show in &tasklist when minimized",
                               "system &beep", "&play sound", "spea&k", "only MSNs with &names",
                               "&display time", "sec. ( 0 = disable popup window )",
                               "speak te&xt", "font", "s&elect...", "&OK", "&Cancel"};
@@ -99,7 +99,7 @@ TEST_F(MainPageLanguage, ShowsOnlyEnglishOrOnlyGerman) {
 
     Translated translated;
     std::set<QString> german{"Optionen", "Allgemein", "Anrufer", "Sprachausgabe", "Telnet",
-                             "Netzwerk", "Regeln", "&minimiert starten",
+                             "Netzwerk", "Leitung", "Regeln", "&minimiert starten",
                              "minimiert nicht in der &Taskleiste zeigen", "S&ystemton",
                              "&Klang abspielen", "&Sprechen", "nur MSNs mit &Namen",
                              "Anzeige&dauer", "Sek. ( 0 = kein Popup-Fenster )", "Ansa&getext",

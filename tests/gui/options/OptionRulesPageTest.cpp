@@ -20,7 +20,7 @@ protected:
     }
     void Open() {
         OpenSheet();
-        ShowPage(6);
+        ShowPage(7);
     }
     void WriteRules(const std::string& text) {
         fs::create_directories(Path("config"));
@@ -42,7 +42,7 @@ protected:
 TEST_F(RulesPage, ShowsTheFileAndChecksIt) {
     WriteRules("announce known\nquiet    time=22:00-07:00  # nights\n");
     Open();
-    EXPECT_EQ(sheet->Page(6)->Title(), "rules");
+    EXPECT_EQ(sheet->Page(7)->Title(), "rules");
     EXPECT_EQ(Text()->toPlainText(), "announce known\nquiet    time=22:00-07:00  # nights\n");
     Click("IDC_RULES_CHECK");
     EXPECT_EQ(State(), "2 rules, no faults.");
@@ -80,7 +80,7 @@ TEST_F(RulesPage, AFaultyTextIsNotSavedAndItsLinesAreNamed) {
 
     // Another page is not reached either.
     ShowPage(0);
-    EXPECT_EQ(ActivePage(), sheet->Page(6));
+    EXPECT_EQ(ActivePage(), sheet->Page(7));
     EXPECT_EQ(warnings.size(), 2u);
 
     // A fault taken from the list puts the cursor on its line.

@@ -25,7 +25,8 @@ protected:
 
     // The sheet, shown (so its first page is built) and ready for clicks.
     COption& OpenSheet();
-    void ShowPage(int index); // 0 main, 1 caller, 2 MSN, 3 speech, 4 telnet, 5 network, 6 rules
+    void ShowPage(int index); // 0 main, 1 caller, 2 MSN, 3 speech, 4 telnet, 5 network, 6 line,
+                              // 7 rules
     void PressOk();
     void PressCancel();
     bool SheetAccepted() const { return sheet && sheet->result() == QDialog::Accepted; }

@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr int pageCount = 7;
+constexpr int pageCount = 8;
 
 std::string Name(const QWidget* widget) {
     const QString text = widget->objectName().isEmpty()
@@ -86,6 +86,13 @@ class OptionsLayout : public OptionsFixture, public ::testing::WithParamInterfac
 protected:
     void SetUp() override {
         context.outputSettings = &outputs;
+        // Every control of the line page in sight: the simulated line's box and the note that
+        // the command line chose the lines are shown only then.
+        lines.sources = {LineSource::Sim, LineSource::CallMonitor, LineSource::Ami};
+        lines.callMonitor.host = "192.168.178.1";
+        lines.ami.user = "tavo";
+        context.lineSettings = &lines;
+        context.linesFromCommandLine = true;
         context.makeSpeechEngine = {};
         if (German()) {
             ASSERT_TRUE(translator.load(QStringLiteral("tavo_de"),
@@ -106,6 +113,7 @@ protected:
     }
 
     OutputSettings outputs;
+    LineSettings lines;
     QTranslator translator;
 };
 

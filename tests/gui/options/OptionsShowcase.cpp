@@ -1,7 +1,8 @@
 // Opens the options sheet on one page with sample data, for looking at the layout on a real
 // display (screenshots under Xvfb), in the locale's language. Usage: options_showcase PAGE
 // (0 main ... 5 network; 6 the entry editor with a typed number; 7 the rules page with a
-// sample file in the temporary directory, checked, one line wrong).
+// sample file in the temporary directory, checked, one line wrong; 8 the line page with the
+// router's feed and a PBX's manager beside CAPI).
 #include "gui/CEditDataDlg.h"
 #include "gui/InterfaceLanguage.h"
 #include "gui/options/COption.h"
@@ -54,6 +55,13 @@ int main(int argc, char** argv) {
     OutputSettings outputs;
     outputs.ncid.enabled = true;
     context.outputSettings = &outputs;
+    LineSettings lines;
+    lines.sources = {LineSource::Capi, LineSource::CallMonitor, LineSource::Ami};
+    lines.callMonitor.host = "192.168.178.1";
+    lines.ami.host = "192.168.178.2";
+    lines.ami.user = "tavo";
+    lines.ami.secret = "a-long-secret";
+    context.lineSettings = &lines;
     if (page == 7) {
         context.rulesFile = (QDir::tempPath() + QStringLiteral("/tavo-showcase-rules.conf"))
                                 .toStdString();
@@ -65,7 +73,7 @@ int main(int argc, char** argv) {
     }
     COption sheet(context);
     sheet.show();
-    sheet.findChild<QTabWidget*>("IDC_OPTION_TABS")->setCurrentIndex(page == 7 ? 6 : page);
+    sheet.findChild<QTabWidget*>("IDC_OPTION_TABS")->setCurrentIndex(page == 8 ? 6 : page);
     if (page == 7)
         sheet.findChild<QAbstractButton*>("IDC_RULES_CHECK")->click();
     // TAVO_SHOWCASE_SHOT=FILE.png: the sheet as drawn, for a display without a screenshot tool.
