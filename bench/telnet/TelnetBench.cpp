@@ -86,9 +86,7 @@ BENCHMARK(BM_CallListingOfHistory)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMi
 // Keys through the whole dialogue over a socket pair: every byte a bell, as pasted junk gives;
 // with state.range(0) set, every key comes with a telnet command (IAC NOP) that is dropped.
 void BM_DialogueKeys(benchmark::State& state) {
-    CallList calls;
-    Directory phoneBook;
-    Directory msnList;
+    const GuardedLists lists;
     std::string keys;
     while (keys.size() < (1u << 20))
         keys += state.range(0) ? "q\xff\xf1" : "q";
@@ -112,7 +110,7 @@ void BM_DialogueKeys(benchmark::State& state) {
         });
         {
             TelnetConnection connection(ends[1]);
-            RunTelnetDialogue(connection, {}, {calls, phoneBook, msnList},
+            RunTelnetDialogue(connection, {}, {lists},
                               [] { return std::time_t{1767268800}; });
         }
         shutdown(ends[1], SHUT_RDWR);
