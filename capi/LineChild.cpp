@@ -2,11 +2,13 @@
 
 #include "capi/CCAPIThread.h"
 #include "capi/LineProtocol.h"
+#include "capi/RefusalMailbox.h"
 #include "platform/ShowMessage.h"
 
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <mutex>
 #include <poll.h>
 #include <string>
@@ -52,22 +54,46 @@ private:
     Clock::time_point lastSent{};
 };
 
+// How long the listener waits for the monitor's answer before it ignores the call as always: the
+// network must have its CONNECT_RESP well within its own time-outs.
+constexpr std::chrono::milliseconds kAnswerTimeout{100};
+
 class PipeReceiver final : public IncomingCallReceiver {
 public:
-    explicit PipeReceiver(EventWriter& writer) : writer(writer) {}
+    PipeReceiver(EventWriter& writer, RefusalMailbox& mailbox) : writer(writer), mailbox(mailbox) {}
     void DeliverIncomingCall(const IncomingCallNotice& notice) override {
         LinePipeMessage message;
         message.kind = LinePipeMessage::Kind::Call;
         message.notice = notice;
         writer.Send(message);
     }
+    bool RefusesCall(const IncomingCallNotice& notice) override {
+        if (!mailbox.Screening())
+            return false;
+        LinePipeMessage question;
+        question.kind = LinePipeMessage::Kind::Ask;
+        question.notice = notice;
+        const std::optional<bool> refuse =
+            mailbox.Ask(notice.connectionId, [&] { writer.Send(question); }, kAnswerTimeout);
+        if (!refuse && !toldLate) {
+            // Said once: the call is ignored as it would be without rules, and told as such.
+            std::fprintf(stderr, "tavo capi-line: the monitor did not say in time whether to "
+                                 "refuse a call; such calls are ignored on the line\n");
+            toldLate = true;
+        }
+        return refuse.value_or(false);
+    }
 
 private:
     EventWriter& writer;
+    RefusalMailbox& mailbox;
+    bool toldLate = false; // only the listener's thread asks
 };
 
-// True when "stop" or the end of the input arrived within `timeout`.
-bool StopArrived(int in, std::string& pending, std::chrono::milliseconds timeout) {
+// Reads what arrived from the monitor within `timeout`; true when "stop" or the end of the input
+// came.
+bool StopArrived(int in, LineCommandReader& reader, const bool& stop,
+                 std::chrono::milliseconds timeout) {
     pollfd p{in, POLLIN, 0};
     int ready = ::poll(&p, 1, static_cast<int>(timeout.count()));
     if (ready <= 0)
@@ -78,8 +104,8 @@ bool StopArrived(int in, std::string& pending, std::chrono::milliseconds timeout
         return errno != EINTR && errno != EAGAIN;
     if (n == 0)
         return true;
-    pending.append(buffer, static_cast<size_t>(n));
-    return pending.find("stop\n") != std::string::npos;
+    reader.Feed(std::string_view(buffer, static_cast<size_t>(n)));
+    return stop;
 }
 
 } // namespace
@@ -104,7 +130,8 @@ int RunCapiLineChild(const LineChildOptions& options, int in, int out) {
     });
 
     std::unique_ptr<CapiProvider> line = LoadLibCapi20(options.remote);
-    PipeReceiver receiver(writer);
+    RefusalMailbox mailbox;
+    PipeReceiver receiver(writer, mailbox);
     CCAPIAccess access(line.get(), receiver);
     CCAPIThread::Options threadOptions;
     threadOptions.report = [&writer](const LineReport& report) {
@@ -126,9 +153,24 @@ int RunCapiLineChild(const LineChildOptions& options, int in, int out) {
     CCAPIThread listener(access, threadOptions);
     listener.Start();
 
-    std::string pending;
+    bool stop = false;
+    LineCommandReader commands([&mailbox, &stop](const LineCommand& command) {
+        switch (command.kind) {
+        case LineCommand::Kind::Stop:
+            stop = true;
+            break;
+        case LineCommand::Kind::ScreenOn:
+        case LineCommand::Kind::ScreenOff:
+            mailbox.SetScreening(command.kind == LineCommand::Kind::ScreenOn);
+            break;
+        case LineCommand::Kind::Refuse:
+        case LineCommand::Kind::Ignore:
+            mailbox.Answer(command.connectionId, command.kind == LineCommand::Kind::Refuse);
+            break;
+        }
+    });
     while (!listener.IsFinished()) {
-        if (StopArrived(in, pending, std::chrono::milliseconds(200)))
+        if (StopArrived(in, commands, stop, std::chrono::milliseconds(200)))
             break;
     }
     listener.Stop();

@@ -1,7 +1,7 @@
 #pragma once
-// The CAPI line process: the one place that loads libcapi20. It registers, listens, ignores each
-// call on the line itself (CONNECT_RESP) and tells the monitor of it over `out` (see
-// capi/LineProtocol.h). libcapi20 can die or hang on a frame a server sends; it then takes only
+// The CAPI line process: the one place that loads libcapi20. It registers, listens, answers each
+// call on the line itself (CONNECT_RESP: ignored, or refused when the monitor, asked while it has
+// rules that refuse, says so) and tells the monitor of it over `out` (see capi/LineProtocol.h). libcapi20 can die or hang on a frame a server sends; it then takes only
 // this process with it, and the monitor starts another (capi/LineSupervisor.h).
 
 #include "capi/LibCapi20Provider.h"
