@@ -15,80 +15,59 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
-namespace {
-
 using Clock = std::chrono::steady_clock;
 
-// Writes whole lines to the monitor; a monitor that has gone makes every write fail, and the
-// process then ends with its input.
-class EventWriter {
-public:
-    explicit EventWriter(int fd) : fd(fd) {}
-    void Send(const LinePipeMessage& message) {
-        const std::string line = EncodeLinePipeMessage(message);
+LinePipeWriter::LinePipeWriter(int fd) : fd(fd) {}
+
+void LinePipeWriter::Send(const LinePipeMessage& message) {
+    const std::string line = EncodeLinePipeMessage(message);
+    std::lock_guard lock(mutex);
+    size_t done = 0;
+    while (done < line.size()) {
+        ssize_t n = ::write(fd, line.data() + done, line.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        done += static_cast<size_t>(n);
+    }
+    lastSent = Clock::now();
+}
+
+void LinePipeWriter::Alive() {
+    {
         std::lock_guard lock(mutex);
-        size_t done = 0;
-        while (done < line.size()) {
-            ssize_t n = ::write(fd, line.data() + done, line.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return;
-            done += static_cast<size_t>(n);
-        }
-        lastSent = Clock::now();
+        if (Clock::now() - lastSent < std::chrono::milliseconds(500))
+            return;
     }
-    // An "alive" at most twice a second: enough for a watchdog of a few seconds.
-    void Alive() {
-        {
-            std::lock_guard lock(mutex);
-            if (Clock::now() - lastSent < std::chrono::milliseconds(500))
-                return;
-        }
-        Send(LinePipeMessage{});
+    Send(LinePipeMessage{});
+}
+
+void LinePipeReceiver::DeliverIncomingCall(const IncomingCallNotice& notice) {
+    LinePipeMessage message;
+    message.kind = LinePipeMessage::Kind::Call;
+    message.notice = notice;
+    writer.Send(message);
+}
+
+bool LinePipeReceiver::RefusesCall(const IncomingCallNotice& notice) {
+    if (!mailbox.Screening())
+        return false;
+    LinePipeMessage question;
+    question.kind = LinePipeMessage::Kind::Ask;
+    question.notice = notice;
+    const std::optional<bool> refuse =
+        mailbox.Ask(notice.connectionId, [&] { writer.Send(question); }, timeout);
+    if (!refuse && !toldLate) {
+        // Said once: the call is ignored as it would be without rules.
+        std::fprintf(stderr, "tavo capi-line: the monitor did not say in time whether to refuse "
+                             "a call; such calls are ignored on the line\n");
+        toldLate = true;
     }
+    return refuse.value_or(false);
+}
 
-private:
-    int fd;
-    std::mutex mutex;
-    Clock::time_point lastSent{};
-};
-
-// How long the listener waits for the monitor's answer before it ignores the call as always: the
-// network must have its CONNECT_RESP well within its own time-outs.
-constexpr std::chrono::milliseconds kAnswerTimeout{100};
-
-class PipeReceiver final : public IncomingCallReceiver {
-public:
-    PipeReceiver(EventWriter& writer, RefusalMailbox& mailbox) : writer(writer), mailbox(mailbox) {}
-    void DeliverIncomingCall(const IncomingCallNotice& notice) override {
-        LinePipeMessage message;
-        message.kind = LinePipeMessage::Kind::Call;
-        message.notice = notice;
-        writer.Send(message);
-    }
-    bool RefusesCall(const IncomingCallNotice& notice) override {
-        if (!mailbox.Screening())
-            return false;
-        LinePipeMessage question;
-        question.kind = LinePipeMessage::Kind::Ask;
-        question.notice = notice;
-        const std::optional<bool> refuse =
-            mailbox.Ask(notice.connectionId, [&] { writer.Send(question); }, kAnswerTimeout);
-        if (!refuse && !toldLate) {
-            // Said once: the call is ignored as it would be without rules, and told as such.
-            std::fprintf(stderr, "tavo capi-line: the monitor did not say in time whether to "
-                                 "refuse a call; such calls are ignored on the line\n");
-            toldLate = true;
-        }
-        return refuse.value_or(false);
-    }
-
-private:
-    EventWriter& writer;
-    RefusalMailbox& mailbox;
-    bool toldLate = false; // only the listener's thread asks
-};
+namespace {
 
 // Reads what arrived from the monitor within `timeout`; true when "stop" or the end of the input
 // came.
@@ -121,7 +100,7 @@ int RunCapiLineChild(const LineChildOptions& options, int in, int out) {
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() == 1)
         return 0; // the monitor is already gone
-    EventWriter writer(out);
+    LinePipeWriter writer(out);
     SetMessageHandler([&writer](const std::string& text) {
         LinePipeMessage message;
         message.kind = LinePipeMessage::Kind::Message;
@@ -131,7 +110,7 @@ int RunCapiLineChild(const LineChildOptions& options, int in, int out) {
 
     std::unique_ptr<CapiProvider> line = LoadLibCapi20(options.remote);
     RefusalMailbox mailbox;
-    PipeReceiver receiver(writer, mailbox);
+    LinePipeReceiver receiver(writer, mailbox);
     CCAPIAccess access(line.get(), receiver);
     CCAPIThread::Options threadOptions;
     threadOptions.report = [&writer](const LineReport& report) {
