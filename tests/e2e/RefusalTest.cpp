@@ -2,6 +2,7 @@
 // libcapi20 against tavo-capi-peer, the CONNECT_RESP checked byte for byte.
 #include "MonitorScene.h"
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -96,6 +97,13 @@ TEST_F(RefusedCalls, RejectRuleRefusesItsCallsAndKeepsThemQuiet) {
     EXPECT_NE(verdicts.find("\treject\t1\treject number=0900*\n"), std::string::npos) << verdicts;
     EXPECT_EQ(verdicts.find("0301234567"), std::string::npos) << verdicts;
     EXPECT_EQ(scene.AllMessages('<', CmdConnect, Resp).size(), 2u);
+
+    // And in the history, once the monitor has ended.
+    scene.monitor.Kill(SIGTERM);
+    ASSERT_EQ(scene.monitor.Wait(MonitorScene::Patience), 0) << scene.Transcript();
+    const std::string history = FileText(DataFile("caller.his"));
+    EXPECT_NE(history.find("0900123456"), std::string::npos);
+    EXPECT_NE(history.find("0301234567"), std::string::npos);
 }
 
 TEST_F(RefusedCalls, QuietRulesAloneLeaveTheLineAsItWas) {
