@@ -10,10 +10,10 @@
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
-#include <deque>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <mutex>
 #include <optional>
