@@ -161,8 +161,11 @@ void CCAPIAccess::HandleIndication() {
     switch (m.command) {
     case CAPI_CONNECT: {
         IncomingCallNotice notice = BuildIncomingCallNotice(m);
-        // Ignore the call on the line first, so the network never waits for the user interface.
-        CONNECT_RESP(*capi, m, id, m.messageNumber, m.adr, 1, 0, 0, 0, nullptr, nullptr, nullptr,
+        // Answer the call on the line first, so the network never waits for the user interface:
+        // ignored (1), or refused as busy (3) where the receiver's rules say so.
+        notice.refused = receiver.RefusesCall(notice);
+        const uint16_t reject = notice.refused ? 3 : 1;
+        CONNECT_RESP(*capi, m, id, m.messageNumber, m.adr, reject, 0, 0, 0, nullptr, nullptr, nullptr,
                      nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
         receiver.DeliverIncomingCall(notice);
         break;

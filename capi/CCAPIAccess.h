@@ -1,6 +1,7 @@
 #pragma once
 // The monitor's one registration with CAPI: registration and release, listening on every
-// controller, and handling what arrives (each call is ignored on the line, then delivered).
+// controller, and handling what arrives (each call is answered on the line, ignored or, where the
+// receiver asks for it, refused; then delivered).
 // Only the listener thread calls CAPI through this object; its owner may destroy it only after
 // that thread has ended.
 

@@ -13,4 +13,7 @@ struct IncomingCallNotice {
     // Which of the monitor's line sources delivered it: 0 the CAPI line (or the simulated one),
     // others numbered by the monitor; a call seen through two sources is one call.
     uint8_t source = 0;
+    // The line refused it (CONNECT_RESP "user busy") because the receiver asked for that;
+    // otherwise it was ignored, and the phones went on ringing.
+    bool refused = false;
 };

@@ -2,72 +2,77 @@
 
 #include "capi/CCAPIThread.h"
 #include "capi/LineProtocol.h"
+#include "capi/RefusalMailbox.h"
 #include "platform/ShowMessage.h"
 
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <mutex>
 #include <poll.h>
 #include <string>
 #include <sys/prctl.h>
 #include <unistd.h>
 
-namespace {
-
 using Clock = std::chrono::steady_clock;
 
-// Writes whole lines to the monitor; a monitor that has gone makes every write fail, and the
-// process then ends with its input.
-class EventWriter {
-public:
-    explicit EventWriter(int fd) : fd(fd) {}
-    void Send(const LinePipeMessage& message) {
-        const std::string line = EncodeLinePipeMessage(message);
+LinePipeWriter::LinePipeWriter(int fd) : fd(fd) {}
+
+void LinePipeWriter::Send(const LinePipeMessage& message) {
+    const std::string line = EncodeLinePipeMessage(message);
+    std::lock_guard lock(mutex);
+    size_t done = 0;
+    while (done < line.size()) {
+        ssize_t n = ::write(fd, line.data() + done, line.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        done += static_cast<size_t>(n);
+    }
+    lastSent = Clock::now();
+}
+
+void LinePipeWriter::Alive() {
+    {
         std::lock_guard lock(mutex);
-        size_t done = 0;
-        while (done < line.size()) {
-            ssize_t n = ::write(fd, line.data() + done, line.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return;
-            done += static_cast<size_t>(n);
-        }
-        lastSent = Clock::now();
+        if (Clock::now() - lastSent < std::chrono::milliseconds(500))
+            return;
     }
-    // An "alive" at most twice a second: enough for a watchdog of a few seconds.
-    void Alive() {
-        {
-            std::lock_guard lock(mutex);
-            if (Clock::now() - lastSent < std::chrono::milliseconds(500))
-                return;
-        }
-        Send(LinePipeMessage{});
+    Send(LinePipeMessage{});
+}
+
+void LinePipeReceiver::DeliverIncomingCall(const IncomingCallNotice& notice) {
+    LinePipeMessage message;
+    message.kind = LinePipeMessage::Kind::Call;
+    message.notice = notice;
+    writer.Send(message);
+}
+
+bool LinePipeReceiver::RefusesCall(const IncomingCallNotice& notice) {
+    if (!mailbox.Screening())
+        return false;
+    LinePipeMessage question;
+    question.kind = LinePipeMessage::Kind::Ask;
+    question.notice = notice;
+    const std::optional<bool> refuse =
+        mailbox.Ask(notice.connectionId, [&] { writer.Send(question); }, timeout);
+    if (!refuse && !toldLate) {
+        // Said once: the call is ignored as it would be without rules.
+        std::fprintf(stderr, "tavo capi-line: the monitor did not say in time whether to refuse "
+                             "a call; such calls are ignored on the line\n");
+        toldLate = true;
     }
+    return refuse.value_or(false);
+}
 
-private:
-    int fd;
-    std::mutex mutex;
-    Clock::time_point lastSent{};
-};
+namespace {
 
-class PipeReceiver final : public IncomingCallReceiver {
-public:
-    explicit PipeReceiver(EventWriter& writer) : writer(writer) {}
-    void DeliverIncomingCall(const IncomingCallNotice& notice) override {
-        LinePipeMessage message;
-        message.kind = LinePipeMessage::Kind::Call;
-        message.notice = notice;
-        writer.Send(message);
-    }
-
-private:
-    EventWriter& writer;
-};
-
-// True when "stop" or the end of the input arrived within `timeout`.
-bool StopArrived(int in, std::string& pending, std::chrono::milliseconds timeout) {
+// Reads what arrived from the monitor within `timeout`; true when "stop" or the end of the input
+// came.
+bool StopArrived(int in, LineCommandReader& reader, const bool& stop,
+                 std::chrono::milliseconds timeout) {
     pollfd p{in, POLLIN, 0};
     int ready = ::poll(&p, 1, static_cast<int>(timeout.count()));
     if (ready <= 0)
@@ -78,8 +83,8 @@ bool StopArrived(int in, std::string& pending, std::chrono::milliseconds timeout
         return errno != EINTR && errno != EAGAIN;
     if (n == 0)
         return true;
-    pending.append(buffer, static_cast<size_t>(n));
-    return pending.find("stop\n") != std::string::npos;
+    reader.Feed(std::string_view(buffer, static_cast<size_t>(n)));
+    return stop;
 }
 
 } // namespace
@@ -95,7 +100,7 @@ int RunCapiLineChild(const LineChildOptions& options, int in, int out) {
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() == 1)
         return 0; // the monitor is already gone
-    EventWriter writer(out);
+    LinePipeWriter writer(out);
     SetMessageHandler([&writer](const std::string& text) {
         LinePipeMessage message;
         message.kind = LinePipeMessage::Kind::Message;
@@ -104,7 +109,8 @@ int RunCapiLineChild(const LineChildOptions& options, int in, int out) {
     });
 
     std::unique_ptr<CapiProvider> line = LoadLibCapi20(options.remote);
-    PipeReceiver receiver(writer);
+    RefusalMailbox mailbox;
+    LinePipeReceiver receiver(writer, mailbox);
     CCAPIAccess access(line.get(), receiver);
     CCAPIThread::Options threadOptions;
     threadOptions.report = [&writer](const LineReport& report) {
@@ -126,9 +132,24 @@ int RunCapiLineChild(const LineChildOptions& options, int in, int out) {
     CCAPIThread listener(access, threadOptions);
     listener.Start();
 
-    std::string pending;
+    bool stop = false;
+    LineCommandReader commands([&mailbox, &stop](const LineCommand& command) {
+        switch (command.kind) {
+        case LineCommand::Kind::Stop:
+            stop = true;
+            break;
+        case LineCommand::Kind::ScreenOn:
+        case LineCommand::Kind::ScreenOff:
+            mailbox.SetScreening(command.kind == LineCommand::Kind::ScreenOn);
+            break;
+        case LineCommand::Kind::Refuse:
+        case LineCommand::Kind::Ignore:
+            mailbox.Answer(command.connectionId, command.kind == LineCommand::Kind::Refuse);
+            break;
+        }
+    });
     while (!listener.IsFinished()) {
-        if (StopArrived(in, pending, std::chrono::milliseconds(200)))
+        if (StopArrived(in, commands, stop, std::chrono::milliseconds(200)))
             break;
     }
     listener.Stop();

@@ -54,6 +54,29 @@ template <typename T> bool Number(std::string_view word, T& value, int base) {
     return ec == std::errc() && end == word.data() + word.size() && !word.empty();
 }
 
+std::string HexNumber(uint32_t value) {
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value, 16).ptr;
+    return std::string(digits, end);
+}
+
+// "PLCI CIP CALLED CALLING", as "call" and "ask" carry a call.
+std::string CallWords(const IncomingCallNotice& notice) {
+    return HexNumber(notice.connectionId) + " " + std::to_string(notice.cipValue) + " " +
+           Hex(notice.calledNumber) + " " + Hex(notice.callingNumber);
+}
+
+bool CallFromWords(const std::vector<std::string_view>& words, IncomingCallNotice& notice) {
+    auto called = Unhex(words[3]);
+    auto calling = Unhex(words[4]);
+    if (!Number(words[1], notice.connectionId, 16) || !Number(words[2], notice.cipValue, 10) ||
+        !called || !calling)
+        return false;
+    notice.calledNumber = std::move(*called);
+    notice.callingNumber = std::move(*calling);
+    return true;
+}
+
 constexpr std::pair<LineReport::Kind, std::string_view> kReportNames[] = {
     {LineReport::Kind::Listening, "listening"},
     {LineReport::Kind::ListeningAgain, "listening-again"},
@@ -104,13 +127,11 @@ std::string Shown(std::string_view bytes, size_t limit) {
 
 std::string EncodeLinePipeMessage(const LinePipeMessage& message) {
     switch (message.kind) {
-    case LinePipeMessage::Kind::Call: {
-        char plci[16];
-        auto end = std::to_chars(plci, plci + sizeof plci, message.notice.connectionId, 16).ptr;
-        return "call " + std::string(plci, end) + " " + std::to_string(message.notice.cipValue) +
-               " " + Hex(message.notice.calledNumber) + " " + Hex(message.notice.callingNumber) +
-               "\n";
-    }
+    case LinePipeMessage::Kind::Call:
+        return "call " + CallWords(message.notice) +
+               (message.notice.refused ? " refused\n" : "\n");
+    case LinePipeMessage::Kind::Ask:
+        return "ask " + CallWords(message.notice) + "\n";
     case LinePipeMessage::Kind::Report: {
         const LineReport& r = message.report;
         return "report " + std::string(ReportName(r.kind)) + " " + std::to_string(r.count) + " " +
@@ -159,46 +180,90 @@ std::optional<LinePipeMessage> DecodeLinePipeMessage(std::string_view line) {
         r.bytes.assign(bytes->begin(), bytes->end());
         return message;
     }
-    if (words.size() == 5 && words[0] == "call") {
-        message.kind = LinePipeMessage::Kind::Call;
-        auto called = Unhex(words[3]);
-        auto calling = Unhex(words[4]);
-        if (!Number(words[1], message.notice.connectionId, 16) ||
-            !Number(words[2], message.notice.cipValue, 10) || !called || !calling)
+    const bool refused = words.size() == 6 && words[0] == "call" && words[5] == "refused";
+    if ((words.size() == 5 || refused) && (words[0] == "call" || words[0] == "ask")) {
+        message.kind = words[0] == "call" ? LinePipeMessage::Kind::Call : LinePipeMessage::Kind::Ask;
+        if (!CallFromWords(words, message.notice))
             return std::nullopt;
-        message.notice.calledNumber = std::move(*called);
-        message.notice.callingNumber = std::move(*calling);
+        message.notice.refused = refused;
         return message;
     }
     return std::nullopt;
 }
 
-LinePipeReader::LinePipeReader(MessageSink message, ComplaintSink complaint)
-    : message(std::move(message)), complaint(std::move(complaint)) {}
+std::string EncodeLineCommand(const LineCommand& command) {
+    switch (command.kind) {
+    case LineCommand::Kind::Stop:
+        return "stop\n";
+    case LineCommand::Kind::ScreenOn:
+        return "screen on\n";
+    case LineCommand::Kind::ScreenOff:
+        return "screen off\n";
+    case LineCommand::Kind::Refuse:
+        return "refuse " + HexNumber(command.connectionId) + "\n";
+    case LineCommand::Kind::Ignore:
+        return "ignore " + HexNumber(command.connectionId) + "\n";
+    }
+    return "stop\n";
+}
 
-void LinePipeReader::Feed(std::string_view bytes) {
+std::optional<LineCommand> DecodeLineCommand(std::string_view line) {
+    const std::vector<std::string_view> words = Words(line);
+    LineCommand command;
+    if (words.size() == 1 && words[0] == "stop")
+        return command;
+    if (words.size() == 2 && words[0] == "screen" && (words[1] == "on" || words[1] == "off")) {
+        command.kind = words[1] == "on" ? LineCommand::Kind::ScreenOn : LineCommand::Kind::ScreenOff;
+        return command;
+    }
+    if (words.size() == 2 && (words[0] == "refuse" || words[0] == "ignore")) {
+        command.kind = words[0] == "refuse" ? LineCommand::Kind::Refuse : LineCommand::Kind::Ignore;
+        if (!Number(words[1], command.connectionId, 16))
+            return std::nullopt;
+        return command;
+    }
+    return std::nullopt;
+}
+
+PipeLineCutter::PipeLineCutter(size_t limit, LineSink line, OverlongSink overlong)
+    : limit(limit), line(std::move(line)), overlong(std::move(overlong)) {}
+
+void PipeLineCutter::Feed(std::string_view bytes) {
     while (!bytes.empty()) {
         const size_t newline = bytes.find('\n');
         const std::string_view piece = bytes.substr(0, newline);
-        if (overlong) {
-            // The rest of a line that was told already.
-        } else if (pending.size() + piece.size() > kMaxLinePipeLine) {
-            pending.append(piece.substr(0, kMaxLinePipeLine - pending.size()));
-            complaint("the CAPI line process wrote a line longer than " +
-                      std::to_string(kMaxLinePipeLine) + " bytes, dropped: " + Shown(pending, 32));
+        if (dropping) {
+            // The rest of a line that was handed over already.
+        } else if (pending.size() + piece.size() > limit) {
+            pending.append(piece.substr(0, limit - pending.size()));
+            overlong(pending);
             pending.clear();
-            overlong = true;
+            dropping = true;
         } else {
             pending.append(piece);
         }
         if (newline == std::string_view::npos)
             return;
-        if (!overlong)
-            Line(pending);
+        if (!dropping)
+            line(pending);
         pending.clear();
-        overlong = false;
+        dropping = false;
         bytes.remove_prefix(newline + 1);
     }
+}
+
+LinePipeReader::LinePipeReader(MessageSink message, ComplaintSink complaint)
+    : message(std::move(message)), complaint(std::move(complaint)),
+      cutter(
+          kMaxLinePipeLine, [this](std::string_view line) { Line(line); },
+          [this](const std::string& start) {
+              this->complaint("the CAPI line process wrote a line longer than " +
+                              std::to_string(kMaxLinePipeLine) +
+                              " bytes, dropped: " + Shown(start, 32));
+          }) {}
+
+void LinePipeReader::Feed(std::string_view bytes) {
+    cutter.Feed(bytes);
 }
 
 void LinePipeReader::Line(std::string_view line) {
@@ -214,3 +279,13 @@ void LinePipeReader::Line(std::string_view line) {
     complaint("the CAPI line process wrote a line that is no message, dropped (told once for \"" +
               Shown(kind, 24) + "\"): " + Shown(line, 64));
 }
+
+LineCommandReader::LineCommandReader(CommandSink command)
+    : command(std::move(command)),
+      cutter(
+          kMaxLineCommand,
+          [this](std::string_view line) {
+              if (const std::optional<LineCommand> decoded = DecodeLineCommand(line))
+                  this->command(*decoded);
+          },
+          [](const std::string&) {}) {}

@@ -4,13 +4,16 @@
 #include "capi/CapiSharedLock.h"
 #include "capi/LineProtocol.h"
 #include "platform/ShowMessage.h"
+#include "platform/ThreadSafety.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <mutex>
 #include <optional>
@@ -31,6 +34,7 @@ struct CapiLineSupervisor::State {
     std::atomic<bool> stopRequested{false};
     std::atomic<bool> finished{true};
     std::atomic<unsigned> starts{0};
+    std::atomic<bool> screening{false};
     int wake[2] = {-1, -1}; // written once by RequestStop, to end a poll at once
 };
 
@@ -134,13 +138,73 @@ std::string Describe(int status) {
     return "ended with exit code " + std::to_string(WEXITSTATUS(status));
 }
 
+// Hands the calls to the receiver in their order on a thread of its own, so that the pipe is read
+// on (heartbeats, questions) while the receiver takes its time over a call. Going, it hands over
+// what is left before it ends.
+class Deliveries {
+public:
+    explicit Deliveries(IncomingCallReceiver& receiver)
+        : receiver(receiver), thread([this] { Run(); }) {}
+    ~Deliveries() {
+        {
+            MutexLock lock(mutex);
+            closing = true;
+        }
+        changed.notify_all();
+        thread.join();
+    }
+    Deliveries(const Deliveries&) = delete;
+    Deliveries& operator=(const Deliveries&) = delete;
+
+    void Add(const IncomingCallNotice& notice) {
+        {
+            MutexLock lock(mutex);
+            queue.push_back(notice);
+        }
+        changed.notify_all();
+    }
+
+private:
+    void Run() {
+        while (true) {
+            IncomingCallNotice notice;
+            {
+                MutexLock lock(mutex);
+                while (queue.empty() && !closing)
+                    changed.wait(mutex);
+                if (queue.empty())
+                    return;
+                notice = std::move(queue.front());
+                queue.pop_front();
+            }
+            receiver.DeliverIncomingCall(notice);
+        }
+    }
+
+    IncomingCallReceiver& receiver;
+    Mutex mutex;
+    std::condition_variable_any changed;
+    std::deque<IncomingCallNotice> queue GUARDED_BY(mutex);
+    bool closing GUARDED_BY(mutex) = false;
+    std::thread thread; // last: it starts when everything above is ready
+};
+
+// Writes one command to the line process; one that has gone makes it fail, and the end of its
+// output follows.
+void Command(int fd, const LineCommand& command) {
+    const std::string line = EncodeLineCommand(command);
+    if (::write(fd, line.data(), line.size()) < 0) {
+        // Gone: the end of its output follows.
+    }
+}
+
 // One line process, from its start to its end.
 class Session {
 public:
     // `listenedBefore`: an earlier process listened, so this one's listening is "again".
-    Session(CapiLineSupervisor::State& state, IncomingCallReceiver& receiver, Child child,
+    Session(CapiLineSupervisor::State& state, Deliveries& deliveries, Child child,
             LineReportFilter& filter, bool listenedBefore)
-        : state(state), receiver(receiver), child(child), filter(filter),
+        : state(state), deliveries(deliveries), child(child), filter(filter),
           listenedBefore(listenedBefore),
           reader([this](LinePipeMessage&& message) { Handle(std::move(message)); },
                  [this](const std::string& complaint) {
@@ -153,11 +217,14 @@ public:
         lastHeard = Clock::now();
         Clock::time_point stopDeadline{};
         while (true) {
+            if (!stopSent && state.screening != screeningTold) {
+                // Lines of a few bytes into an empty pipe: the write does not block.
+                screeningTold = !screeningTold;
+                Command(child.toChild, LineCommand{screeningTold ? LineCommand::Kind::ScreenOn
+                                                                 : LineCommand::Kind::ScreenOff});
+            }
             if (state.stopRequested && !stopSent) {
-                static const char stop[] = "stop\n";
-                if (::write(child.toChild, stop, sizeof stop - 1) < 0) {
-                    // It has gone already; the end of its output follows.
-                }
+                Command(child.toChild, LineCommand{LineCommand::Kind::Stop});
                 stopSent = true;
                 stopDeadline = Clock::now() + state.options.stopGrace;
             }
@@ -210,8 +277,16 @@ private:
         switch (message.kind) {
         case LinePipeMessage::Kind::Call:
             if (!stopSent)
-                receiver.DeliverIncomingCall(message.notice);
+                deliveries.Add(message.notice);
             break;
+        case LinePipeMessage::Kind::Ask: {
+            // Answered even while a stop is on its way: the line process waits for it.
+            LineCommand answer{LineCommand::Kind::Ignore, message.notice.connectionId};
+            if (!stopSent && state.options.refuses && state.options.refuses(message.notice))
+                answer.kind = LineCommand::Kind::Refuse;
+            Command(child.toChild, answer);
+            break;
+        }
         case LinePipeMessage::Kind::Report:
             Report(std::move(message.report));
             break;
@@ -222,7 +297,7 @@ private:
         case LinePipeMessage::Kind::Alive:
             break;
         }
-        // A delivery or a message box may take long; the process was not silent.
+        // A message box may take long; the process was not silent.
         lastHeard = Clock::now();
     }
 
@@ -238,7 +313,7 @@ private:
     }
 
     CapiLineSupervisor::State& state;
-    IncomingCallReceiver& receiver;
+    Deliveries& deliveries;
     Child child;
     LineReportFilter& filter;
     const bool listenedBefore;
@@ -247,6 +322,7 @@ private:
     bool registering = false;
     bool stopSent = false;
     bool listened = false;
+    bool screeningTold = false; // a line process starts with screening off
 };
 
 // Waits `delay` or until a stop is requested; false on a stop.
@@ -268,6 +344,8 @@ void Supervise(CapiLineSupervisor::State& state, IncomingCallReceiver& receiver)
     bool again = false;
     bool listenedBefore = false;
     LineReportFilter filter;
+    // Going out of scope, it hands over every call read before the supervision ends.
+    Deliveries deliveries(receiver);
     while (!state.stopRequested) {
         std::vector<std::string> command = options.command;
         if (again)
@@ -287,7 +365,7 @@ void Supervise(CapiLineSupervisor::State& state, IncomingCallReceiver& receiver)
         End end;
         bool listened;
         {
-            Session session(state, receiver, *child, filter, listenedBefore);
+            Session session(state, deliveries, *child, filter, listenedBefore);
             end = session.Run(status);
             listened = session.Listened();
         }
@@ -326,7 +404,6 @@ void Supervise(CapiLineSupervisor::State& state, IncomingCallReceiver& receiver)
             break;
         delay = std::min(delay * 2, options.maxRestartDelay);
     }
-    state.finished = true;
 }
 
 } // namespace
@@ -349,7 +426,11 @@ void CapiLineSupervisor::Start() {
     if (state->thread.joinable() || state->options.command.empty())
         return;
     state->finished = false;
-    state->thread = std::thread([this] { Supervise(*state, receiver); });
+    state->thread = std::thread([this] {
+        Supervise(*state, receiver);
+        // Only now: the calls read last have been handed over.
+        state->finished = true;
+    });
 }
 
 void CapiLineSupervisor::RequestStop() {
@@ -372,4 +453,8 @@ bool CapiLineSupervisor::IsFinished() const {
 
 unsigned CapiLineSupervisor::Starts() const {
     return state->starts;
+}
+
+void CapiLineSupervisor::SetScreening(bool on) {
+    state->screening = on;
 }

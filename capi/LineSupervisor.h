@@ -5,7 +5,9 @@
 // failed, its connection was lost or CAPI handed it what is no message: each registration runs in
 // a fresh process, so nothing a failure left inside libcapi20 outlives it. A watchdog kills a
 // process that has been silent for too long: stuck inside libcapi20's receive, or in a
-// registration that the server never answers. Each restart is told once.
+// registration that the server never answers. Each restart is told once. Calls are handed to the
+// receiver on a thread of their own, so that the line process's questions are answered while the
+// receiver is still busy with an earlier call.
 
 #include "capi/IncomingCallReceiver.h"
 #include "capi/LineReport.h"
@@ -38,6 +40,10 @@ public:
         // Each change of the line's state, its own and what the line process reports. Empty:
         // its text on standard error.
         std::function<void(const LineReport&)> report;
+        // Whether to refuse a call the line process asks about (see SetScreening), on the
+        // supervisor's own thread while the line process waits: it must answer at once and never
+        // by way of the thread that handles calls. Empty: every call is ignored.
+        std::function<bool(const IncomingCallNotice&)> refuses;
     };
 
     CapiLineSupervisor(IncomingCallReceiver& receiver, Options options);
@@ -54,6 +60,11 @@ public:
     // RequestStop, then waits until the line process has ended (killed after `stopGrace`).
     void Stop();
     bool IsFinished() const;
+
+    // Whether the line process asks about each call before answering it (only while the rules
+    // hold one that refuses calls: asking costs time on the line). Any thread; a line process
+    // started later is told too.
+    void SetScreening(bool on);
 
     // Line processes started so far (the first one included), for tests.
     unsigned Starts() const;

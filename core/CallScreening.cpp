@@ -1,6 +1,9 @@
 #include "core/CallScreening.h"
 
+#include "core/IncomingCallTexts.h"
+#include "core/NumberKinds.h"
 #include "core/RulesCommand.h"
+#include "data/ResolvedCall.h"
 #include "platform/FileBytes.h"
 #include "platform/ShowMessage.h"
 
@@ -54,9 +57,13 @@ std::shared_ptr<const CallRules> CallScreening::Current() const {
 }
 
 void CallScreening::Use(std::shared_ptr<const CallRules> rules) {
-    currentHasReject = rules && rules->HasReject();
-    MutexLock lock(mutex);
-    current = std::move(rules);
+    const bool hasReject = rules && rules->HasReject();
+    {
+        MutexLock lock(mutex);
+        current = std::move(rules);
+    }
+    if (currentHasReject.exchange(hasReject) != hasReject && rejectListener)
+        rejectListener(hasReject);
 }
 
 void CallScreening::Tell(const std::string& text) const {
@@ -139,8 +146,9 @@ void CallScreening::Decide(Reading reading, bool atStart) {
         LogToStandardError("rules read again from " + options.path + ": " +
                            std::to_string(parse.rules.rules.size()) + " rules");
     if (currentHasReject && !hadReject)
-        Tell("Refusing a call is not wired to the line yet: the calls a \"reject\" rule in " +
-             options.path + " decides are kept quiet, not refused.");
+        Tell("The calls a \"reject\" rule in " + options.path +
+             " decides are refused on a CAPI line; other line sources cannot refuse a call, so "
+             "there they are kept quiet.");
 }
 
 void CallScreening::Watch() {
@@ -230,4 +238,49 @@ bool AddRuleAtTop(const std::string& path, const std::string& line, std::string&
         text = std::move(file.bytes);
     }
     return SaveRulesFile(path, line + "\n" + text, error);
+}
+
+RuleVerdict JudgeIncomingCall(const CallRules& rules, const IncomingCallNotice& notice,
+                              bool inPhoneBook, std::time_t now, const GuardedLists& lists,
+                              const std::string& country) {
+    if (rules.rules.empty())
+        return {};
+    CallFacts facts;
+    facts.calling = notice.callingNumber;
+    facts.called = notice.calledNumber;
+    facts.time = now;
+    facts.inPhoneBook = inPhoneBook;
+    facts.earlierCallsSince = [&lists, &facts](std::time_t since) {
+        const auto shared = lists.Read();
+        int count = 0;
+        for (const CallRecord* earlier : shared->callList.inTimeRange(since, facts.time))
+            if (earlier->value.view() == facts.calling)
+                ++count;
+        return count;
+    };
+    facts.numberKinds = [&facts, &country] { return NumberKindsOf(facts.calling, country); };
+    return JudgeCall(rules, facts);
+}
+
+bool RefusesIncomingCall(const CallScreening& screening, const IncomingCallNotice& notice,
+                         std::time_t now, const GuardedLists& lists,
+                         const GuardedSettings& settings) {
+    if (!screening.HasReject())
+        return false;
+    // Held while the verdict points into them.
+    const std::shared_ptr<const CallRules> rules = screening.Current();
+    if (!rules)
+        return false;
+    const bool onlyNamedMsns = settings.Read()->onlyNamedMsns;
+    ResolvedCall call;
+    {
+        const auto shared = lists.Read();
+        call = ResolveCall(notice.calledNumber, notice.callingNumber, notice.cipValue,
+                           shared->msnList, shared->phoneBook, shared->areaCodes);
+    }
+    if (!MsnText(call, onlyNamedMsns))
+        return false;
+    return JudgeIncomingCall(*rules, notice, call.callerName.has_value(), now, lists,
+                             screening.Country())
+               .action == RuleAction::Reject;
 }

@@ -11,9 +11,13 @@
 // Lives on the core's thread, whose Qt event loop delivers the changes; Current() may be asked
 // from any thread.
 
+#include "capi/IncomingCallNotice.h"
 #include "core/CallRules.h"
+#include "data/SharedLists.h"
 #include "platform/ThreadSafety.h"
+#include "settings/Settings.h"
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -49,6 +53,12 @@ public:
 
     // The rules in force; null when there are none (every call is announced).
     std::shared_ptr<const CallRules> Current() const EXCLUDES(mutex);
+    // Whether the rules in force hold a "reject" rule; any thread.
+    bool HasReject() const { return currentHasReject; }
+    // Told on this object's thread, with HasReject(), each time that changes.
+    void SetRejectListener(std::function<void(bool hasReject)> listener) {
+        rejectListener = std::move(listener);
+    }
     const std::string& Country() const { return options.country; }
     const std::string& Path() const { return options.path; }
     // The monitor changed the rules file itself: read it again once it has settled, even
@@ -83,13 +93,29 @@ private:
     Options options;
     mutable Mutex mutex;
     std::shared_ptr<const CallRules> current GUARDED_BY(mutex);
-    bool currentHasReject = false;
+    std::atomic<bool> currentHasReject{false};
+    std::function<void(bool)> rejectListener;
     Snapshot lastSeen;
     Reading pending;
     std::unique_ptr<QFileSystemWatcher> watcher;
     std::unique_ptr<QTimer> settleTimer;
     std::unique_ptr<QTimer> recheckTimer;
 };
+
+// What `rules` say of a new call, the facts gathered the one way the monitor judges calls: from
+// the notice, whether the caller is in the phone book, and the call list read through `lists`
+// for `repeat=` (this call, not yet in the list, counted once). Takes the lists' lock only for
+// moments: call it holding none.
+RuleVerdict JudgeIncomingCall(const CallRules& rules, const IncomingCallNotice& notice,
+                              bool inPhoneBook, std::time_t now, const GuardedLists& lists,
+                              const std::string& country);
+
+// Whether a call the line offers now is to be refused: true only when the rules in force decide
+// "reject" for it as the call handler would judge it (a call the MSN filter drops is never
+// refused). Any thread; the answer comes at once, without waiting for the handler's thread.
+bool RefusesIncomingCall(const CallScreening& screening, const IncomingCallNotice& notice,
+                         std::time_t now, const GuardedLists& lists,
+                         const GuardedSettings& settings);
 
 // The rule line that keeps every call from `calling` quiet or refuses it,
 // "quiet number=0301234"; nullopt for what no such rule can name: no number, a withheld one,

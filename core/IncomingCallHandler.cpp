@@ -6,7 +6,6 @@
 #include "core/IncomingCallHistory.h"
 #include "core/IncomingCallRepeats.h"
 #include "core/IncomingCallTexts.h"
-#include "core/NumberKinds.h"
 #include "platform/FileBytes.h"
 
 #include <cstdio>
@@ -174,25 +173,14 @@ IncomingCallHandler::Outcome IncomingCallHandler::AnnounceNewCall(const Incoming
 RuleVerdict IncomingCallHandler::Judge(const std::shared_ptr<const CallRules>& rules,
                                        const IncomingCallNotice& notice, const ResolvedCall& call,
                                        std::time_t now) {
-    if (!rules || rules->rules.empty())
-        return {};
-    CallFacts facts;
-    facts.calling = notice.callingNumber;
-    facts.called = notice.calledNumber;
-    facts.time = now;
-    facts.inPhoneBook = call.callerName.has_value();
-    facts.earlierCallsSince = [this, &facts](std::time_t since) {
-        const auto lists = parts.lists.Read();
-        int count = 0;
-        for (const CallRecord* earlier : lists->callList.inTimeRange(since, facts.time))
-            if (earlier->value.view() == facts.calling)
-                ++count;
-        return count;
-    };
-    facts.numberKinds = [this, &facts] {
-        return NumberKindsOf(facts.calling, parts.screening->Country());
-    };
-    return JudgeCall(*rules, facts);
+    RuleVerdict verdict = rules ? JudgeIncomingCall(*rules, notice, call.callerName.has_value(),
+                                                    now, parts.lists, parts.screening->Country())
+                                : RuleVerdict{};
+    // What happened on the line stands: a call refused there was judged "reject" a moment ago.
+    // Rules changed in that moment name no rule that refused it.
+    if (notice.refused && verdict.action != RuleAction::Reject)
+        verdict = {nullptr, RuleAction::Reject};
+    return verdict;
 }
 
 bool IncomingCallHandler::RulesInForce() const {

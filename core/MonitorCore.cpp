@@ -35,12 +35,17 @@
 
 class MonitorCore::Receiver final : public IncomingCallReceiver {
 public:
-    explicit Receiver(CallSink deliver) : deliver(std::move(deliver)) {}
+    using Refuses = std::function<bool(const IncomingCallNotice&)>;
+    Receiver(CallSink deliver, Refuses refuses)
+        : deliver(std::move(deliver)), refuses(std::move(refuses)) {}
     void DeliverIncomingCall(const IncomingCallNotice& notice) override { deliver(notice); }
     const CallSink& Sink() const { return deliver; }
+    // The simulated line asks in this process, on its listener's thread.
+    bool RefusesCall(const IncomingCallNotice& notice) override { return refuses(notice); }
 
 private:
     CallSink deliver;
+    Refuses refuses;
 };
 
 // Declared in this order so the listener goes first, then the access object, then the line.
@@ -216,6 +221,10 @@ void MonitorCore::StartScreening() {
     screeningOptions.path = RulesFilePath();
     screeningOptions.country = ChooseCountry(std::nullopt).country;
     screening = std::make_unique<CallScreening>(std::move(screeningOptions));
+    screening->SetRejectListener([this](bool hasReject) {
+        if (capture && capture->supervisor)
+            capture->supervisor->SetScreening(hasReject);
+    });
     screening->Start();
 }
 
@@ -236,7 +245,12 @@ void MonitorCore::StartLines(CallSink deliver, const LineSettings& lineSettings,
                              std::vector<std::string> problems) {
     StopCallCapture();
     capture = std::make_unique<Capture>();
-    capture->receiver = std::make_unique<Receiver>(std::move(deliver));
+    // On the line's thread, before the call is answered there; the screening lives longer than
+    // any capture.
+    Receiver::Refuses refuses = [this](const IncomingCallNotice& notice) {
+        return screening && RefusesIncomingCall(*screening, notice, clock(), lists, settings);
+    };
+    capture->receiver = std::make_unique<Receiver>(std::move(deliver), refuses);
 
     const std::string path = TavoConfPath();
     const std::vector<LineSource> sources = ChosenSources(options, lineSettings);
@@ -304,8 +318,11 @@ void MonitorCore::StartLines(CallSink deliver, const LineSettings& lineSettings,
         CapiLineSupervisor::Options lineOptions;
         lineOptions.command = std::move(lineCommand);
         lineOptions.report = LineReports(outputs, clock, lineListener, 0, lineStates);
+        lineOptions.refuses = refuses;
         capture->supervisor =
             std::make_unique<CapiLineSupervisor>(*capture->receiver, std::move(lineOptions));
+        // The line process asks about calls only while a rule may refuse one.
+        capture->supervisor->SetScreening(screening && screening->HasReject());
         capture->supervisor->Start();
         return;
     }

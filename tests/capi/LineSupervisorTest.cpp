@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <fcntl.h>
 #include <semaphore.h>
@@ -92,8 +93,70 @@ TEST(LinePipe, MessagesSurviveTheTripThroughThePipe) {
     for (const char* bad : {"", "call 101 16 35", "call xyz 16 35 35", "message 3", "message zz",
                             "ring", "report listening 1 0 0 -", "report hearing 1 0 0 - -",
                             "report lost -1 0 0 - -", "report lost 1 0 0 - 4", "alive ",
-                            "log 6869"})
+                            "log 6869", "call 101 16 35 35 busy", "call 101 16 35 35 refused ",
+                            "ask 101 16 35 35 refused", "ask 101 16 35", "ask 101 x 35 35"})
         EXPECT_FALSE(DecodeLinePipeMessage(bad)) << bad;
+}
+
+TEST(LinePipe, RefusedCallsAndQuestionsSurviveTheTrip) {
+    // The plain call line stays as it always was; only a refused call says so.
+    LinePipeMessage call;
+    call.kind = LinePipeMessage::Kind::Call;
+    call.notice = {"0900", "5551", 0x101, 16};
+    EXPECT_EQ(EncodeLinePipeMessage(call), "call 101 16 35353531 30393030\n");
+    call.notice.refused = true;
+    EXPECT_EQ(EncodeLinePipeMessage(call), "call 101 16 35353531 30393030 refused\n");
+    auto back = DecodeLinePipeMessage(WithoutLineEnd(EncodeLinePipeMessage(call)));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->kind, LinePipeMessage::Kind::Call);
+    EXPECT_TRUE(back->notice.refused);
+    EXPECT_FALSE(DecodeLinePipeMessage("call 101 16 35353531 30393030")->notice.refused);
+
+    LinePipeMessage ask;
+    ask.kind = LinePipeMessage::Kind::Ask;
+    ask.notice = {"0", "", 0xFFFFFFFF, -1};
+    back = DecodeLinePipeMessage(WithoutLineEnd(EncodeLinePipeMessage(ask)));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->kind, LinePipeMessage::Kind::Ask);
+    EXPECT_EQ(back->notice.callingNumber, "0");
+    EXPECT_EQ(back->notice.calledNumber, "");
+    EXPECT_EQ(back->notice.connectionId, 0xFFFFFFFFu);
+    EXPECT_EQ(back->notice.cipValue, -1);
+    EXPECT_FALSE(back->notice.refused);
+}
+
+TEST(LineCommands, CommandsSurviveTheTripAndWhatIsNoneIsDropped) {
+    using Kind = LineCommand::Kind;
+    // "stop" is what a monitor of every version has sent.
+    EXPECT_EQ(EncodeLineCommand({Kind::Stop}), "stop\n");
+    EXPECT_EQ(EncodeLineCommand({Kind::Refuse, 0x10201}), "refuse 10201\n");
+    for (const LineCommand& command :
+         {LineCommand{Kind::Stop}, LineCommand{Kind::ScreenOn}, LineCommand{Kind::ScreenOff},
+          LineCommand{Kind::Refuse, 0x80000101}, LineCommand{Kind::Ignore, 0}}) {
+        const auto back = DecodeLineCommand(WithoutLineEnd(EncodeLineCommand(command)));
+        ASSERT_TRUE(back) << EncodeLineCommand(command);
+        EXPECT_EQ(back->kind, command.kind);
+        EXPECT_EQ(back->connectionId, command.connectionId);
+    }
+    for (const char* bad : {"", "stop ", "screen", "screen maybe", "refuse", "refuse 1 2",
+                            "ignore xyz", "refuse -1", "refuse 100000000", "Stop"})
+        EXPECT_FALSE(DecodeLineCommand(bad)) << bad;
+
+    // In any pieces; a line too long to be a command is dropped up to its end, and what follows
+    // it still counts.
+    std::vector<LineCommand> got;
+    LineCommandReader reader([&](const LineCommand& command) { got.push_back(command); });
+    const std::string stream = "screen on\nrefuse 1" + std::string(kMaxLineCommand, '0') +
+                               "1\nnonsense\nignore 101\nst";
+    for (char c : stream)
+        reader.Feed(std::string_view(&c, 1));
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].kind, Kind::ScreenOn);
+    EXPECT_EQ(got[1].kind, Kind::Ignore);
+    EXPECT_EQ(got[1].connectionId, 0x101u);
+    reader.Feed("op\n");
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[2].kind, Kind::Stop);
 }
 
 struct PipeRead {
@@ -245,6 +308,76 @@ TEST(LineSupervisor, EachRegistrationRunsInAFreshProcessWithGrowingPauses) {
     EXPECT_NE(log[8].find("no message"), std::string::npos) << log[8];
     EXPECT_NE(log[8].find("hello there"), std::string::npos) << log[8];
     EXPECT_EQ(log[9], "listening again on 2 controller(s)");
+}
+
+// Hands calls over one at a time and holds the first one until it is let go, as a receiver
+// busy with a call does.
+struct HeldCalls final : IncomingCallReceiver {
+    void DeliverIncomingCall(const IncomingCallNotice& notice) override {
+        std::unique_lock lock(mutex);
+        changed.wait_for(lock, 20s, [&] { return !notices.empty() || released; });
+        notices.push_back(notice);
+        changed.notify_all();
+    }
+    bool WaitFor(size_t count) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, 20s, [&] { return notices.size() >= count; });
+    }
+    void Release() {
+        std::lock_guard lock(mutex);
+        released = true;
+        changed.notify_all();
+    }
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool released = false;
+    std::vector<IncomingCallNotice> notices;
+};
+
+TEST(LineSupervisor, QuestionsAreAnsweredWhileACallIsBeingHandled) {
+    // Told to screen first; then a call, and two questions (from 9000 and from 0301) whose
+    // answers come back as calls, refused or not.
+    const std::string script =
+        "read -r w x; [ \"$w $x\" = 'screen on' ] || exit 9;"
+        "echo 'call 101 16 3535 3030';"
+        "answer() { read -r w p;"
+        " if [ $w = refuse ]; then echo \"call $p 16 3535 $1 refused\";"
+        " else echo \"call $p 16 3535 $1\"; fi; };"
+        "echo 'ask 201 16 3535 39303030'; answer 39303030;"
+        "echo 'ask 301 16 3535 30333031'; answer 30333031;"
+        "exec sleep 30";
+    CapiLineSupervisor::Options options;
+    options.command = {"/bin/sh", "-c", script, "sh"};
+    options.stopGrace = 200ms;
+    std::atomic<int> asked{0};
+    options.refuses = [&](const IncomingCallNotice& notice) {
+        ++asked;
+        return notice.callingNumber.rfind('9', 0) == 0;
+    };
+    HeldCalls calls;
+    CapiLineSupervisor supervisor(calls, options);
+    supervisor.SetScreening(true);
+    supervisor.Start();
+    // Both questions are answered while the first call is still held: the line process would
+    // otherwise wait in vain and ignore the calls.
+    for (int i = 0; i < 2000 && asked < 2; ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(asked, 2);
+    {
+        std::lock_guard lock(calls.mutex);
+        EXPECT_TRUE(calls.notices.empty());
+    }
+    calls.Release();
+    ASSERT_TRUE(calls.WaitFor(3));
+    supervisor.Stop();
+    EXPECT_EQ(calls.notices[0].connectionId, 0x101u);
+    EXPECT_FALSE(calls.notices[0].refused);
+    EXPECT_EQ(calls.notices[1].connectionId, 0x201u);
+    EXPECT_EQ(calls.notices[1].callingNumber, "9000");
+    EXPECT_TRUE(calls.notices[1].refused);
+    EXPECT_EQ(calls.notices[2].connectionId, 0x301u);
+    EXPECT_FALSE(calls.notices[2].refused);
+    EXPECT_EQ(supervisor.Starts(), 1u);
 }
 
 TEST(LineSupervisor, ALineProcessThatEndsOnItsOwnIsNotRestarted) {

@@ -228,7 +228,7 @@ TEST_F(ScreeningTest, HeadlessQuietCallIsNotPrinted) {
               "2000-01-15 14:03:57 - Anna  0301234 -->> Office/speech(555)\r\n");
     EXPECT_NE(dir.Read(CallVerdicts::FileName).find("\treject\t1\treject withheld\n"),
               std::string::npos);
-    // Said once, when the rules were read: refusing is not done yet.
+    // Said once, when the rules were read: only a CAPI line can refuse.
     ASSERT_EQ(told.size(), 1u);
     EXPECT_NE(told[0].find("kept quiet"), std::string::npos) << told[0];
 }
@@ -305,6 +305,70 @@ TEST_F(ScreeningTest, RepeatsCountedOverRestartAndVerdictsComeBack) {
     now += 2 * 60;
     EXPECT_EQ(Handler().OnIncomingCall(Notice("040999", 0x203)),
               IncomingCallHandler::Outcome::Announced);
+}
+
+TEST_F(ScreeningTest, TheLineIsAskedAboutACallAsTheHandlerJudgesIt) {
+    Screening("announce repeat=2/5\nreject number=0900*\nquiet unknown\n");
+    ASSERT_TRUE(screening->HasReject());
+    const auto refuses = [&](const IncomingCallNotice& notice) {
+        return RefusesIncomingCall(*screening, notice, now, lists, settings);
+    };
+    IncomingCallNotice premium = Notice("0900111", 0x101);
+    ASSERT_TRUE(refuses(premium));
+    premium.refused = true;
+    EXPECT_EQ(Handler().OnIncomingCall(premium), IncomingCallHandler::Outcome::Quiet);
+    EXPECT_NE(dir.Read(CallVerdicts::FileName).find("\treject\t2\treject number=0900*\n"),
+              std::string::npos);
+
+    // Tried again within five minutes: the earlier call counts for the question as for the
+    // handler, this call included, and lets it through.
+    now += 4 * 60;
+    const IncomingCallNotice again = Notice("0900111", 0x201);
+    EXPECT_FALSE(refuses(again));
+    EXPECT_EQ(Handler().OnIncomingCall(again), IncomingCallHandler::Outcome::Announced);
+
+    // Only "reject" refuses; a quiet call is not.
+    EXPECT_FALSE(refuses(Notice("040999", 0x301)));
+    // A call for an MSN the user does not watch is dropped by the handler, and left alone on the
+    // line.
+    settings.Write()->onlyNamedMsns = 1;
+    EXPECT_FALSE(refuses(Notice("0900222", 0x401, "999")));
+    EXPECT_TRUE(refuses(Notice("0900222", 0x402, "555")));
+}
+
+TEST_F(ScreeningTest, ACallRefusedOnTheLineIsNeverAnnounced) {
+    // Rules changed between the question and the handling: what the line did stands.
+    Screening("quiet unknown\n");
+    IncomingCallNotice known = Notice("0301234", 0x101);
+    known.refused = true;
+    EXPECT_EQ(Handler().OnIncomingCall(known), IncomingCallHandler::Outcome::Quiet);
+    EXPECT_TRUE(announcer.popups.empty());
+    // No rule refused it, so none is named for it.
+    EXPECT_EQ(dir.Read(CallVerdicts::FileName).find("0301234"), std::string::npos);
+}
+
+TEST_F(ScreeningTest, TheLineIsToldWhenARuleThatRefusesComesAndGoes) {
+    Screening("quiet unknown\n");
+    std::vector<bool> heard;
+    screening->SetRejectListener([&](bool hasReject) { heard.push_back(hasReject); });
+    EXPECT_FALSE(screening->HasReject());
+    EXPECT_FALSE(RefusesIncomingCall(*screening, Notice("0900111", 0x101), now, lists, settings));
+
+    ReplaceByRename(RulesPath(), "reject unknown\n");
+    ASSERT_TRUE(WaitFor([&] { return !heard.empty(); }));
+    EXPECT_TRUE(screening->HasReject());
+    EXPECT_TRUE(RefusesIncomingCall(*screening, Notice("0900111", 0x101), now, lists, settings));
+    // Said once: other sources cannot refuse.
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("kept quiet"), std::string::npos) << told[0];
+
+    // Another reject rule changes nothing the line must hear; a file without one does.
+    ReplaceByRename(RulesPath(), "reject unknown\nreject withheld\n");
+    ASSERT_TRUE(WaitFor([&] { return RuleTexts(*screening) == "reject unknown\nreject withheld\n"; }));
+    ReplaceByRename(RulesPath(), "quiet withheld\n");
+    ASSERT_TRUE(WaitFor([&] { return heard.size() == 2; }));
+    EXPECT_EQ(heard, (std::vector<bool>{true, false}));
+    EXPECT_FALSE(RefusesIncomingCall(*screening, Notice("0900111", 0x101), now, lists, settings));
 }
 
 TEST_F(ScreeningTest, FailedVerdictWriteIsTold) {
