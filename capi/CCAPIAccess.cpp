@@ -165,8 +165,8 @@ void CCAPIAccess::HandleIndication() {
         // ignored (1), or refused as busy (3) where the receiver's rules say so.
         notice.refused = receiver.RefusesCall(notice);
         const uint16_t reject = notice.refused ? 3 : 1;
-        CONNECT_RESP(*capi, m, id, m.messageNumber, m.adr, reject, 0, 0, 0, nullptr, nullptr, nullptr,
-                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+        CONNECT_RESP(*capi, m, id, m.messageNumber, m.adr, reject, 0, 0, 0, nullptr, nullptr,
+                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
         receiver.DeliverIncomingCall(notice);
         break;
     }
