@@ -24,7 +24,9 @@ struct RecordedMessage {
 class MonitorScene {
 public:
     using Duration = std::chrono::milliseconds;
-    static constexpr Duration Patience{10000};
+    // Long: a sanitised monitor and its line process starting on a busy machine take seconds,
+    // and passing tests never wait it out.
+    static constexpr Duration Patience{30000};
 
     MonitorScene();
 
