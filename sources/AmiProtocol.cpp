@@ -110,7 +110,10 @@ std::optional<AmiCall> AmiCallTracker::NewCall(const AmiPacket& event) {
         open.erase(order.front());
         order.pop_front();
     }
-    open[linkedId] = Open{call, uniqueId};
+    Open opened;
+    opened.call = call;
+    opened.uniqueId = uniqueId;
+    open[linkedId] = std::move(opened);
     order.push_back(linkedId);
     return call;
 }

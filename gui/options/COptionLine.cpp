@@ -1,7 +1,6 @@
 #include "gui/options/COptionLine.h"
 
 #include "gui/options/COptionIds.h"
-#include "gui/options/COptionValues.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -12,18 +11,6 @@
 #include <algorithm>
 
 namespace {
-
-std::string Text(const QLineEdit* box) {
-    return box->text().trimmed().toStdString();
-}
-
-bool ReadPort(const QLineEdit* box, int& port) {
-    const std::optional<int32_t> value = ParseDialogInteger(box->text().toStdString());
-    if (!value || *value < 1 || *value > 65535)
-        return false;
-    port = *value;
-    return true;
-}
 
 // A host name or address is one word: a blank or a control character in it is a typing slip
 // that would only show later as a line that never connects.
@@ -150,15 +137,15 @@ bool COptionLine::Read(LineSettings& s, QString& problem) const {
     // Sources not chosen keep their values as the user typed them last, refused or not.
     const bool feed = feedBox->isChecked();
     const bool ami = amiBox->isChecked();
-    s.callMonitor.host = Text(feedHost);
-    if (!ReadPort(feedPort, s.callMonitor.port) && feed)
+    s.callMonitor.host = TrimmedText(feedHost);
+    if (!ReadNumberBox(feedPort, 1, 65535, s.callMonitor.port) && feed)
         problem = tr("The call-monitor port must be a number from 1 to 65535.");
     if (feed && s.callMonitor.host.empty())
         problem = tr("The call-monitor feed needs the router's host.");
-    s.ami.host = Text(amiHost);
-    if (!ReadPort(amiPort, s.ami.port) && ami)
+    s.ami.host = TrimmedText(amiHost);
+    if (!ReadNumberBox(amiPort, 1, 65535, s.ami.port) && ami)
         problem = tr("The manager interface's port must be a number from 1 to 65535.");
-    s.ami.user = Text(amiUser);
+    s.ami.user = TrimmedText(amiUser);
     if (ami && s.ami.user.empty())
         problem = tr("The manager interface needs the user TAVO logs in as.");
     if (ami && s.ami.host.empty())
@@ -167,7 +154,7 @@ bool COptionLine::Read(LineSettings& s, QString& problem) const {
         problem = tr("A host is one name or address, without blanks.");
     // The secret is taken as typed: blanks may belong to it.
     s.ami.secret = amiSecret->text().toStdString();
-    s.ami.context = Text(amiContext);
+    s.ami.context = TrimmedText(amiContext);
     if (isChosen(LineSource::Capi) && isChosen(LineSource::Sim))
         problem = tr("CAPI and the simulated line are both the CAPI line: choose one of them.");
     if (chosen.empty())
@@ -177,20 +164,11 @@ bool COptionLine::Read(LineSettings& s, QString& problem) const {
 }
 
 bool COptionLine::Validate() {
-    if (!WasShown() || !context.lineSettings)
-        return true;
-    LineSettings settings = *context.lineSettings;
-    QString problem;
-    if (Read(settings, problem))
-        return true;
-    if (context.dialogs.showWarning)
-        context.dialogs.showWarning(this, problem);
-    return false;
+    return ValidateByReading(context.lineSettings,
+                             [this](LineSettings& s, QString& problem) { return Read(s, problem); });
 }
 
 void COptionLine::OnOK() {
-    if (!context.lineSettings)
-        return;
-    QString problem;
-    Read(*context.lineSettings, problem);
+    StoreByReading(context.lineSettings,
+                   [this](LineSettings& s, QString& problem) { return Read(s, problem); });
 }

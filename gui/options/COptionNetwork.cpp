@@ -8,26 +8,6 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-#include <charconv>
-
-namespace {
-
-bool ReadNumber(const QLineEdit* box, int low, int high, int& value) {
-    const std::string text = box->text().trimmed().toStdString();
-    int number = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-    if (error != std::errc() || end != text.data() + text.size() || number < low || number > high)
-        return false;
-    value = number;
-    return true;
-}
-
-std::string Text(const QLineEdit* box) {
-    return box->text().trimmed().toStdString();
-}
-
-} // namespace
-
 COptionNetwork::COptionNetwork(OptionsContext& context)
     : COptionPage(context, QT_TRANSLATE_NOOP("COptionPage", "network"), "IDD_OPTION_NETWORK") {}
 
@@ -142,46 +122,37 @@ void COptionNetwork::EnableBoxes() {
 bool COptionNetwork::Read(OutputSettings& s, QString& problem) const {
     // Switched-off outputs keep their values, refused or not, as the user typed them last.
     s.ncid.enabled = ncidBox->isChecked();
-    s.ncid.address = Text(ncidAddress);
-    s.ncid.allow = Text(ncidAllow);
-    if (!ReadNumber(ncidPort, 1, 65535, s.ncid.port) && s.ncid.enabled)
+    s.ncid.address = TrimmedText(ncidAddress);
+    s.ncid.allow = TrimmedText(ncidAllow);
+    if (!ReadNumberBox(ncidPort, 1, 65535, s.ncid.port) && s.ncid.enabled)
         problem = tr("The NCID port must be a number from 1 to 65535.");
-    if (!ReadNumber(ncidReplay, 0, 10000, s.ncid.replay) && s.ncid.enabled)
+    if (!ReadNumberBox(ncidReplay, 0, 10000, s.ncid.replay) && s.ncid.enabled)
         problem = tr("The NCID replay must be a number of calls from 0 to 10000.");
     s.mqtt.enabled = mqttBox->isChecked();
-    s.mqtt.host = Text(mqttHost);
-    if (!ReadNumber(mqttPort, 1, 65535, s.mqtt.port) && s.mqtt.enabled)
+    s.mqtt.host = TrimmedText(mqttHost);
+    if (!ReadNumberBox(mqttPort, 1, 65535, s.mqtt.port) && s.mqtt.enabled)
         problem = tr("The MQTT port must be a number from 1 to 65535.");
     if (s.mqtt.enabled && s.mqtt.host.empty())
         problem = tr("MQTT needs the broker's host.");
-    s.mqtt.user = Text(mqttUser);
+    s.mqtt.user = TrimmedText(mqttUser);
     s.mqtt.password = mqttPassword->text().toStdString();
-    s.mqtt.caFile = Text(mqttCaFile);
-    s.mqtt.baseTopic = Text(mqttBaseTopic);
+    s.mqtt.caFile = TrimmedText(mqttCaFile);
+    s.mqtt.baseTopic = TrimmedText(mqttBaseTopic);
     s.mqtt.discovery = mqttDiscovery->isChecked();
     s.notify.announceWith = static_cast<AnnounceWith>(announceWith->currentIndex());
-    s.command.program = Text(program);
-    s.command.arguments = Text(arguments);
-    if (!ReadNumber(timeout, 1, 24 * 3600, s.command.timeoutSeconds) && !s.command.program.empty())
+    s.command.program = TrimmedText(program);
+    s.command.arguments = TrimmedText(arguments);
+    if (!ReadNumberBox(timeout, 1, 24 * 3600, s.command.timeoutSeconds) && !s.command.program.empty())
         problem = tr("The command's time-out must be a number of seconds from 1 to 86400.");
     return problem.isEmpty();
 }
 
 bool COptionNetwork::Validate() {
-    if (!WasShown() || !context.outputSettings)
-        return true;
-    OutputSettings settings = *context.outputSettings;
-    QString problem;
-    if (Read(settings, problem))
-        return true;
-    if (context.dialogs.showWarning)
-        context.dialogs.showWarning(this, problem);
-    return false;
+    return ValidateByReading(context.outputSettings,
+                             [this](OutputSettings& s, QString& problem) { return Read(s, problem); });
 }
 
 void COptionNetwork::OnOK() {
-    if (!context.outputSettings)
-        return;
-    QString problem;
-    Read(*context.outputSettings, problem);
+    StoreByReading(context.outputSettings,
+                   [this](OutputSettings& s, QString& problem) { return Read(s, problem); });
 }

@@ -1,6 +1,7 @@
 #include "gui/options/COptionPage.h"
 
 #include "gui/Cp1252Text.h"
+#include "gui/options/COptionValues.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -64,6 +65,18 @@ QPushButton* COptionPage::MakeButton(const QString& text, const char* objectName
 
 int COptionPage::CharactersWide(int characters) const {
     return units.X(4 * characters);
+}
+
+std::string TrimmedText(const QLineEdit* box) {
+    return box->text().trimmed().toStdString();
+}
+
+bool ReadNumberBox(const QLineEdit* box, int low, int high, int& value) {
+    const std::optional<int32_t> number = ParseDialogInteger(box->text().toStdString());
+    if (!number || *number < low || *number > high)
+        return false;
+    value = *number;
+    return true;
 }
 
 QString WithoutMnemonic(const QString& text) {

@@ -8,6 +8,8 @@
 
 #include <QWidget>
 
+#include <string>
+
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -49,6 +51,28 @@ protected:
     // A box as wide as `characters` average characters of the page's font.
     int CharactersWide(int characters) const;
 
+    // For pages that read their fields into settings the sheet's owner keeps: Validate reads
+    // them into a copy and shows the first problem; OnOK reads them into the settings.
+    // `read(settings, problem)` is false with `problem` set when a field is refused.
+    template <typename Settings, typename Read>
+    bool ValidateByReading(const Settings* stored, Read read) {
+        if (!WasShown() || stored == nullptr)
+            return true;
+        Settings copy = *stored;
+        QString problem;
+        if (read(copy, problem))
+            return true;
+        if (context.dialogs.showWarning)
+            context.dialogs.showWarning(this, problem);
+        return false;
+    }
+    template <typename Settings, typename Read> void StoreByReading(Settings* stored, Read read) {
+        if (stored == nullptr)
+            return;
+        QString problem;
+        read(*stored, problem);
+    }
+
     OptionsContext& context;
 
 private:
@@ -56,6 +80,11 @@ private:
     DialogUnits units;
     bool shown = false;
 };
+
+// A box's text without blanks around it.
+std::string TrimmedText(const QLineEdit* box);
+// The box's whole number when it lies from `low` to `high` (stored in `value`); false otherwise.
+bool ReadNumberBox(const QLineEdit* box, int low, int high, int& value);
 
 // The text of a label without its mnemonic mark: "&port" -> "port", "a && b" -> "a & b".
 QString WithoutMnemonic(const QString& text);
