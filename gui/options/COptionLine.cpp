@@ -164,11 +164,9 @@ bool COptionLine::Read(LineSettings& s, QString& problem) const {
 }
 
 bool COptionLine::Validate() {
-    return ValidateByReading(context.lineSettings,
-                             [this](LineSettings& s, QString& problem) { return Read(s, problem); });
+    return ValidateByReading(context.lineSettings, &COptionLine::Read);
 }
 
 void COptionLine::OnOK() {
-    StoreByReading(context.lineSettings,
-                   [this](LineSettings& s, QString& problem) { return Read(s, problem); });
+    StoreByReading(context.lineSettings, &COptionLine::Read);
 }

@@ -148,11 +148,9 @@ bool COptionNetwork::Read(OutputSettings& s, QString& problem) const {
 }
 
 bool COptionNetwork::Validate() {
-    return ValidateByReading(context.outputSettings,
-                             [this](OutputSettings& s, QString& problem) { return Read(s, problem); });
+    return ValidateByReading(context.outputSettings, &COptionNetwork::Read);
 }
 
 void COptionNetwork::OnOK() {
-    StoreByReading(context.outputSettings,
-                   [this](OutputSettings& s, QString& problem) { return Read(s, problem); });
+    StoreByReading(context.outputSettings, &COptionNetwork::Read);
 }

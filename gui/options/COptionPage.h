@@ -54,23 +54,25 @@ protected:
     // For pages that read their fields into settings the sheet's owner keeps: Validate reads
     // them into a copy and shows the first problem; OnOK reads them into the settings.
     // `read(settings, problem)` is false with `problem` set when a field is refused.
-    template <typename Settings, typename Read>
-    bool ValidateByReading(const Settings* stored, Read read) {
+    template <typename Page, typename Settings>
+    using SettingsReader = bool (Page::*)(Settings&, QString&) const;
+    template <typename Page, typename Settings>
+    bool ValidateByReading(const Settings* stored, SettingsReader<Page, Settings> read) {
         if (!WasShown() || stored == nullptr)
             return true;
         Settings copy = *stored;
         QString problem;
-        if (read(copy, problem))
+        if ((static_cast<const Page*>(this)->*read)(copy, problem))
             return true;
         if (context.dialogs.showWarning)
             context.dialogs.showWarning(this, problem);
         return false;
     }
-    template <typename Settings, typename Read> void StoreByReading(Settings* stored, Read read) {
-        if (stored == nullptr)
-            return;
+    template <typename Page, typename Settings>
+    void StoreByReading(Settings* stored, SettingsReader<Page, Settings> read) {
         QString problem;
-        read(*stored, problem);
+        if (stored != nullptr)
+            (static_cast<const Page*>(this)->*read)(*stored, problem);
     }
 
     OptionsContext& context;

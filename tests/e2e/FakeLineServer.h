@@ -53,40 +53,13 @@ public:
 
     // Reads what the client sent until `text` is among it; false when it does not come in time.
     bool WaitReceived(const std::string& text, Duration timeout) {
-        const auto until = std::chrono::steady_clock::now() + timeout;
-        while (received.find(text) == std::string::npos) {
-            const auto left = std::chrono::duration_cast<Duration>(until - std::chrono::steady_clock::now());
-            if (left.count() <= 0 || client < 0)
-                return false;
-            pollfd wait{client, POLLIN, 0};
-            if (::poll(&wait, 1, static_cast<int>(left.count())) <= 0)
-                continue;
-            char buffer[4096];
-            const ssize_t got = ::recv(client, buffer, sizeof buffer, 0);
-            if (got <= 0)
-                return false;
-            received.append(buffer, size_t(got));
-        }
-        return true;
+        return Receive([&] { return received.find(text) != std::string::npos; }, timeout) ==
+               Receiving::Done;
     }
     // Waits until the client closes its connection (what it sends before is kept); false when
     // it stays open past `timeout`.
     bool WaitClosed(Duration timeout) {
-        const auto until = std::chrono::steady_clock::now() + timeout;
-        while (client >= 0) {
-            const auto left = std::chrono::duration_cast<Duration>(until - std::chrono::steady_clock::now());
-            if (left.count() <= 0)
-                return false;
-            pollfd wait{client, POLLIN, 0};
-            if (::poll(&wait, 1, static_cast<int>(left.count())) <= 0)
-                continue;
-            char buffer[4096];
-            const ssize_t got = ::recv(client, buffer, sizeof buffer, 0);
-            if (got <= 0)
-                return true;
-            received.append(buffer, size_t(got));
-        }
-        return true;
+        return client < 0 || Receive([] { return false; }, timeout) == Receiving::Closed;
     }
     // Forgets what was received so far, so that the next wait looks at what comes after.
     void ForgetReceived() { received.clear(); }
@@ -104,6 +77,29 @@ public:
     std::string received;
 
 private:
+    enum class Receiving { Done, Closed, TimedOut };
+    // Keeps what the client sends until `done` holds, the client closes, or `timeout` passes.
+    template <typename Done> Receiving Receive(Done done, Duration timeout) {
+        const auto until = std::chrono::steady_clock::now() + timeout;
+        while (!done()) {
+            const auto left =
+                std::chrono::duration_cast<Duration>(until - std::chrono::steady_clock::now());
+            if (client < 0)
+                return Receiving::Closed;
+            if (left.count() <= 0)
+                return Receiving::TimedOut;
+            pollfd wait{client, POLLIN, 0};
+            if (::poll(&wait, 1, static_cast<int>(left.count())) <= 0)
+                continue;
+            char buffer[4096];
+            const ssize_t got = ::recv(client, buffer, sizeof buffer, 0);
+            if (got <= 0)
+                return Receiving::Closed;
+            received.append(buffer, size_t(got));
+        }
+        return Receiving::Done;
+    }
+
     int listener = -1;
     int client = -1;
 };
